@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "app/pickers.h"
+
+namespace vintrel {
+
+// What setup.ini keeps: the four picker indexes and the output folder text.
+struct StoredSettings {
+  int videoBitrate = kDefaultVideoBitrate;
+  int frameSize = kDefaultFrameSize;
+  int frameRate = kDefaultFrameRate;
+  int audioBitrate = kDefaultAudioBitrate;
+  std::string outputFolder;  // empty: the caller fills in the default folder
+};
+
+// Applies the fields of a setup.ini text on top of `settings`; unusable fields leave defaults.
+void ParseSettings(std::string_view text, StoredSettings& settings);
+// The five quoted CR LF lines.
+std::string SerializeSettings(const StoredSettings& settings);
+
+// Reads the file if it exists; never fails loudly. Returns whether a file was read.
+bool LoadSettings(const std::string& file, StoredSettings& settings);
+// Writes through a temporary file in the same folder renamed over the old one, so a failed
+// save keeps the previous file. Returns false on any failure.
+bool SaveSettings(const std::string& file, const StoredSettings& settings);
+
+}  // namespace vintrel

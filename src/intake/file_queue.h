@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vintrel {
+
+struct QueueEntry {
+  std::string path;     // exactly as received
+  std::string typeTag;  // last three characters, upper-cased
+};
+
+// The ordered list of files still to convert. One model feeds both the hidden path list and
+// the visible view: a view subscribes to the change callbacks.
+class FileQueue {
+ public:
+  void AddToQueue(std::string path);
+  // Removes the row at a 0-based index; false when there is no such row.
+  bool RemoveAt(std::size_t index);
+  // Removes the head; false when the queue is empty.
+  bool RemoveHead();
+
+  bool Empty() const { return entries_.empty(); }
+  std::size_t Count() const { return entries_.size(); }
+  const std::string& Head() const { return entries_.front().path; }  // only when !Empty()
+  const QueueEntry& At(std::size_t index) const { return entries_.at(index); }
+  const std::vector<QueueEntry>& Entries() const { return entries_; }
+
+  static std::string TypeTag(std::string_view path);
+
+  // Called after a row was appended (its index) or removed (the index it had).
+  std::function<void(std::size_t)> onAppended;
+  std::function<void(std::size_t)> onRemoved;
+
+ private:
+  std::vector<QueueEntry> entries_;
+};
+
+}  // namespace vintrel
