@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace vintrel {
 
@@ -10,8 +11,18 @@ struct AppPaths {
   std::string workingFolder;      // "c:\tmp" on Windows, a per-user folder in the temp dir on POSIX
   std::string settingsFile;       // setup.ini: beside the program when writable, else per-user
   std::string defaultOutputFolder;
-  std::string encoderPath;        // applicationFolder/data/conv.exe
-  std::string soundFile;          // applicationFolder/sound.wav
+  std::string encoderPath;  // applicationFolder/data/conv.exe
+  std::string soundFile;    // applicationFolder/sound.wav
+};
+
+// What the places depend on, gathered from the running system by ResolveAppPaths.
+struct PlatformFacts {
+  bool windows = false;
+  bool applicationFolderWritable = false;
+  std::string home;        // POSIX: $HOME, else the password entry; Windows: %USERPROFILE%
+  std::string configHome;  // POSIX: $XDG_CONFIG_HOME; Windows: %APPDATA%
+  std::string tempDir;     // POSIX: $TMPDIR
+  std::string userId;      // POSIX: the numeric user id
 };
 
 // The folder that holds the running executable.
@@ -20,7 +31,21 @@ std::string ApplicationFolder();
 bool IsFolderWritable(const std::string& folder);
 // Resolves every place for an application folder, reading the environment for per-user places.
 AppPaths ResolveAppPaths(const std::string& applicationFolder);
+// The same rules with every fact given, for either platform's conventions.
+AppPaths ResolveAppPathsFrom(const std::string& applicationFolder, const PlatformFacts& facts);
 // Joins with the native separator, adding one only when needed.
 std::string JoinPath(const std::string& folder, const std::string& name);
+// Same, with an explicit separator.
+std::string JoinPathWith(const std::string& folder, const std::string& name, char separator);
+
+// Creates the folder (and its parents) if missing. On POSIX the last folder is made private
+// to the user, and an existing one must be a real folder owned by the user that others cannot
+// write to, so nobody can plant files or links in it. Returns whether it is fit for use.
+bool CreatePrivateFolder(const std::string& folder);
+
+// Replaces the file's contents all at once: a temporary file in the same folder, flushed to
+// disk, then renamed over the old one. Any failure leaves the old file as it was and no
+// temporary behind. A read-only file is not replaced.
+bool ReplaceFileContents(const std::string& file, std::string_view content);
 
 }  // namespace vintrel

@@ -29,6 +29,10 @@ class ProgressParser {
   std::int32_t currentDuration_ = 0;
 };
 
+// The leading number of a text, read the way the time field is: an optional sign, digits with
+// at most one point and an optional exponent; tabs and line feeds are skipped; 0 when none.
+double LeadingNumber(std::string_view text);
+
 // Shortest decimal text of a value with at most 15 significant digits ("29", "5.37634408602151").
 std::string FormatSignificant15(double value);
 

@@ -1,0 +1,151 @@
+#include <fcntl.h>
+#include <limits.h>
+#include <pwd.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "app/platform.h"
+
+namespace vintrel {
+namespace {
+
+std::string Environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+std::string HomeFolder() {
+  std::string home = Environment("HOME");
+  if (!home.empty()) return home;
+  std::vector<char> buffer(16384);
+  passwd entry{};
+  passwd* found = nullptr;
+  if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_dir) {
+    return found->pw_dir;
+  }
+  return {};
+}
+
+std::string ParentFolder(const std::string& path) {
+  const auto cut = path.rfind('/');
+  if (cut == std::string::npos) return ".";
+  if (cut == 0) return "/";
+  return path.substr(0, cut);
+}
+
+std::string RandomSuffix() {
+  static std::random_device device;
+  static std::mt19937_64 engine(device());
+  char text[20];
+  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(engine()));
+  return text;
+}
+
+// Creates a new file that did not exist before; -1 when that is impossible.
+int CreateFreshFile(const std::string& stem, std::string& created, mode_t mode) {
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    created = stem + RandomSuffix();
+    const int fd = ::open(created.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+bool WriteAll(int fd, std::string_view content) {
+  while (!content.empty()) {
+    const ssize_t written = ::write(fd, content.data(), content.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    content.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+void SyncFolder(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+}  // namespace
+
+std::string ApplicationFolder() {
+  std::vector<char> buffer(PATH_MAX);
+  for (;;) {
+    const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (length < 0) return {};
+    if (static_cast<std::size_t>(length) < buffer.size()) {
+      return ParentFolder(std::string(buffer.data(), static_cast<std::size_t>(length)));
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+bool IsFolderWritable(const std::string& folder) {
+  if (folder.empty()) return false;
+  std::string probe;
+  const int fd = CreateFreshFile(JoinPath(folder, ".vintrel-probe-"), probe, 0600);
+  if (fd < 0) return false;
+  ::close(fd);
+  return ::unlink(probe.c_str()) == 0;
+}
+
+AppPaths ResolveAppPaths(const std::string& applicationFolder) {
+  PlatformFacts facts;
+  facts.applicationFolderWritable = IsFolderWritable(applicationFolder);
+  facts.home = HomeFolder();
+  facts.configHome = Environment("XDG_CONFIG_HOME");
+  facts.tempDir = Environment("TMPDIR");
+  facts.userId = std::to_string(getuid());
+  return ResolveAppPathsFrom(applicationFolder, facts);
+}
+
+bool CreatePrivateFolder(const std::string& folder) {
+  if (folder.empty()) return false;
+  const std::string parent = ParentFolder(folder);
+  struct stat info {};
+  if (parent != folder && ::stat(parent.c_str(), &info) != 0) {
+    if (!CreatePrivateFolder(parent)) return false;
+  }
+  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  if (::lstat(folder.c_str(), &info) != 0) return false;
+  return S_ISDIR(info.st_mode) && info.st_uid == getuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+bool ReplaceFileContents(const std::string& file, std::string_view content) {
+  // Replace what a link points to, not the link itself.
+  std::string target = file;
+  if (char* resolved = ::realpath(file.c_str(), nullptr)) {
+    target = resolved;
+    ::free(resolved);
+  }
+  struct stat old {};
+  const bool exists = ::stat(target.c_str(), &old) == 0;
+  if (exists && (!S_ISREG(old.st_mode) || ::access(target.c_str(), W_OK) != 0)) return false;
+
+  const std::string folder = ParentFolder(target);
+  std::string temporary;
+  const int fd = CreateFreshFile(target + ".tmp-", temporary, 0666);
+  if (fd < 0) return false;
+  bool ok = WriteAll(fd, content);
+  if (ok && exists) ok = ::fchmod(fd, old.st_mode & 07777) == 0;
+  ok = ok && ::fsync(fd) == 0;
+  ok = ::close(fd) == 0 && ok;
+  ok = ok && ::rename(temporary.c_str(), target.c_str()) == 0;
+  if (!ok) {
+    ::unlink(temporary.c_str());
+    return false;
+  }
+  SyncFolder(folder);
+  return true;
+}
+
+}  // namespace vintrel

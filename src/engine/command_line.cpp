@@ -1,0 +1,85 @@
+#include "engine/command_line.h"
+
+namespace vintrel {
+namespace {
+
+// Only blanks: a picker text is otherwise passed on exactly as chosen.
+std::string_view TrimBlanks(std::string_view text) {
+  const auto first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  const auto last = text.find_last_not_of(' ');
+  return text.substr(first, last - first + 1);
+}
+
+bool EndsWithSeparator(std::string_view text, PathStyle style) {
+  return !text.empty() && text.back() == Separator(style);
+}
+
+}  // namespace
+
+std::string FileNameFromPath(std::string_view path, PathStyle style) {
+  const auto cut = path.rfind(Separator(style));
+  if (cut == std::string_view::npos) return std::string(path);
+  return std::string(path.substr(cut + 1));
+}
+
+std::string BaseNameFromPath(std::string_view path, PathStyle style) {
+  std::string name = FileNameFromPath(path, style);
+  const auto dot = name.find('.');
+  if (dot != std::string::npos) name.erase(dot);
+  return name;
+}
+
+std::string OutputFolderWithSeparator(std::string_view folder, PathStyle style) {
+  std::string result(folder);
+  if (!EndsWithSeparator(folder, style)) result += Separator(style);
+  return result;
+}
+
+std::string OutputPathFor(const ConversionSettings& settings, std::string_view sourcePath, PathStyle style) {
+  return OutputFolderWithSeparator(settings.OutputFolder, style) + BaseNameFromPath(sourcePath, style) +
+         ".3gp";
+}
+
+std::string EncoderPath(std::string_view applicationFolder, PathStyle style) {
+  // A drive or file-system root already ends in its separator; do not double it.
+  std::string path(applicationFolder);
+  if (!EndsWithSeparator(applicationFolder, style)) path += Separator(style);
+  path += "data";
+  path += Separator(style);
+  path += "conv.exe";
+  return path;
+}
+
+std::string BuildCommandLineTo(const ConversionSettings& settings, std::string_view sourcePath,
+                               std::string_view outputPath, std::string_view applicationFolder,
+                               PathStyle style) {
+  // The encoder's own path is quoted too: unquoted, a folder with blanks such as
+  // C:\Program Files would let the platform try C:\Program.exe first.
+  std::string line;
+  line.reserve(160 + applicationFolder.size() + sourcePath.size() + outputPath.size());
+  line += '"';
+  line += EncoderPath(applicationFolder, style);
+  line += "\" -i \"";
+  line += sourcePath;
+  line += "\" -b ";
+  line += TrimBlanks(settings.VideoBitrate);
+  line += "k -y -r ";
+  line += TrimBlanks(settings.FrameRate);
+  line += " -s ";
+  line += TrimBlanks(settings.FrameSize);
+  line += " -acodec libamr_nb -ar 8000 -ac 1 -ab ";
+  line += TrimBlanks(settings.AudioBitrate);
+  line += " \"";
+  line += outputPath;
+  line += '"';
+  return line;
+}
+
+std::string BuildCommandLine(const ConversionSettings& settings, std::string_view sourcePath,
+                             std::string_view applicationFolder, PathStyle style) {
+  return BuildCommandLineTo(settings, sourcePath, OutputPathFor(settings, sourcePath, style),
+                            applicationFolder, style);
+}
+
+}  // namespace vintrel

@@ -1,0 +1,169 @@
+#include "app/platform.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "temp_folder.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace vintrel {
+namespace {
+
+using testing_support::TempFolder;
+
+PlatformFacts Posix(bool writable) {
+  PlatformFacts facts;
+  facts.applicationFolderWritable = writable;
+  facts.home = "/home/ann";
+  facts.userId = "1000";
+  return facts;
+}
+
+TEST(AppPaths, PosixPortableWhenTheApplicationFolderIsWritable) {
+  const AppPaths paths = ResolveAppPathsFrom("/opt/vintrel", Posix(true));
+  EXPECT_EQ(paths.applicationFolder, "/opt/vintrel");
+  EXPECT_EQ(paths.settingsFile, "/opt/vintrel/setup.ini");
+  EXPECT_EQ(paths.defaultOutputFolder, "/opt/vintrel/output");
+  EXPECT_EQ(paths.encoderPath, "/opt/vintrel/data/conv.exe");
+  EXPECT_EQ(paths.soundFile, "/opt/vintrel/sound.wav");
+  EXPECT_EQ(paths.workingFolder, "/tmp/vintrel-1000");
+}
+
+TEST(AppPaths, PosixPerUserWhenTheApplicationFolderIsNot) {
+  PlatformFacts facts = Posix(false);
+  AppPaths paths = ResolveAppPathsFrom("/usr/lib/vintrel", facts);
+  EXPECT_EQ(paths.settingsFile, "/home/ann/.config/vintrel/setup.ini");
+  EXPECT_EQ(paths.defaultOutputFolder, "/home/ann/Videos/Vintrel");
+  EXPECT_EQ(paths.encoderPath, "/usr/lib/vintrel/data/conv.exe");
+
+  facts.configHome = "/cfg/";
+  facts.tempDir = "/var/tmp//";
+  paths = ResolveAppPathsFrom("/usr/lib/vintrel", facts);
+  EXPECT_EQ(paths.settingsFile, "/cfg/vintrel/setup.ini");
+  EXPECT_EQ(paths.workingFolder, "/var/tmp/vintrel-1000");
+
+  facts.configHome = "relative/cfg";  // not absolute: ignored
+  facts.tempDir = "tmp";
+  paths = ResolveAppPathsFrom("/usr/lib/vintrel", facts);
+  EXPECT_EQ(paths.settingsFile, "/home/ann/.config/vintrel/setup.ini");
+  EXPECT_EQ(paths.workingFolder, "/tmp/vintrel-1000");
+
+  facts.home.clear();  // nowhere per-user: stay beside the program
+  facts.configHome.clear();
+  paths = ResolveAppPathsFrom("/usr/lib/vintrel", facts);
+  EXPECT_EQ(paths.settingsFile, "/usr/lib/vintrel/setup.ini");
+  EXPECT_EQ(paths.defaultOutputFolder, "/usr/lib/vintrel/output");
+}
+
+TEST(AppPaths, WindowsKeepsTheClassicLayout) {
+  PlatformFacts facts;
+  facts.windows = true;
+  facts.applicationFolderWritable = true;
+  facts.home = "C:\\Users\\Ann";
+  facts.configHome = "C:\\Users\\Ann\\AppData\\Roaming";
+  AppPaths paths = ResolveAppPathsFrom("D:\\Tools\\Vintrel", facts);
+  EXPECT_EQ(paths.workingFolder, "c:\\tmp");
+  EXPECT_EQ(paths.settingsFile, "D:\\Tools\\Vintrel\\setup.ini");
+  EXPECT_EQ(paths.defaultOutputFolder, "D:\\Tools\\Vintrel\\output");
+  EXPECT_EQ(paths.encoderPath, "D:\\Tools\\Vintrel\\data\\conv.exe");
+  EXPECT_EQ(paths.soundFile, "D:\\Tools\\Vintrel\\sound.wav");
+  EXPECT_EQ(ResolveAppPathsFrom("C:\\", facts).encoderPath, "C:\\data\\conv.exe");
+
+  facts.applicationFolderWritable = false;
+  paths = ResolveAppPathsFrom("C:\\Program Files\\Vintrel", facts);
+  EXPECT_EQ(paths.settingsFile, "C:\\Users\\Ann\\AppData\\Roaming\\Vintrel\\setup.ini");
+  EXPECT_EQ(paths.defaultOutputFolder, "C:\\Users\\Ann\\Videos\\Vintrel");
+  EXPECT_EQ(paths.encoderPath, "C:\\Program Files\\Vintrel\\data\\conv.exe");
+}
+
+TEST(AppPaths, JoinAddsASeparatorOnlyWhenNeeded) {
+  EXPECT_EQ(JoinPathWith("/a", "b", '/'), "/a/b");
+  EXPECT_EQ(JoinPathWith("/a/", "b", '/'), "/a/b");
+  EXPECT_EQ(JoinPathWith("/", "b", '/'), "/b");
+  EXPECT_EQ(JoinPathWith("", "b", '/'), "b");
+  EXPECT_EQ(JoinPathWith("C:\\", "b", '\\'), "C:\\b");
+  EXPECT_EQ(JoinPathWith("C:\\a", "b", '\\'), "C:\\a\\b");
+  EXPECT_EQ(JoinPathWith("C:/a/", "b", '\\'), "C:/a/\\b");
+}
+
+TEST(Platform, ApplicationFolderHoldsThisProgram) {
+  const std::string folder = ApplicationFolder();
+  ASSERT_FALSE(folder.empty());
+  const auto path = PathFromUtf8(folder);
+  EXPECT_TRUE(std::filesystem::exists(path / "platform_test") ||
+              std::filesystem::exists(path / "platform_test.exe"))
+      << folder;
+  EXPECT_NE(folder.back(), '/');
+}
+
+TEST(Platform, WritableProbeLeavesNothingBehind) {
+  TempFolder folder("vintrel-w\xC3\xA9");
+  EXPECT_TRUE(IsFolderWritable(folder.Utf8()));
+  EXPECT_EQ(folder.EntryCount(), 0u);
+  EXPECT_FALSE(IsFolderWritable(folder.Utf8("missing")));
+  EXPECT_FALSE(IsFolderWritable(""));
+  std::ofstream(folder.Path() / "file").put('x');
+  EXPECT_FALSE(IsFolderWritable(folder.Utf8("file")));
+}
+
+TEST(Platform, ReplaceFileContentsSwapsWholeFiles) {
+  TempFolder folder;
+  const std::string file = folder.Utf8("data.txt");
+  ASSERT_TRUE(ReplaceFileContents(file, "first"));
+  ASSERT_TRUE(ReplaceFileContents(file, std::string(100000, 'z')));
+  EXPECT_EQ(std::filesystem::file_size(folder.Path() / "data.txt"), 100000u);
+  EXPECT_EQ(folder.EntryCount(), 1u);
+  EXPECT_FALSE(ReplaceFileContents(folder.Utf8(""), "x"));  // the folder itself
+  EXPECT_FALSE(ReplaceFileContents(folder.Utf8("no/such/folder.txt"), "x"));
+  EXPECT_EQ(folder.EntryCount(), 1u);
+}
+
+TEST(Platform, CreatePrivateFolderMakesNestedFolders) {
+  TempFolder folder;
+  const std::string nested = folder.Utf8("a/b/vintrel-0");
+  EXPECT_TRUE(CreatePrivateFolder(nested));
+  EXPECT_TRUE(std::filesystem::is_directory(PathFromUtf8(nested)));
+  EXPECT_TRUE(CreatePrivateFolder(nested));  // already there
+  std::ofstream(folder.Path() / "file").put('x');
+  EXPECT_FALSE(CreatePrivateFolder(folder.Utf8("file")));
+  EXPECT_FALSE(CreatePrivateFolder(""));
+#ifndef _WIN32
+  struct stat info {};
+  ASSERT_EQ(stat(nested.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0700u);
+  // A folder others may write to, or a link planted in its place, is refused.
+  const std::string open = folder.Utf8("open");
+  std::filesystem::create_directory(open);
+  std::filesystem::permissions(open, std::filesystem::perms::all);
+  EXPECT_FALSE(CreatePrivateFolder(open));
+  std::filesystem::create_directory_symlink(nested, folder.Path() / "link");
+  EXPECT_FALSE(CreatePrivateFolder(folder.Utf8("link")));
+#endif
+}
+
+#ifndef _WIN32
+TEST(Platform, ResolveAppPathsReadsTheEnvironment) {
+  TempFolder folder;
+  setenv("XDG_CONFIG_HOME", folder.Utf8("cfg").c_str(), 1);
+  setenv("TMPDIR", "/var/tmp", 1);
+  const AppPaths writable = ResolveAppPaths(folder.Utf8());
+  EXPECT_EQ(writable.settingsFile, folder.Utf8("setup.ini"));
+  EXPECT_EQ(writable.workingFolder, "/var/tmp/vintrel-" + std::to_string(getuid()));
+
+  const AppPaths perUser = ResolveAppPaths(folder.Utf8("not-there"));
+  EXPECT_EQ(perUser.settingsFile, folder.Utf8("cfg/vintrel/setup.ini"));
+  unsetenv("XDG_CONFIG_HOME");
+  unsetenv("TMPDIR");
+}
+#endif
+
+}  // namespace
+}  // namespace vintrel
