@@ -1,0 +1,17 @@
+#include <QApplication>
+#include <QLabel>
+
+#include "frm_main.h"
+#include "vintrel_version.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Vintrel"));
+  QApplication::setApplicationVersion(QString::fromLatin1(vintrel::kVersionText));
+
+  frmMain window;
+  window.lblVersion()->setStyleSheet(QStringLiteral("color: rgb(44, 103, 155)"));
+  window.lblVersion()->setText(QStringLiteral("Ver ") + QString::fromLatin1(vintrel::kVersionText));
+  window.show();
+  return app.exec();
+}
