@@ -31,7 +31,7 @@ sleep 1.5  # let it paint
 field() { awk -F: -v key="$1" '$1 ~ key {gsub(/ /, "", $2); print $2}' <<<"$info"; }
 x=$(field "Absolute upper-left X") y=$(field "Absolute upper-left Y")
 w=$(field "Width") h=$(field "Height")
-margin=$((8 * scale))
+margin=$(awk -v s="$scale" 'BEGIN { printf "%d", 8 * s + 0.5 }')
 import -window root -crop "$((w + 2 * margin))x$((h + 2 * margin))+$((x - margin))+$((y - margin))" +repage "$out"
 echo "saved $out (${w}x${h} at $x,$y)"
 INNER

@@ -104,15 +104,21 @@ class frmMain : public QWidget {
   int SelectedRow() const;
 
   // Hooks the application wiring fills in.
-  std::function<void(int)> onAction;  // end of imgButton_MouseUp: 0 Add, 1 Remove, 2 Start
-  std::function<void()> onExit;       // imgExit; without it the window closes
-  std::function<void(const QStringList&)> onFilesDropped;  // files dropped on LV, picDragText or Label1
+  // End of imgButton_MouseUp, with any index (0 Add, 1 Remove, 2 Start; others are for it to ignore).
+  std::function<void(int)> onAction;
+  // imgExit; without it the window closes.
+  std::function<void()> onExit;
+  // The window is closing, whatever closed it.
+  std::function<void()> onUnload;
+  // Files dropped on LV, picDragText or Label1, in the dropped order.
+  std::function<void(const QStringList&)> onFilesDropped;
   // The folder dialog: returns the chosen folder, or an empty text when cancelled.
   std::function<QString(QWidget* parent, const QString& title, const QString& start)> folderDialog;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;

@@ -45,6 +45,11 @@ void frmMain::showEvent(QShowEvent* event) {
   }
 }
 
+void frmMain::closeEvent(QCloseEvent* event) {
+  if (onUnload) onUnload();
+  QWidget::closeEvent(event);
+}
+
 void frmMain::mousePressEvent(QMouseEvent* event) {
   // Every mouse button drags the bare body.
   StartDrag(event->globalPosition());

@@ -10,7 +10,9 @@ int main(int argc, char** argv) {
   QApplication::setApplicationVersion(QString::fromLatin1(vintrel::kVersionText));
 
   frmMain window;
-  window.lblVersion()->setStyleSheet(QStringLiteral("color: rgb(44, 103, 155)"));
+  QPalette version = window.lblVersion()->palette();
+  version.setColor(QPalette::WindowText, QColor(44, 103, 155));
+  window.lblVersion()->setPalette(version);
   window.lblVersion()->setText(QStringLiteral("Ver ") + QString::fromLatin1(vintrel::kVersionText));
   window.show();
   return app.exec();

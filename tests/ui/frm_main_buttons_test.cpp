@@ -277,9 +277,12 @@ class FrmMainButtonsTest : public QObject {
     Frm().showNormal();
     QVERIFY(!Frm().mask().isEmpty());
 
+    int unloads = 0;
+    Frm().onUnload = [&] { ++unloads; };
     Frm().onExit = nullptr;
     QTest::mouseClick(Frm().imgExit(), Qt::LeftButton, {}, Centre(Frm().imgExit()));
     QTRY_VERIFY(!Frm().isVisible());
+    QCOMPARE(unloads, 1);
   }
 
   void dragTheBodyOrTheVersionLabel_data() {

@@ -70,7 +70,7 @@ void PaintFace(QPainter& p, const QRectF& rect, qreal radius, const QColor& top,
 
 void PaintActionContent(QPainter& p, const QRectF& rect, int index, Look look) {
   const qreal shift = look == Look::Pressed ? 1.0 : 0.0;
-  const QFont font = CaptionFont(12, true);
+  const QFont font = CaptionFont(11, true);
   const QString caption = QString::fromLatin1(kActionCaptions[index]);
   const qreal textWidth = QFontMetricsF(font).horizontalAdvance(caption);
   const qreal disc = 20;
@@ -80,7 +80,7 @@ void PaintActionContent(QPainter& p, const QRectF& rect, int index, Look look) {
   PaintDisc(p, QPointF(left + disc / 2, middle), disc / 2, index);
   const QColor ink = look == Look::Pressed ? QColor(Qt::white) : kInk;
   Text(p, QRectF(left + disc + gap, rect.top() + shift, textWidth + 4, rect.height()),
-       Qt::AlignLeft | Qt::AlignVCenter, caption, 12, true, ink);
+       Qt::AlignLeft | Qt::AlignVCenter, caption, 11, true, ink);
 }
 
 QImage PaintActionButton(const QImage& skin, int scale, int index, Look look) {
