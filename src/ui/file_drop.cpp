@@ -24,11 +24,14 @@ QStringList FileDropFilter::LocalPaths(const QMimeData* data) {
 }
 
 bool FileDropFilter::eventFilter(QObject* watched, QEvent* event) {
+  // A disabled list (a batch is running) takes nothing.
+  const auto* widget = qobject_cast<QWidget*>(watched);
+  const bool enabled = widget != nullptr && widget->isEnabled();
   switch (event->type()) {
     case QEvent::DragEnter:
     case QEvent::DragMove: {
       auto* drag = static_cast<QDragMoveEvent*>(event);
-      if (LocalPaths(drag->mimeData()).isEmpty()) {
+      if (!enabled || LocalPaths(drag->mimeData()).isEmpty()) {
         drag->ignore();
       } else {
         drag->setDropAction(Qt::CopyAction);
@@ -38,6 +41,10 @@ bool FileDropFilter::eventFilter(QObject* watched, QEvent* event) {
     }
     case QEvent::Drop: {
       auto* drop = static_cast<QDropEvent*>(event);
+      if (!enabled) {
+        drop->ignore();
+        return true;
+      }
       drop->setDropAction(Qt::CopyAction);
       drop->accept();
       const QStringList paths = LocalPaths(drop->mimeData());

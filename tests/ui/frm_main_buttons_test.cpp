@@ -264,6 +264,17 @@ class FrmMainButtonsTest : public QObject {
     QCOMPARE(textDrop.dropAction(), Qt::CopyAction);
     QCOMPARE(drops.size(), 1);
     QCOMPARE(Frm().LV()->model()->rowCount(), 0);  // the queue side belongs to the hook
+
+    // While a batch runs the list is disabled and takes no files.
+    Frm().SetActionsEnabled(false);
+    if (target == "LV") {
+      QDragEnterEvent busyEnter(QPoint(3, 3), Qt::CopyAction, &files, Qt::LeftButton, {});
+      QApplication::sendEvent(widget, &busyEnter);
+      QVERIFY(!busyEnter.isAccepted());
+      QDropEvent busyDrop(QPointF(3, 3), Qt::CopyAction, &files, Qt::LeftButton, {});
+      QApplication::sendEvent(widget, &busyDrop);
+      QCOMPARE(drops.size(), 1);
+    }
   }
 
   void minimiseAndExit() {
