@@ -63,7 +63,8 @@ int main(int argc, char** argv) {
                         [&](int s) { return art::PaintBrowse(skin[s], s, l.look); });
   }
   ok = ok && SaveBoth(dir, QStringLiteral("progress"), art::PaintProgressStrip);
-  ok = ok && SaveBoth(dir, QStringLiteral("hand"), art::PaintHandCursor);
+  // One cursor size: platforms disagree on whether a dense cursor's hot spot is in device pixels.
+  ok = ok && Save(dir, QStringLiteral("hand.png"), art::PaintHandCursor(1));
   for (int size : {16, 32, 48})
     ok = ok && Save(dir, QStringLiteral("icon_%1.png").arg(size), art::PaintIcon(size));
   return ok ? 0 : 1;
