@@ -117,6 +117,18 @@ class FrmMainButtonsTest : public QObject {
     QCOMPARE(look, Look::Hover);
   }
 
+  void movesPendingAtReleaseDoNotChangeLooks() {
+    QTest::mousePress(Frm().imgButton(0), Qt::LeftButton, {}, Centre(Frm().imgButton(0)));
+    // A movement over Remove still waiting when Add is released runs inside the release.
+    QCoreApplication::postEvent(Frm().imgButton(1),
+                                new QMouseEvent(QEvent::MouseMove, QPointF(5, 5), QPointF(5, 5), Qt::NoButton,
+                                                Qt::NoButton, Qt::NoModifier));
+    QTest::mouseRelease(Frm().imgButton(0), Qt::LeftButton, {}, Centre(Frm().imgButton(0)));
+    QCOMPARE(ActionLook(Frm(), 0), Look::Hover);
+    QCOMPARE(ActionLook(Frm(), 1), Look::Normal);
+    QCOMPARE(actions_, QList<int>({0}));
+  }
+
   void commandBoxReleaseLeavesEveryButtonNormal() {
     QTest::mouseMove(Frm().imgButton(0), Centre(Frm().imgButton(0)));
     Frm().setFromCommandBox(true);
