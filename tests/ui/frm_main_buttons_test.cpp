@@ -129,6 +129,31 @@ class FrmMainButtonsTest : public QObject {
     QCOMPARE(actions_, QList<int>({0}));
   }
 
+  // A batch runs inside the release of Start: the rest of the window must keep working meanwhile.
+  void windowWorksWhileAnActionRuns() {
+    bool ran = false;
+    Frm().onAction = [&](int index) {
+      if (index != 2) return;
+      ran = true;
+      QTest::mouseMove(Frm().imgButton(0), Centre(Frm().imgButton(0)));
+      QCOMPARE(ActionLook(Frm(), 0), Look::Hover);
+      QTest::mouseMove(&Frm(), kBare);
+      QCOMPARE(ActionLook(Frm(), 0), Look::Normal);
+      const QPoint start = Frm().pos();
+      QTest::mousePress(&Frm(), Qt::LeftButton, {}, kBare);
+      QTest::mouseMove(&Frm(), kBare + QPoint(10, 5));
+      QTRY_COMPARE(Frm().pos(), start + QPoint(10, 5));
+      // The window moved under the pointer: the pointer is back over the grip.
+      QTest::mouseRelease(&Frm(), Qt::LeftButton, {}, kBare);
+      QCOMPARE(Frm().pos(), start + QPoint(10, 5));
+      QTest::mouseClick(Frm().picFPS(), Qt::LeftButton, {}, Centre(Frm().picFPS()));
+      QTRY_VERIFY(Frm().cmbFPS()->view()->isVisible());
+      Frm().cmbFPS()->hidePopup();
+    };
+    QTest::mouseClick(Frm().imgButton(2), Qt::LeftButton, {}, Centre(Frm().imgButton(2)));
+    QVERIFY(ran);
+  }
+
   void commandBoxReleaseLeavesEveryButtonNormal() {
     QTest::mouseMove(Frm().imgButton(0), Centre(Frm().imgButton(0)));
     Frm().setFromCommandBox(true);
