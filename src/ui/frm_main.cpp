@@ -1,0 +1,296 @@
+// The window's controls: places, kinds, items, tool tips, fonts, colours, stacking, stores.
+#include "frm_main.h"
+
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
+#include <QTreeView>
+#include <cmath>
+
+#include "app/pickers.h"
+#include "file_drop.h"
+#include "queue_model.h"
+#include "skin_image.h"
+#include "skin_pictures.h"
+
+namespace {
+
+// Places are kept in twips as the layout was drawn; 15 twips make a pixel at 96 dpi.
+QRect Twips(int left, int top, int width, int height) {
+  auto px = [](int twips) { return static_cast<int>(std::lround(twips / 15.0)); };
+  return QRect(px(left), px(top), px(width), px(height));
+}
+
+QFont Tahoma(qreal points, bool bold) {
+  // Absent on most Linux systems: point the font database at faces of similar width first.
+  static const bool substituted = [] {
+    QFont::insertSubstitutions(QStringLiteral("Tahoma"),
+                               {QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Liberation Sans"),
+                                QStringLiteral("Arial"), QStringLiteral("Verdana")});
+    return true;
+  }();
+  (void)substituted;
+  QFont font(QStringLiteral("Tahoma"));
+  font.setPointSizeF(points);
+  font.setBold(bold);
+  return font;
+}
+
+// A substitute face may be wider than the one the layout was drawn with: shrink until the text fits.
+void FitTextToWidth(QLabel* label) {
+  QFont font = label->font();
+  while (font.pointSizeF() > 6.0 && QFontMetrics(font).horizontalAdvance(label->text()) > label->width()) {
+    font.setPointSizeF(font.pointSizeF() - 0.25);
+  }
+  label->setFont(font);
+}
+
+void SetTextColour(QWidget* widget, const QColor& colour) {
+  QPalette palette = widget->palette();
+  palette.setColor(QPalette::WindowText, colour);
+  palette.setColor(QPalette::Text, colour);
+  widget->setPalette(palette);
+}
+
+template <std::size_t N>
+void AddItems(QComboBox* combo, const std::array<std::string_view, N>& items, int selected) {
+  for (std::string_view item : items) {
+    combo->addItem(QString::fromUtf8(item.data(), static_cast<qsizetype>(item.size())));
+  }
+  combo->setCurrentIndex(selected);
+}
+
+}  // namespace
+
+frmMain::frmMain(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
+  setWindowTitle(QStringLiteral("Vintrel"));
+  setWindowIcon(skin::WindowIcon());
+  setFixedSize(kClientWidth, kClientHeight);
+  setFont(Tahoma(9, false));
+  setMouseTracking(true);
+  skin_ = skin::Picture(QStringLiteral("skin"));
+
+  CreateStores();
+  // Images and labels first: the child windows created after them lie above them.
+  CreateImages();
+  CreateLists();
+  CreatePickers();
+  ConnectButtons();
+
+  menuMsg_ = new QLineEdit(QStringLiteral("b0"), this);
+  menuMsg_->setGeometry(-1000, -1000, 40, 20);
+  menuMsg_->hide();
+  Timer1_ = new QTimer(this);
+  Timer1_->setInterval(500);
+
+  ApplyWindowStyle();
+}
+
+frmMain::~frmMain() {
+  lstFile_.onAppended = nullptr;
+  lstFile_.onRemoved = nullptr;
+}
+
+void frmMain::CreateStores() {
+  for (int i = 0; i < 3; ++i) {
+    imgButtonData_[static_cast<std::size_t>(i)] = skin::Picture(QStringLiteral("button_hover_%1").arg(i));
+    imgButtonPush_[static_cast<std::size_t>(i)] = skin::Picture(QStringLiteral("button_push_%1").arg(i));
+  }
+  imgButtonNormal_ = skin::Picture(QStringLiteral("arrow_normal"));
+  imgButtonMove_ = skin::Picture(QStringLiteral("arrow_hover"));
+  imgButtonPush1_ = skin::Picture(QStringLiteral("arrow_push"));
+  imgBrowseNormal_ = skin::Picture(QStringLiteral("browse_normal"));
+  imgBrowseMove_ = skin::Picture(QStringLiteral("browse_hover"));
+  imgBrowsePush_ = skin::Picture(QStringLiteral("browse_push"));
+}
+
+void frmMain::CreateImages() {
+  const QRect buttonPlaces[3] = {Twips(170, 480, 1350, 450), Twips(1600, 480, 1290, 450),
+                                 Twips(2950, 480, 1290, 450)};
+  const QString buttonTips[3] = {QStringLiteral("Add a new file"),
+                                 QStringLiteral("Remove selected file from list"),
+                                 QStringLiteral("Start converting now")};
+  for (std::size_t i = 0; i < imgButton_.size(); ++i) {
+    imgButton_[i] = new SkinImage(this);
+    imgButton_[i]->setObjectName(QStringLiteral("imgButton%1").arg(i));
+    imgButton_[i]->setGeometry(buttonPlaces[i]);
+    imgButton_[i]->setToolTip(buttonTips[i]);
+  }
+
+  lblVersion_ = new QLabel(this);
+  lblVersion_->setObjectName(QStringLiteral("lblVersion"));
+  lblVersion_->setGeometry(Twips(2370, 140, 1200, 210));
+  lblVersion_->setAttribute(Qt::WA_NoMousePropagation);
+  lblVersion_->installEventFilter(this);
+
+  const QCursor hand = skin::HandCursor();
+  imgMin_ = new SkinImage(this);
+  imgMin_->setObjectName(QStringLiteral("imgMin"));
+  imgMin_->setGeometry(Twips(3780, 120, 195, 195));
+  imgMin_->setToolTip(QString::fromUtf8("最小化"));
+  imgMin_->setCursor(hand);
+  imgExit_ = new SkinImage(this);
+  imgExit_->setObjectName(QStringLiteral("imgExit"));
+  imgExit_->setGeometry(Twips(4080, 120, 165, 195));
+  imgExit_->setToolTip(QString::fromUtf8("退出"));
+  imgExit_->setCursor(hand);
+
+  imgBrowse_ = new SkinImage(this);
+  imgBrowse_->setObjectName(QStringLiteral("imgBrowse"));
+  imgBrowse_->setGeometry(Twips(3570, 4785, 630, 330));
+  imgBrowse_->setPicture(imgBrowseNormal_);
+  imgBrowse_->setToolTip(QStringLiteral("Browse and select a path to output"));
+
+  imgPB_ = new SkinImage(this);
+  imgPB_->setObjectName(QStringLiteral("imgPB"));
+  imgPB_->setGeometry(Twips(240, 5570, 3960, 165));
+  imgPB_->setStretch(true);
+  imgPB_->setPicture(skin::Picture(QStringLiteral("progress")));
+  SetProgressBar(0);
+
+  // Created after the bar, so the percentage stays readable over it.
+  lblPB_ = new QLabel(QStringLiteral("0%"), this);
+  lblPB_->setObjectName(QStringLiteral("lblPB"));
+  lblPB_->setGeometry(Twips(1440, 5555, 1545, 195));
+  lblPB_->setAlignment(Qt::AlignCenter);
+  lblPB_->setFont(Tahoma(7.5, true));
+  SetTextColour(lblPB_, Qt::black);
+  lblPB_->setAttribute(Qt::WA_NoMousePropagation);
+}
+
+void frmMain::CreateLists() {
+  LV_ = new QTreeView(this);
+  LV_->setObjectName(QStringLiteral("LV"));
+  LV_->setGeometry(Twips(195, 1590, 4035, 1290));
+  queueModel_ = new QueueListModel(this);
+  queueModel_->Bind(lstFile_);
+  LV_->setModel(queueModel_);
+  LV_->setHeaderHidden(true);
+  LV_->setRootIsDecorated(false);
+  LV_->setItemsExpandable(false);
+  LV_->setUniformRowHeights(true);
+  LV_->setAllColumnsShowFocus(true);
+  LV_->setSelectionMode(QAbstractItemView::SingleSelection);
+  LV_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  LV_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  LV_->setTextElideMode(Qt::ElideMiddle);
+  LV_->setFrameShape(QFrame::NoFrame);
+  LV_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  LV_->header()->setStretchLastSection(true);
+  LV_->setColumnWidth(QueueListModel::kFilename, 176);
+  LV_->setColumnWidth(QueueListModel::kType, 93);
+  LV_->setAttribute(Qt::WA_NoMousePropagation);
+
+  // The drop hint lies on top of the list.
+  picDragText_ = new QWidget(this);
+  picDragText_->setObjectName(QStringLiteral("picDragText"));
+  picDragText_->setGeometry(Twips(1110, 2070, 2085, 345));
+  picDragText_->setAutoFillBackground(true);
+  QPalette hintPalette = picDragText_->palette();
+  hintPalette.setColor(QPalette::Window, hintPalette.color(QPalette::Base));
+  picDragText_->setPalette(hintPalette);
+  picDragText_->setAttribute(Qt::WA_NoMousePropagation);
+
+  Label1_ = new QLabel(QStringLiteral("Drag & Drop Files Here"), picDragText_);
+  Label1_->setObjectName(QStringLiteral("Label1"));
+  Label1_->setGeometry(Twips(0, 60, 2085, 255));
+  Label1_->setAlignment(Qt::AlignCenter);
+  Label1_->setFont(Tahoma(9, true));
+  FitTextToWidth(Label1_);
+  SetTextColour(Label1_, QColor(192, 192, 192));
+  Label1_->setAttribute(Qt::WA_NoMousePropagation);
+
+  dropFilter_ = new FileDropFilter(this);
+  dropFilter_->Watch(LV_->viewport());
+  dropFilter_->Watch(picDragText_);
+  dropFilter_->Watch(Label1_);
+  dropFilter_->onDrop = [this](const QStringList& paths) {
+    if (onFilesDropped) onFilesDropped(paths);
+  };
+}
+
+void frmMain::CreatePickers() {
+  struct Picker {
+    QComboBox*& combo;
+    SkinImage*& arrow;
+    const char* name;
+    QRect comboPlace;
+    QRect arrowPlace;
+    const char* tip;
+  };
+  const Picker pickers[] = {
+      {cmbVBR_, picVBR_, "VBR", Twips(210, 3330, 1875, 330), Twips(1800, 3350, 265, 285), "Video Bitrate"},
+      {cmbSize_, picSize_, "Size", Twips(2340, 3330, 1875, 330), Twips(3930, 3350, 265, 285),
+       "Screen size, Width X Height (Pixel)"},
+      {cmbFPS_, picFPS_, "FPS", Twips(210, 4020, 1875, 330), Twips(1800, 4040, 265, 285),
+       "Frames per second"},
+      {cmbAB_, picAB_, "AB", Twips(2340, 4020, 1875, 330), Twips(3930, 4040, 265, 285), "Audio Bitrate"},
+  };
+  for (const Picker& picker : pickers) {
+    picker.combo = new QComboBox(this);
+    picker.combo->setObjectName(QStringLiteral("cmb") + QString::fromLatin1(picker.name));
+    picker.combo->setGeometry(picker.comboPlace);
+    picker.combo->setToolTip(QString::fromLatin1(picker.tip));
+    picker.combo->setAttribute(Qt::WA_NoMousePropagation);
+  }
+  AddItems(cmbVBR_, vintrel::kVideoBitrates, vintrel::kDefaultVideoBitrate);
+  AddItems(cmbSize_, vintrel::kFrameSizes, vintrel::kDefaultFrameSize);
+  AddItems(cmbFPS_, vintrel::kFrameRates, vintrel::kDefaultFrameRate);
+  AddItems(cmbAB_, vintrel::kAudioBitrates, vintrel::kDefaultAudioBitrate);
+
+  // Each arrow is created after its combo box, so it covers the combo box's own arrow button.
+  for (const Picker& picker : pickers) {
+    picker.arrow = new SkinImage(this);
+    picker.arrow->setObjectName(QStringLiteral("pic") + QString::fromLatin1(picker.name));
+    picker.arrow->setGeometry(picker.arrowPlace);
+    picker.arrow->setPicture(imgButtonNormal_);
+  }
+
+  txtPath_ = new QLineEdit(this);
+  txtPath_->setObjectName(QStringLiteral("txtPath"));
+  txtPath_->setGeometry(Twips(210, 4800, 3285, 300));
+  txtPath_->setAttribute(Qt::WA_NoMousePropagation);
+
+  setTabOrder(LV_, cmbVBR_);
+  setTabOrder(cmbVBR_, cmbSize_);
+  setTabOrder(cmbSize_, cmbFPS_);
+  setTabOrder(cmbFPS_, cmbAB_);
+  setTabOrder(cmbAB_, txtPath_);
+}
+
+SkinImage* frmMain::imgButton(int index) const {
+  if (index < 0 || index >= static_cast<int>(imgButton_.size())) return nullptr;
+  return imgButton_[static_cast<std::size_t>(index)];
+}
+
+void frmMain::SetActionsEnabled(bool enabled) {
+  for (SkinImage* button : imgButton_) button->setEnabled(enabled);
+  LV_->setEnabled(enabled);
+  imgBrowse_->setEnabled(enabled);
+}
+
+void frmMain::SetProgressLabel(const QString& text) {
+  lblPB_->setText(text);
+}
+
+void frmMain::SetProgressBar(double twips) {
+  if (!std::isfinite(twips) || twips < 0.0) twips = 0.0;
+  if (twips > kFullBarTwips) twips = kFullBarTwips;
+  barTwips_ = twips;
+  imgPB_->resize(static_cast<int>(std::lround(twips / 15.0)), imgPB_->height());
+}
+
+void frmMain::SetDropHintVisible(bool visible) {
+  picDragText_->setVisible(visible);
+}
+
+int frmMain::SelectedRow() const {
+  const QItemSelectionModel* selection = LV_->selectionModel();
+  if (selection == nullptr) return -1;
+  const QModelIndexList rows = selection->selectedRows();
+  return rows.isEmpty() ? -1 : rows.first().row();
+}

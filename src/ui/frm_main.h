@@ -1,0 +1,179 @@
+#pragma once
+
+#include <QPixmap>
+#include <QPoint>
+#include <QRgb>
+#include <QStringList>
+#include <QWidget>
+#include <array>
+#include <functional>
+
+#include "intake/file_queue.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QTimer;
+class QTreeView;
+class FileDropFilter;
+class QueueListModel;
+class SkinImage;
+
+// The one window: a borderless skin with image buttons, the queue list, four pickers, the output
+// folder and the progress bar. It shows and collects; the application wiring decides what the
+// actions do through the hooks below.
+class frmMain : public QWidget {
+  Q_OBJECT
+
+ public:
+  static constexpr int kClientWidth = 294;
+  static constexpr int kClientHeight = 421;
+  static constexpr double kFullBarTwips = 3960.0;
+
+  explicit frmMain(QWidget* parent = nullptr);
+  ~frmMain() override;
+
+  // Visible controls.
+  SkinImage* imgButton(int index) const;  // 0 Add, 1 Remove, 2 Start; nullptr for other indexes
+  QLabel* lblVersion() const { return lblVersion_; }
+  SkinImage* imgMin() const { return imgMin_; }
+  SkinImage* imgExit() const { return imgExit_; }
+  QTreeView* LV() const { return LV_; }
+  QWidget* picDragText() const { return picDragText_; }
+  QLabel* Label1() const { return Label1_; }
+  QComboBox* cmbVBR() const { return cmbVBR_; }
+  QComboBox* cmbSize() const { return cmbSize_; }
+  QComboBox* cmbFPS() const { return cmbFPS_; }
+  QComboBox* cmbAB() const { return cmbAB_; }
+  SkinImage* picVBR() const { return picVBR_; }
+  SkinImage* picSize() const { return picSize_; }
+  SkinImage* picFPS() const { return picFPS_; }
+  SkinImage* picAB() const { return picAB_; }
+  QLineEdit* txtPath() const { return txtPath_; }
+  SkinImage* imgBrowse() const { return imgBrowse_; }
+  SkinImage* imgPB() const { return imgPB_; }
+  QLabel* lblPB() const { return lblPB_; }
+
+  // Hidden stores. The queue is the hidden path list; LV shows it.
+  vintrel::FileQueue& lstFile() { return lstFile_; }
+  QLineEdit* menuMsg() const { return menuMsg_; }
+  QTimer* Timer1() const { return Timer1_; }
+  const QPixmap& imgButtonData(int index) const { return imgButtonData_.at(static_cast<std::size_t>(index)); }
+  const QPixmap& imgButtonPush(int index) const { return imgButtonPush_.at(static_cast<std::size_t>(index)); }
+  const QPixmap& imgButtonNormal() const { return imgButtonNormal_; }
+  const QPixmap& imgButtonMove() const { return imgButtonMove_; }
+  const QPixmap& imgButtonPush1() const { return imgButtonPush1_; }
+  const QPixmap& imgBrowseNormal() const { return imgBrowseNormal_; }
+  const QPixmap& imgBrowseMove() const { return imgBrowseMove_; }
+  const QPixmap& imgBrowsePush() const { return imgBrowsePush_; }
+  QRgb maskColor() const { return maskColor_; }
+
+  // The button flags. The command box sets fromCommandBox just before calling imgButton_MouseUp.
+  bool fromCommandBox() const { return fromCommandBox_; }
+  void setFromCommandBox(bool value) { fromCommandBox_ = value; }
+  bool buttonHeld() const { return buttonHeld_; }
+
+  // Image-button handlers; none of them looks at the button, modifiers or position.
+  void imgButton_MouseDown(int index, Qt::MouseButtons button, Qt::KeyboardModifiers shift, int x, int y);
+  void imgButton_MouseMove(int index, Qt::MouseButtons button, Qt::KeyboardModifiers shift, int x, int y);
+  void imgButton_MouseUp(int index, Qt::MouseButtons button = Qt::NoButton,
+                         Qt::KeyboardModifiers shift = Qt::NoModifier, int x = 1, int y = 1);
+  // The pointer crossed the bare window: every image button back to its normal look.
+  void Form_MouseMove();
+  void ClearActionButtons();
+  void imgBrowse_Click();
+  void imgMin_Click();
+  void imgExit_Click();
+  void picVBR_Click();
+  void picSize_Click();
+  void picFPS_Click();
+  void picAB_Click();
+
+  // Start-up step 1: the window's outline from the skin's key colour. Safe to call again.
+  void ApplyWindowStyle();
+
+  // What a batch shows.
+  // imgButton 0-2, LV and imgBrowse, in that order.
+  void SetActionsEnabled(bool enabled);
+  void SetProgressLabel(const QString& text);
+  // 0 (nothing done) to 3960 twips (finished); fractions allowed, outside values clamped.
+  void SetProgressBar(double twips);
+  double ProgressBarTwips() const { return barTwips_; }
+  void SetDropHintVisible(bool visible);
+  // The selected LV row, 0-based, or -1 when none is selected.
+  int SelectedRow() const;
+
+  // Hooks the application wiring fills in.
+  // End of imgButton_MouseUp, with any index (0 Add, 1 Remove, 2 Start; others are for it to ignore).
+  std::function<void(int)> onAction;
+  // imgExit; without it the window closes.
+  std::function<void()> onExit;
+  // The window is closing, whatever closed it.
+  std::function<void()> onUnload;
+  // Files dropped on LV, picDragText or Label1, in the dropped order.
+  std::function<void(const QStringList&)> onFilesDropped;
+  // The folder dialog: returns the chosen folder, or an empty text when cancelled.
+  std::function<QString(QWidget* parent, const QString& title, const QString& start)> folderDialog;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void CreateImages();
+  void CreateLists();
+  void CreatePickers();
+  void CreateStores();
+  void ConnectButtons();
+  void ConnectLooks(SkinImage* image, const QPixmap* pressed, const QPixmap* hover);
+  void OpenPicker(QComboBox* combo);
+  // The drag of the bare body or the version label.
+  void StartDrag(const QPointF& globalPos);
+  bool DragTo(const QPointF& globalPos);
+  void EndDrag();
+
+  std::array<SkinImage*, 3> imgButton_{};
+  QLabel* lblVersion_ = nullptr;
+  SkinImage* imgMin_ = nullptr;
+  SkinImage* imgExit_ = nullptr;
+  QTreeView* LV_ = nullptr;
+  QWidget* picDragText_ = nullptr;
+  QLabel* Label1_ = nullptr;
+  QComboBox* cmbVBR_ = nullptr;
+  QComboBox* cmbSize_ = nullptr;
+  QComboBox* cmbFPS_ = nullptr;
+  QComboBox* cmbAB_ = nullptr;
+  SkinImage* picVBR_ = nullptr;
+  SkinImage* picSize_ = nullptr;
+  SkinImage* picFPS_ = nullptr;
+  SkinImage* picAB_ = nullptr;
+  QLineEdit* txtPath_ = nullptr;
+  SkinImage* imgBrowse_ = nullptr;
+  SkinImage* imgPB_ = nullptr;
+  QLabel* lblPB_ = nullptr;
+  QLineEdit* menuMsg_ = nullptr;
+  QTimer* Timer1_ = nullptr;
+
+  vintrel::FileQueue lstFile_;
+  QueueListModel* queueModel_ = nullptr;
+  FileDropFilter* dropFilter_ = nullptr;
+
+  QPixmap skin_;
+  std::array<QPixmap, 3> imgButtonData_;
+  std::array<QPixmap, 3> imgButtonPush_;
+  QPixmap imgButtonNormal_, imgButtonMove_, imgButtonPush1_;
+  QPixmap imgBrowseNormal_, imgBrowseMove_, imgBrowsePush_;
+
+  QRgb maskColor_ = qRgb(255, 0, 255);
+  bool fromCommandBox_ = false;
+  bool buttonHeld_ = false;
+  double barTwips_ = 0.0;
+  bool placed_ = false;
+  bool dragging_ = false;
+  QPoint dragOffset_;
+};

@@ -1,0 +1,375 @@
+// The window's behaviour offscreen: button looks, pickers, folder browser, drops, minimise, exit, drag.
+// Mouse events travel through the window system, so grabs and the routing to children are real.
+#define QTEST_QPA_MOUSE_HANDLING
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QTreeView>
+#include <QtTest>
+
+#include "frm_main.h"
+#include "skin_image.h"
+
+namespace {
+
+enum class Look { Normal, Hover, Pressed, Other };
+
+Look ActionLook(frmMain& frm, int i) {
+  const qint64 key = frm.imgButton(i)->picture().cacheKey();
+  if (frm.imgButton(i)->picture().isNull()) return Look::Normal;
+  if (key == frm.imgButtonData(i).cacheKey()) return Look::Hover;
+  if (key == frm.imgButtonPush(i).cacheKey()) return Look::Pressed;
+  return Look::Other;
+}
+
+Look ArrowLook(frmMain& frm, SkinImage* image) {
+  const bool browse = image == frm.imgBrowse();
+  const qint64 key = image->picture().cacheKey();
+  if (key == (browse ? frm.imgBrowseNormal() : frm.imgButtonNormal()).cacheKey()) return Look::Normal;
+  if (key == (browse ? frm.imgBrowseMove() : frm.imgButtonMove()).cacheKey()) return Look::Hover;
+  if (key == (browse ? frm.imgBrowsePush() : frm.imgButtonPush1()).cacheKey()) return Look::Pressed;
+  return Look::Other;
+}
+
+QPoint Centre(QWidget* w) {
+  return w->rect().center();
+}
+const QPoint kBare(150, 400);  // the empty strip along the bottom
+
+}  // namespace
+
+class FrmMainButtonsTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<frmMain> frm_;
+  QList<int> actions_;
+
+  frmMain& Frm() { return *frm_; }
+
+ private slots:
+  void init() {
+    frm_ = std::make_unique<frmMain>();
+    actions_.clear();
+    frm_->onAction = [this](int index) { actions_ << index; };
+    frm_->move(100, 100);
+    frm_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(frm_.get()));
+    QTest::mouseMove(frm_.get(), kBare);
+  }
+
+  void cleanup() { frm_.reset(); }
+
+  void pressMoveAwayAndReleaseOverTheBareWindow() {
+    QTest::mousePress(Frm().imgButton(0), Qt::LeftButton, {}, Centre(Frm().imgButton(0)));
+    QCOMPARE(ActionLook(Frm(), 0), Look::Pressed);
+    QVERIFY(Frm().buttonHeld());
+    QTest::mouseMove(&Frm(), QPoint(150, 120));
+    QTest::mouseMove(&Frm(), kBare);
+    QCOMPARE(ActionLook(Frm(), 0), Look::Pressed);
+    QVERIFY(actions_.isEmpty());
+    QTest::mouseRelease(&Frm(), Qt::LeftButton, {}, kBare);
+    QCOMPARE(actions_, QList<int>({0}));
+    QCOMPARE(ActionLook(Frm(), 0), Look::Hover);
+    QVERIFY(!Frm().buttonHeld());
+    QTest::mouseMove(&Frm(), kBare + QPoint(3, 0));
+    QCOMPARE(ActionLook(Frm(), 0), Look::Normal);
+  }
+
+  void hoverFollowsThePointerAndStaysOnChildWindows() {
+    QTest::mouseMove(Frm().imgButton(0), Centre(Frm().imgButton(0)));
+    QCOMPARE(ActionLook(Frm(), 0), Look::Hover);
+    QTest::mouseMove(Frm().imgButton(1), Centre(Frm().imgButton(1)));
+    QCOMPARE(ActionLook(Frm(), 0), Look::Normal);
+    QCOMPARE(ActionLook(Frm(), 1), Look::Hover);
+    // Straight onto child windows and labels: no reset.
+    for (QWidget* w : {Frm().LV()->viewport(), static_cast<QWidget*>(Frm().txtPath()),
+                       static_cast<QWidget*>(Frm().cmbAB()), static_cast<QWidget*>(Frm().picVBR()),
+                       static_cast<QWidget*>(Frm().Label1()), static_cast<QWidget*>(Frm().lblVersion()),
+                       static_cast<QWidget*>(Frm().lblPB()), static_cast<QWidget*>(Frm().imgMin())}) {
+      QTest::mouseMove(w, Centre(w));
+      QCOMPARE(ActionLook(Frm(), 1), Look::Hover);
+    }
+    QTest::mouseMove(&Frm(), kBare);
+    QCOMPARE(ActionLook(Frm(), 1), Look::Normal);
+  }
+
+  void everyMouseButtonActsAlike() {
+    for (Qt::MouseButton button : {Qt::RightButton, Qt::MiddleButton, Qt::LeftButton}) {
+      QTest::mousePress(Frm().imgButton(1), button, {}, Centre(Frm().imgButton(1)));
+      QCOMPARE(ActionLook(Frm(), 1), Look::Pressed);
+      QTest::mouseRelease(Frm().imgButton(1), button, {}, Centre(Frm().imgButton(1)));
+      QCOMPARE(ActionLook(Frm(), 1), Look::Hover);
+    }
+    QCOMPARE(actions_, QList<int>({1, 1, 1}));
+  }
+
+  void actionRunsAfterTheLooksAndTheFlagAreSettled() {
+    bool held = true;
+    Look look = Look::Other;
+    Frm().onAction = [&](int) {
+      held = Frm().buttonHeld();
+      look = ActionLook(Frm(), 2);
+    };
+    QTest::mouseClick(Frm().imgButton(2), Qt::LeftButton, {}, Centre(Frm().imgButton(2)));
+    QVERIFY(!held);
+    QCOMPARE(look, Look::Hover);
+  }
+
+  void movesPendingAtReleaseDoNotChangeLooks() {
+    QTest::mousePress(Frm().imgButton(0), Qt::LeftButton, {}, Centre(Frm().imgButton(0)));
+    // A movement over Remove still waiting when Add is released runs inside the release.
+    QCoreApplication::postEvent(Frm().imgButton(1),
+                                new QMouseEvent(QEvent::MouseMove, QPointF(5, 5), QPointF(5, 5), Qt::NoButton,
+                                                Qt::NoButton, Qt::NoModifier));
+    QTest::mouseRelease(Frm().imgButton(0), Qt::LeftButton, {}, Centre(Frm().imgButton(0)));
+    QCOMPARE(ActionLook(Frm(), 0), Look::Hover);
+    QCOMPARE(ActionLook(Frm(), 1), Look::Normal);
+    QCOMPARE(actions_, QList<int>({0}));
+  }
+
+  // A batch runs inside the release of Start: the rest of the window must keep working meanwhile.
+  void windowWorksWhileAnActionRuns() {
+    bool ran = false;
+    Frm().onAction = [&](int index) {
+      if (index != 2) return;
+      ran = true;
+      QTest::mouseMove(Frm().imgButton(0), Centre(Frm().imgButton(0)));
+      QCOMPARE(ActionLook(Frm(), 0), Look::Hover);
+      QTest::mouseMove(&Frm(), kBare);
+      QCOMPARE(ActionLook(Frm(), 0), Look::Normal);
+      const QPoint start = Frm().pos();
+      QTest::mousePress(&Frm(), Qt::LeftButton, {}, kBare);
+      QTest::mouseMove(&Frm(), kBare + QPoint(10, 5));
+      QTRY_COMPARE(Frm().pos(), start + QPoint(10, 5));
+      // The window moved under the pointer: the pointer is back over the grip.
+      QTest::mouseRelease(&Frm(), Qt::LeftButton, {}, kBare);
+      QCOMPARE(Frm().pos(), start + QPoint(10, 5));
+      QTest::mouseClick(Frm().picFPS(), Qt::LeftButton, {}, Centre(Frm().picFPS()));
+      QTRY_VERIFY(Frm().cmbFPS()->view()->isVisible());
+      Frm().cmbFPS()->hidePopup();
+    };
+    QTest::mouseClick(Frm().imgButton(2), Qt::LeftButton, {}, Centre(Frm().imgButton(2)));
+    QVERIFY(ran);
+  }
+
+  void commandBoxReleaseLeavesEveryButtonNormal() {
+    QTest::mouseMove(Frm().imgButton(0), Centre(Frm().imgButton(0)));
+    Frm().setFromCommandBox(true);
+    Frm().imgButton_MouseUp(2);
+    QCOMPARE(actions_, QList<int>({2}));
+    for (int i = 0; i < 3; ++i) QCOMPARE(ActionLook(Frm(), i), Look::Normal);
+    QVERIFY(!Frm().fromCommandBox());
+    QVERIFY(!Frm().buttonHeld());
+    // An index no button has still reaches the hook, which decides that it does nothing.
+    Frm().setFromCommandBox(true);
+    Frm().imgButton_MouseUp(7);
+    QCOMPARE(actions_, QList<int>({2, 7}));
+    QVERIFY(!Frm().fromCommandBox());
+  }
+
+  void hoverWhileHeldKeepsThePressedLook() {
+    QTest::mousePress(Frm().imgButton(0), Qt::LeftButton, {}, Centre(Frm().imgButton(0)));
+    // A move reported for another button while one is held changes nothing.
+    Frm().imgButton_MouseMove(2, Qt::LeftButton, {}, 5, 5);
+    QCOMPARE(ActionLook(Frm(), 0), Look::Pressed);
+    QCOMPARE(ActionLook(Frm(), 2), Look::Normal);
+    QTest::mouseRelease(Frm().imgButton(0), Qt::LeftButton, {}, Centre(Frm().imgButton(0)));
+  }
+
+  void disabledActionsDoNotReact() {
+    Frm().SetActionsEnabled(false);
+    QTest::mouseMove(Frm().imgButton(2), Centre(Frm().imgButton(2)));
+    QTest::mouseClick(Frm().imgButton(2), Qt::LeftButton, {}, Centre(Frm().imgButton(2)));
+    QCOMPARE(ActionLook(Frm(), 2), Look::Normal);
+    QVERIFY(actions_.isEmpty());
+    const QPoint before = Frm().pos();
+    QTest::mousePress(Frm().imgButton(2), Qt::LeftButton, {}, Centre(Frm().imgButton(2)));
+    QTest::mouseMove(Frm().imgButton(2), Centre(Frm().imgButton(2)) + QPoint(20, 20));
+    QTest::mouseRelease(Frm().imgButton(2), Qt::LeftButton, {}, Centre(Frm().imgButton(2)) + QPoint(20, 20));
+    QCOMPARE(Frm().pos(), before);
+  }
+
+  void arrowsAndBrowsePressedThenHoverOnFirstMove() {
+    for (SkinImage* image :
+         {Frm().picVBR(), Frm().picSize(), Frm().picFPS(), Frm().picAB(), Frm().imgBrowse()}) {
+      Frm().folderDialog = [](QWidget*, const QString&, const QString&) { return QString(); };
+      QTest::mousePress(image, Qt::RightButton, {}, Centre(image));
+      QCOMPARE(ArrowLook(Frm(), image), Look::Pressed);
+      QTest::mouseMove(image, Centre(image) + QPoint(1, 0));
+      QCOMPARE(ArrowLook(Frm(), image), Look::Hover);
+      QTest::mouseRelease(image, Qt::RightButton, {}, Centre(image) + QPoint(1, 0));
+      QCOMPARE(ArrowLook(Frm(), image), Look::Hover);
+      QTest::mouseMove(&Frm(), kBare);
+      QCOMPARE(ArrowLook(Frm(), image), Look::Normal);
+    }
+  }
+
+  void arrowClickOpensItsList() {
+    const QList<QPair<SkinImage*, QComboBox*>> pairs = {{Frm().picVBR(), Frm().cmbVBR()},
+                                                        {Frm().picSize(), Frm().cmbSize()},
+                                                        {Frm().picFPS(), Frm().cmbFPS()},
+                                                        {Frm().picAB(), Frm().cmbAB()}};
+    for (const auto& [arrow, combo] : pairs) {
+      const int selected = combo->currentIndex();
+      QTest::mouseClick(arrow, Qt::LeftButton, {}, Centre(arrow));
+      QTRY_VERIFY(combo->view()->isVisible());
+      QCOMPARE(combo->view()->currentIndex().row(), selected);
+      for (QComboBox* other : {Frm().cmbVBR(), Frm().cmbSize(), Frm().cmbFPS(), Frm().cmbAB()}) {
+        if (other != combo) QVERIFY(!other->view()->isVisible());
+      }
+      combo->hidePopup();
+      QTRY_VERIFY(!combo->view()->isVisible());
+      QCOMPARE(combo->currentIndex(), selected);
+    }
+    // Choosing an item changes only the selection.
+    QTest::mouseClick(Frm().picAB(), Qt::LeftButton, {}, Centre(Frm().picAB()));
+    QTRY_VERIFY(Frm().cmbAB()->view()->isVisible());
+    Frm().cmbAB()->view()->setCurrentIndex(Frm().cmbAB()->model()->index(5, 0));
+    QTest::keyClick(Frm().cmbAB()->view(), Qt::Key_Return);
+    QTRY_VERIFY(!Frm().cmbAB()->view()->isVisible());
+    QCOMPARE(Frm().cmbAB()->currentText(), QString("7.95k"));
+    QVERIFY(actions_.isEmpty());
+  }
+
+  void browseSetsTheFolderExactlyOrKeepsItOnCancel() {
+    QStringList titles;
+    QString answer;
+    Frm().folderDialog = [&](QWidget* parent, const QString& title, const QString&) {
+      titles << title;
+      [&] { QCOMPARE(parent, static_cast<QWidget*>(&Frm())); }();
+      return answer;
+    };
+    Frm().txtPath()->setText("/home/me/out");
+    answer = QString();  // cancelled
+    QTest::mouseClick(Frm().imgBrowse(), Qt::LeftButton, {}, Centre(Frm().imgBrowse()));
+    QCOMPARE(Frm().txtPath()->text(), QString("/home/me/out"));
+    for (const QString& chosen :
+         {QString("D:\\"), QString("D:\\Videos"), QString("/"), QString("/srv/clips")}) {
+      answer = chosen;
+      QTest::mouseClick(Frm().imgBrowse(), Qt::LeftButton, {}, Centre(Frm().imgBrowse()));
+      QCOMPARE(Frm().txtPath()->text(), chosen);
+    }
+    QCOMPARE(titles, QStringList(5, "Please select a folder:"));
+    // Disabled during a batch: no dialog.
+    Frm().SetActionsEnabled(false);
+    QTest::mouseClick(Frm().imgBrowse(), Qt::LeftButton, {}, Centre(Frm().imgBrowse()));
+    QCOMPARE(titles.size(), 5);
+  }
+
+  void dropsOnEachTarget_data() {
+    QTest::addColumn<QString>("target");
+    QTest::newRow("LV") << "LV";
+    QTest::newRow("picDragText") << "picDragText";
+    QTest::newRow("Label1") << "Label1";
+  }
+
+  void dropsOnEachTarget() {
+    QFETCH(QString, target);
+    QWidget* widget = target == "LV"            ? Frm().LV()->viewport()
+                      : target == "picDragText" ? Frm().picDragText()
+                                                : static_cast<QWidget*>(Frm().Label1());
+    QList<QStringList> drops;
+    Frm().onFilesDropped = [&](const QStringList& paths) { drops << paths; };
+    const QString dir = QDir::tempPath();
+
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(dir + "/b.avi"), QUrl::fromLocalFile(dir + "/a.mpeg"),
+                   QUrl::fromLocalFile(dir), QUrl("https://example.com/c.avi"),
+                   QUrl::fromLocalFile(dir + "/b.avi")});
+    QDragEnterEvent enter(QPoint(3, 3), Qt::CopyAction | Qt::MoveAction, &files, Qt::LeftButton, {});
+    QApplication::sendEvent(widget, &enter);
+    QVERIFY(enter.isAccepted());
+    QCOMPARE(enter.dropAction(), Qt::CopyAction);
+    QDropEvent drop(QPointF(3, 3), Qt::CopyAction | Qt::MoveAction, &files, Qt::LeftButton, {});
+    QApplication::sendEvent(widget, &drop);
+    QVERIFY(drop.isAccepted());
+    QCOMPARE(drop.dropAction(), Qt::CopyAction);
+    const QStringList expected = {QDir::toNativeSeparators(dir + "/b.avi"),
+                                  QDir::toNativeSeparators(dir + "/a.mpeg"), QDir::toNativeSeparators(dir),
+                                  QDir::toNativeSeparators(dir + "/b.avi")};
+    QCOMPARE(drops, QList<QStringList>({expected}));
+
+    QMimeData text;
+    text.setText("/not/a/file.avi");
+    QDragEnterEvent textEnter(QPoint(3, 3), Qt::CopyAction, &text, Qt::LeftButton, {});
+    QApplication::sendEvent(widget, &textEnter);
+    QVERIFY(!textEnter.isAccepted());
+    QDropEvent textDrop(QPointF(3, 3), Qt::CopyAction | Qt::MoveAction, &text, Qt::LeftButton, {});
+    QApplication::sendEvent(widget, &textDrop);
+    QCOMPARE(textDrop.dropAction(), Qt::CopyAction);
+    QCOMPARE(drops.size(), 1);
+    QCOMPARE(Frm().LV()->model()->rowCount(), 0);  // the queue side belongs to the hook
+
+    // While a batch runs the list is disabled and takes no files.
+    Frm().SetActionsEnabled(false);
+    if (target == "LV") {
+      QDragEnterEvent busyEnter(QPoint(3, 3), Qt::CopyAction, &files, Qt::LeftButton, {});
+      QApplication::sendEvent(widget, &busyEnter);
+      QVERIFY(!busyEnter.isAccepted());
+      QDropEvent busyDrop(QPointF(3, 3), Qt::CopyAction, &files, Qt::LeftButton, {});
+      QApplication::sendEvent(widget, &busyDrop);
+      QCOMPARE(drops.size(), 1);
+    }
+  }
+
+  void minimiseAndExit() {
+    int exits = 0;
+    Frm().onExit = [&] { ++exits; };
+    QTest::mouseClick(Frm().imgExit(), Qt::LeftButton, {}, Centre(Frm().imgExit()));
+    QCOMPARE(exits, 1);
+    QVERIFY(Frm().isVisible());
+    QTest::mouseClick(Frm().imgMin(), Qt::LeftButton, {}, Centre(Frm().imgMin()));
+    QTRY_VERIFY(Frm().windowState() & Qt::WindowMinimized);
+    Frm().showNormal();
+    QVERIFY(!Frm().mask().isEmpty());
+
+    int unloads = 0;
+    Frm().onUnload = [&] { ++unloads; };
+    Frm().onExit = nullptr;
+    QTest::mouseClick(Frm().imgExit(), Qt::LeftButton, {}, Centre(Frm().imgExit()));
+    QTRY_VERIFY(!Frm().isVisible());
+    QCOMPARE(unloads, 1);
+  }
+
+  void dragTheBodyOrTheVersionLabel_data() {
+    QTest::addColumn<QString>("grip");
+    QTest::addColumn<int>("button");
+    QTest::newRow("body, left") << "body" << int(Qt::LeftButton);
+    QTest::newRow("body, right") << "body" << int(Qt::RightButton);
+    QTest::newRow("version label") << "lblVersion" << int(Qt::LeftButton);
+  }
+
+  void dragTheBodyOrTheVersionLabel() {
+    QFETCH(QString, grip);
+    QFETCH(int, button);
+    QWidget* widget = grip == "body" ? static_cast<QWidget*>(&Frm()) : Frm().lblVersion();
+    const QPoint at = grip == "body" ? kBare : Centre(widget);
+    const QPoint start = Frm().pos();
+    QTest::mousePress(widget, Qt::MouseButton(button), {}, at);
+    QTest::mouseMove(widget, at + QPoint(40, 25));
+    QTRY_COMPARE(Frm().pos(), start + QPoint(40, 25));
+    QTest::mouseRelease(widget, Qt::MouseButton(button), {}, at);
+    QTest::mouseMove(&Frm(), kBare + QPoint(5, 5));
+    QCOMPARE(Frm().pos(), start + QPoint(40, 25));
+  }
+
+  void controlsDoNotDragTheWindow() {
+    Frm().SetProgressBar(3960);
+    const QPoint start = Frm().pos();
+    for (QWidget* w : {Frm().LV()->viewport(), static_cast<QWidget*>(Frm().txtPath()),
+                       static_cast<QWidget*>(Frm().picDragText()), static_cast<QWidget*>(Frm().Label1()),
+                       static_cast<QWidget*>(Frm().lblPB()), static_cast<QWidget*>(Frm().imgPB()),
+                       static_cast<QWidget*>(Frm().picVBR()), static_cast<QWidget*>(Frm().imgMin()),
+                       static_cast<QWidget*>(Frm().imgBrowse()), static_cast<QWidget*>(Frm().imgButton(1))}) {
+      QTest::mousePress(w, Qt::LeftButton, {}, QPoint(2, 2));
+      QTest::mouseMove(w, QPoint(30, 30));
+      QTest::mouseRelease(w, Qt::LeftButton, {}, QPoint(30, 30));
+      QCOMPARE(Frm().pos(), start);
+    }
+  }
+};
+
+QTEST_MAIN(FrmMainButtonsTest)
+#include "frm_main_buttons_test.moc"
