@@ -107,6 +107,7 @@ class CliTest : public ::testing::Test {
   void SetUp() override {
     root_ = fs::temp_directory_path() / ("vintrel-cli-" + std::to_string(std::random_device{}()));
     fs::create_directories(root_ / "app" / "data");
+    root_ = fs::canonical(root_);  // the program finds its folder with links resolved
     fs::copy_file(VINTREL_CLI_PATH, root_ / "app" / "vintrel-cli");
     fs::copy_file(VINTREL_ENCODER_PATH, root_ / "app" / "data" / "conv.exe");
     out_ = root_ / "out";
@@ -251,7 +252,7 @@ TEST_F(CliTest, MissingEncoderEndsTheBatchOnce) {
 
 TEST_F(CliTest, CtrlCStopsTheEncoderAndLeavesNoPartialOutput) {
   const fs::path longClip = root_ / "long.avi";
-  MakeClip(longClip, "testsrc=size=640x480:rate=25", "-c:v mpeg4 -q:v 10 -c:a libmp3lame", 300);
+  MakeClip(longClip, "testsrc=size=320x240:rate=25", "-c:v mpeg4 -q:v 10 -c:a libmp3lame", 120);
   Child child = Launch(
       {"--output", out_.string(), "--size", "352x288", "--fps", "29.97", longClip.string(), Clip("a.avi")});
   // Wait until the encoder has started writing its temporary file.
