@@ -40,7 +40,8 @@ std::string ReadAll(const fs::path& file) {
 // A child with its output going to files, so a test can watch it while it runs.
 class Child {
  public:
-  Child(const std::vector<std::string>& argv, const fs::path& logs) : out_(logs / "out"), err_(logs / "err") {
+  Child(const std::vector<std::string>& argv, const fs::path& logs)
+      : out_(logs / "stdout.txt"), err_(logs / "stderr.txt") {
     std::vector<char*> args;
     for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
