@@ -253,9 +253,10 @@ TEST_F(CliTest, MissingEncoderEndsTheBatchOnce) {
 
 TEST_F(CliTest, CtrlCStopsTheEncoderAndLeavesNoPartialOutput) {
   const fs::path longClip = root_ / "long.avi";
-  MakeClip(longClip, "testsrc=size=320x240:rate=25", "-c:v mpeg4 -q:v 10 -c:a libmp3lame", 120);
-  Child child = Launch(
-      {"--output", out_.string(), "--size", "352x288", "--fps", "29.97", longClip.string(), Clip("a.avi")});
+  // Cheap to make, a few seconds of work for the encoder at the largest size and rate.
+  MakeClip(longClip, "testsrc=size=160x120:rate=10", "-c:v mpeg4 -q:v 10 -c:a libmp3lame", 600);
+  Child child = Launch({"--output", out_.string(), "--size", "352x288", "--fps", "29.97", "--video-bitrate",
+                        "512", longClip.string(), Clip("a.avi")});
   // Wait until the encoder has started writing its temporary file.
   const auto deadline = std::chrono::steady_clock::now() + 60s;
   while (OutputNames().empty() && std::chrono::steady_clock::now() < deadline)
