@@ -231,7 +231,8 @@ TEST_F(BatchControllerTest, FailuresAreRecordedAndTheBatchGoesOn) {
   EXPECT_TRUE(results[2].converted);
   EXPECT_TRUE(results[2].reason.empty());
   EXPECT_FALSE(results[3].converted);
-  EXPECT_NE(results[3].reason, "");
+  const ExitStatus killed{ExitStatus::Kind::Signaled, 0, 2};
+  EXPECT_EQ(results[3].reason, "Encoder failed: " + killed.Describe());
   EXPECT_EQ(controller_.FailedCount(), 3);
   EXPECT_TRUE(queue_.Empty());
   const Log tail(log_.end() - 4, log_.end());
