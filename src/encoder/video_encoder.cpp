@@ -6,6 +6,8 @@ extern "C" {
 
 #include <cstring>
 
+#include "shrink.h"
+
 namespace conv {
 namespace {
 
@@ -119,6 +121,12 @@ FramePtr VideoEncoder::MakePicture(const AVFrame* decoded) {
 }
 
 void VideoEncoder::ScaleInto(const AVFrame* decoded, AVFrame* target, int x, int y, int width, int height) {
+  // Halve while a reduction of at least 2 is left for the bicubic step.
+  for (FramePtr& halved : halved_) {
+    if (!CanHalve(decoded->format) || decoded->width < 4 * width || decoded->height < 4 * height) break;
+    HalveFrame(decoded, halved);
+    decoded = halved.get();
+  }
   bool fullRange = decoded->color_range == AVCOL_RANGE_JPEG;
   int key[4] = {decoded->width, decoded->height, decoded->format, fullRange};
   if (!scaler_ || std::memcmp(key, scalerKey_, sizeof key) != 0) {

@@ -154,6 +154,8 @@ TEST(SettingsFile, FailedSaveKeepsTheOldFile) {
     EXPECT_EQ(ReadAll(PathFromUtf8(file)), SerializeSettings(old));
   }
   EXPECT_EQ(folder.EntryCount(), 2u);  // setup.ini and other.ini
+  std::filesystem::permissions(PathFromUtf8(file), std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::add);
 }
 
 #ifndef _WIN32

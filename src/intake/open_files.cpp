@@ -1,0 +1,69 @@
+#include "intake/open_files.h"
+
+#include <filesystem>
+
+namespace vintrel {
+namespace {
+
+std::string_view TrimSpaces(std::string_view text) {
+  const auto first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+std::string_view EffectiveFilter(std::string_view filter) {
+  return TrimSpaces(filter).empty() ? kDefaultFilter : filter;
+}
+
+std::vector<std::string> SplitAtBars(std::string_view filter) {
+  std::vector<std::string> pieces;
+  std::size_t start = 0;
+  for (;;) {
+    const auto bar = filter.find('|', start);
+    pieces.emplace_back(filter.substr(start, bar == std::string_view::npos ? bar : bar - start));
+    if (bar == std::string_view::npos) return pieces;
+    start = bar + 1;
+  }
+}
+
+}  // namespace
+
+std::string ConvertFilter(std::string_view filter) {
+  std::string converted;
+  for (const auto& piece : SplitAtBars(EffectiveFilter(filter))) {
+    converted += piece;
+    converted += '\0';
+  }
+  return converted;
+}
+
+std::vector<FilterPair> SplitFilter(std::string_view filter) {
+  const auto pieces = SplitAtBars(EffectiveFilter(filter));
+  std::vector<FilterPair> pairs;
+  for (std::size_t i = 0; i + 1 < pieces.size(); i += 2) pairs.push_back({pieces[i], pieces[i + 1]});
+  return pairs;
+}
+
+std::string ResolveStartFolder(std::string_view given, std::string_view programFolder,
+                               const std::function<bool(const std::string&)>& folderHasEntries,
+                               char separator) {
+  const std::string_view trimmed = TrimSpaces(given);
+  if (trimmed.empty()) return std::string(programFolder);
+  std::string folder(trimmed);
+  if (folder.back() != separator) folder += separator;
+  if (!folderHasEntries || !folderHasEntries(folder)) return std::string(programFolder);
+  return folder;
+}
+
+bool FolderHasEntries(const std::string& folder) {
+  std::error_code error;
+#ifdef _WIN32
+  const std::filesystem::path path(std::u8string(folder.begin(), folder.end()));
+#else
+  const std::filesystem::path path(folder);
+#endif
+  std::filesystem::directory_iterator it(path, error);
+  return !error && it != std::filesystem::directory_iterator();
+}
+
+}  // namespace vintrel
