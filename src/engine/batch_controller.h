@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/batch_planner.h"
 #include "engine/batch_view.h"
 #include "engine/path_style.h"
 #include "engine/progress_parser.h"
@@ -14,30 +15,66 @@ namespace vintrel {
 // Action indexes shared by the buttons and the command box.
 enum ActionIndex { kActionAdd = 0, kActionRemove = 1, kActionStart = 2 };
 
+// How the last batch ended.
+enum class BatchEnd {
+  None,         // no batch yet
+  Finished,     // the queue was worked through
+  Cancelled,    // Cancel() stopped it; later files stay queued
+  StartFailed,  // the runner could not start the encoder; that file and later ones stay queued
+};
+
 // Turns the queue into encoder runs, one file at a time, and closes the batch.
 class BatchController {
  public:
-  BatchController(FileQueue& queue, CommandRunner& runner, BatchView& view,
-                  std::string applicationFolder, PathStyle style = NativePathStyle());
+  BatchController(FileQueue& queue, CommandRunner& runner, BatchView& view, std::string applicationFolder,
+                  PathStyle style = NativePathStyle());
+  ~BatchController();
+  BatchController(const BatchController&) = delete;
+  BatchController& operator=(const BatchController&) = delete;
 
   // The release action of an action button or the command box (0 Add, 1 Remove, 2 Start;
   // anything else does nothing). Ignored while a batch runs.
   void RunAction(int index);
+  // Returns when the batch is over.
   void Start();
+  // Stops the running encoder and ends the batch without starting another file. Meant to be
+  // called from inside the batch (the event pump, a view callback); does nothing when idle.
+  void Cancel();
 
   bool Running() const { return running_; }
+  BatchEnd LastEnd() const { return lastEnd_; }
   // Results of the last (or running) batch, in order.
   const std::vector<FileResult>& Results() const { return results_; }
+  int FailedCount() const;
   ProgressParser& Parser() { return parser_; }
 
  private:
+  void AddFile();
+  void RemoveSelected();
+  // One iteration per file, so a long queue never deepens the stack.
+  void ConvertAll();
+  // Runs one planned file; false when the runner could not start it.
+  bool RunFile(const PlannedFile& file);
+  void OnReceiveOutputs(const std::string& piece);
+  void OnCommandOver();
+  void FileOver();
+  void Record(FileResult result);
+  void Finish(const std::string& outputFolder);
+  void EndAfterStartFailure();
+  std::string FailureList() const;
+
   FileQueue& queue_;
   CommandRunner& runner_;
   BatchView& view_;
   std::string applicationFolder_;
   PathStyle style_;
   ProgressParser parser_;
+  BatchPlanner planner_;
   bool running_ = false;
+  bool inRun_ = false;
+  bool commandOverSeen_ = false;
+  bool cancelRequested_ = false;
+  BatchEnd lastEnd_ = BatchEnd::None;
   std::vector<FileResult> results_;
 };
 

@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# Speed and quality of data/conv.exe against ffmpeg itself, on two 60 s clips made with ffmpeg:
+# 1920x1080 H.264 + AAC at 30 fps (MP4) and 640x480 MPEG-4 + MP3 at 25 fps (AVI).
+#
+# Usage: bench/encoder.sh [BUILD_DIR]
+#   RUNS=N            timed runs per command (default 5)
+#   VINTREL_BENCH_DIR where the clips and outputs are kept (default ~/.cache/vintrel-bench)
+#
+# Quality: every output is compared by SSIM with one reference per clip: the source put on the
+# output's frame grid (ffmpeg's fps filter) and scaled with lanczos to the picture each output
+# promises (ffmpeg's command stretches to the full frame; conv.exe keeps the shape inside black
+# bars, so its picture area is compared). Outputs are aligned by the best of -3..3 frames and the
+# offset is printed: a non-zero offset is a video delay, the SSIM is the picture quality.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build}
+conv=$build/bin/data/conv.exe
+runs=${RUNS:-5}
+cache=${VINTREL_BENCH_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/vintrel-bench}
+[ -x "$conv" ] || { echo "no $conv: build first (bash scripts/build.sh build)" >&2; exit 1; }
+command -v hyperfine >/dev/null || { echo "hyperfine is missing (bash scripts/install-deps.sh)" >&2; exit 1; }
+mkdir -p "$cache"
+cd "$cache"
+
+make_clip() {  # name, ffmpeg output arguments...
+  local name=$1; shift
+  [ -s "$name" ] && return
+  echo "making $name ..."
+  ffmpeg -v error -y "$@" "partial-$name"
+  mv "partial-$name" "$name"
+}
+make_clip hd1080.mp4 -f lavfi -i testsrc2=size=1920x1080:rate=30:duration=60 \
+  -f lavfi -i sine=frequency=440:sample_rate=44100:duration=60 \
+  -c:v libx264 -pix_fmt yuv420p -c:a aac -b:a 128k -shortest
+make_clip vga480.avi -f lavfi -i testsrc2=size=640x480:rate=25:duration=60 \
+  -f lavfi -i sine=frequency=440:sample_rate=44100:duration=60 \
+  -c:v mpeg4 -q:v 3 -c:a libmp3lame -b:a 128k -shortest
+
+ssim() {  # output, reference, crop filter or "" -> "ssim offset"
+  local best=0 at=0 o a b value
+  for o in -3 -2 -1 0 1 2 3; do
+    a=0 b=0
+    if [ "$o" -gt 0 ]; then a=$o; elif [ "$o" -lt 0 ]; then b=$((-o)); fi
+    value=$(ffmpeg -nostats -i "$1" -i "$2" -lavfi \
+      "[0:v]${3:+$3,}trim=start_frame=$a,setpts=N/(15000/1001)/TB[x];[1:v]trim=start_frame=$b,setpts=N/(15000/1001)/TB[y];[x][y]ssim" \
+      -f null - 2>&1 | sed -n 's/.*SSIM.*All:\([0-9.]*\).*/\1/p')
+    if awk -v v="$value" -v b="$best" 'BEGIN { exit !(v > b) }'; then best=$value at=$o; fi
+  done
+  echo "$best $at"
+}
+
+mean() { awk -F, -v name="$2" '$1 == name { print $2 }' "$1"; }
+
+summary=()
+for clip in hd1080.mp4 vga480.avi; do
+  stem=${clip%.*}
+  echo "=== $clip"
+  hyperfine --warmup 1 --runs "$runs" --export-csv "times-$stem.csv" \
+    -n ffmpeg "ffmpeg -v error -y -i $clip -b:v 120k -r 14.985 -s 176x144 -c:a libopencore_amrnb -ar 8000 -ac 1 -b:a 5.15k ffmpeg-$stem.3gp" \
+    -n conv "'$conv' -i $clip -b 120k -y -r 14.985 -s 176x144 -acodec libamr_nb -ar 8000 -ac 1 -ab 5.15k conv-$stem.3gp" \
+    -n decode-only "ffmpeg -v error -i $clip -f null -"
+  read -r width height < <(ffprobe -v error -select_streams v:0 -show_entries stream=width,height -of csv=p=0:s=' ' "$clip")
+  # The picture box conv.exe uses for a square-pixel source in a 176x144 frame.
+  box=$(awk -v w="$width" -v h="$height" 'BEGIN {
+    a = w / h; if (a > 176 / 144) { bh = 2 * int(176 / a / 2 + 0.5); print 176, bh, 0, int((144 - bh) / 4) * 2 }
+    else { bw = 2 * int(144 * a / 2 + 0.5); print bw, 144, int((176 - bw) / 4) * 2, 0 } }')
+  read -r bw bh bx by <<<"$box"
+  ffmpeg -v error -y -i "$clip" -an -vf "fps=15000/1001,scale=176:144:flags=lanczos" -c:v ffv1 "ref-$stem-full.nut"
+  ffmpeg -v error -y -i "$clip" -an -vf "fps=15000/1001,scale=$bw:$bh:flags=lanczos" -c:v ffv1 "ref-$stem-box.nut"
+  read -r ff_ssim ff_offset < <(ssim "ffmpeg-$stem.3gp" "ref-$stem-full.nut" "")
+  read -r conv_ssim conv_offset < <(ssim "conv-$stem.3gp" "ref-$stem-box.nut" "crop=$bw:$bh:$bx:$by")
+  t_ff=$(mean "times-$stem.csv" ffmpeg)
+  t_conv=$(mean "times-$stem.csv" conv)
+  t_dec=$(mean "times-$stem.csv" decode-only)
+  s_ff=$(stat -c %s "ffmpeg-$stem.3gp")
+  s_conv=$(stat -c %s "conv-$stem.3gp")
+  summary+=("$(awk -v c="$clip" -v tf="$t_ff" -v tc="$t_conv" -v td="$t_dec" -v sf="$s_ff" -v sc="$s_conv" \
+    -v qf="$ff_ssim" -v of="$ff_offset" -v qc="$conv_ssim" -v oc="$conv_offset" 'BEGIN {
+    printf "%-11s ffmpeg %.2f s, conv %.2f s, decode-only %.2f s | conv/ffmpeg %.2fx (target <= 0.80), conv/decode %.2fx\n", c, tf, tc, td, tc / tf, tc / td
+    printf "%-11s size ffmpeg %d B, conv %d B (%+.1f %%, target within 15 %%)\n", "", sf, sc, (sc - sf) * 100 / sf
+    printf "%-11s SSIM ffmpeg %.4f (offset %d), conv %.4f (offset %d), difference %+.4f (target >= -0.01)\n", "", qf, of, qc, oc, qc - qf }')")
+done
+echo
+echo "=== summary ($runs runs each, $(nproc) cores)"
+printf '%s\n' "${summary[@]}"

@@ -1,0 +1,118 @@
+#include "cli/cli_options.h"
+
+#include <algorithm>
+#include <array>
+#include <span>
+#include <string_view>
+
+#include "app/pickers.h"
+
+namespace vintrel::cli {
+
+namespace {
+
+// An option that takes a value; an empty choice list accepts any non-empty text.
+struct ValueOption {
+  std::string_view name;
+  std::span<const std::string_view> choices;
+  std::optional<std::string> CliOptions::*field;
+};
+
+const std::array<ValueOption, 5> kValueOptions{{
+    {"--video-bitrate", kVideoBitrates, &CliOptions::videoBitrate},
+    {"--size", kFrameSizes, &CliOptions::frameSize},
+    {"--fps", kFrameRates, &CliOptions::frameRate},
+    {"--audio-bitrate", kAudioBitrates, &CliOptions::audioBitrate},
+    {"--output", {}, &CliOptions::outputFolder},
+}};
+
+std::string Joined(std::span<const std::string_view> choices, std::string_view between) {
+  std::string text;
+  for (std::string_view choice : choices) {
+    if (!text.empty()) text += between;
+    text += choice;
+  }
+  return text;
+}
+
+std::string CheckValue(const ValueOption& option, const std::string& value) {
+  if (option.choices.empty()) {
+    return value.empty() ? std::string(option.name) + " needs a non-empty value" : std::string();
+  }
+  if (std::find(option.choices.begin(), option.choices.end(), value) != option.choices.end()) return {};
+  return "invalid value '" + value + "' for " + std::string(option.name) +
+         " (valid: " + Joined(option.choices, ", ") + ")";
+}
+
+}  // namespace
+
+ParsedArguments ParseArguments(const std::vector<std::string>& arguments) {
+  ParsedArguments parsed;
+  CliOptions& options = parsed.options;
+  bool onlyFiles = false;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (onlyFiles || argument.size() < 2 || argument[0] != '-') {
+      options.files.push_back(argument);
+      continue;
+    }
+    if (argument == "--") {
+      onlyFiles = true;
+    } else if (argument == "--help" || argument == "-h") {
+      options.help = true;
+    } else if (argument == "--version") {
+      options.version = true;
+    } else if (argument == "--dry-run") {
+      options.dryRun = true;
+    } else {
+      const std::size_t equals = argument.find('=');
+      const std::string_view name = std::string_view(argument).substr(0, equals);
+      const auto option = std::find_if(kValueOptions.begin(), kValueOptions.end(),
+                                       [&](const ValueOption& o) { return o.name == name; });
+      if (option == kValueOptions.end()) {
+        parsed.error = "unknown option '" + std::string(name) + "'";
+        return parsed;
+      }
+      std::string value;
+      if (equals != std::string::npos) {
+        value = argument.substr(equals + 1);
+      } else if (i + 1 < arguments.size()) {
+        value = arguments[++i];
+      } else {
+        parsed.error = "missing value for " + std::string(name);
+        return parsed;
+      }
+      if (parsed.error = CheckValue(*option, value); !parsed.error.empty()) return parsed;
+      options.*(option->field) = std::move(value);
+    }
+  }
+  if (!options.help && !options.version && options.files.empty()) parsed.error = "no files given";
+  return parsed;
+}
+
+std::string UsageText() {
+  return "Usage: vintrel-cli [options] FILE...\n"
+         "Converts the files, in order, into 3GP for phones.\n"
+         "\n"
+         "Options (unset ones come from the window's saved settings):\n"
+         "  --video-bitrate KBPS   " +
+         Joined(kVideoBitrates, "|") +
+         "\n"
+         "  --size WxH             " +
+         Joined(kFrameSizes, "|") +
+         "\n"
+         "  --fps RATE             " +
+         Joined(kFrameRates, "|") +
+         "\n"
+         "  --audio-bitrate RATE   " +
+         Joined(kAudioBitrates, "|") +
+         "\n"
+         "  --output DIR           folder for the .3gp files\n"
+         "  --dry-run              print each encoder command line, run nothing\n"
+         "  -h, --help             show this help\n"
+         "  --version              show the version\n"
+         "\n"
+         "Exit status: 0 all converted, 1 some failed, 2 bad usage, 130 interrupted.\n";
+}
+
+}  // namespace vintrel::cli

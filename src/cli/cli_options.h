@@ -1,0 +1,31 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vintrel::cli {
+
+// What the command line asked for. Settings left unset come from setup.ini, as in the window.
+struct CliOptions {
+  std::optional<std::string> videoBitrate;
+  std::optional<std::string> frameSize;
+  std::optional<std::string> frameRate;
+  std::optional<std::string> audioBitrate;
+  std::optional<std::string> outputFolder;
+  bool dryRun = false;
+  bool help = false;
+  bool version = false;
+  std::vector<std::string> files;
+};
+
+struct ParsedArguments {
+  CliOptions options;
+  std::string error;  // bad usage: say why and exit 2
+};
+
+ParsedArguments ParseArguments(const std::vector<std::string>& arguments);
+
+std::string UsageText();
+
+}  // namespace vintrel::cli

@@ -1,0 +1,143 @@
+// vintrel-cli: the batch conversion without a window.
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include <io.h>
+#define VINTREL_ISATTY(fd) _isatty(fd)
+#else
+#include <unistd.h>
+#define VINTREL_ISATTY(fd) isatty(fd)
+#endif
+
+#include "app/pickers.h"
+#include "app/platform.h"
+#include "app/settings.h"
+#include "app/utf8_path.h"
+#include "cli/cli_options.h"
+#include "cli/interrupt_pump.h"
+#include "cli/terminal_view.h"
+#include "engine/batch_controller.h"
+#include "engine/batch_planner.h"
+#include "intake/file_queue.h"
+#include "process/dos_outputs.h"
+#include "vintrel_version.h"
+
+namespace vintrel::cli {
+namespace {
+
+class StderrSink : public MessageSink {
+ public:
+  void Critical(const std::string& text) override { std::cerr << "vintrel-cli: " << text << std::endl; }
+};
+
+template <std::size_t N>
+std::string PickerText(const std::array<std::string_view, N>& items, int index, int fallback) {
+  return std::string(items[index >= 0 && static_cast<std::size_t>(index) < N ? index : fallback]);
+}
+
+// Unset options take what the window would use: its saved settings, else its defaults.
+ConversionSettings ResolveSettings(const CliOptions& options, const AppPaths& paths) {
+  StoredSettings stored;
+  LoadSettings(paths.settingsFile, stored);
+  ConversionSettings settings;
+  settings.VideoBitrate =
+      options.videoBitrate.value_or(PickerText(kVideoBitrates, stored.videoBitrate, kDefaultVideoBitrate));
+  settings.FrameSize =
+      options.frameSize.value_or(PickerText(kFrameSizes, stored.frameSize, kDefaultFrameSize));
+  settings.FrameRate =
+      options.frameRate.value_or(PickerText(kFrameRates, stored.frameRate, kDefaultFrameRate));
+  settings.AudioBitrate =
+      options.audioBitrate.value_or(PickerText(kAudioBitrates, stored.audioBitrate, kDefaultAudioBitrate));
+  if (options.outputFolder) {
+    // Absolute, so a folder named like an option never reaches the encoder as one.
+    settings.OutputFolder = Utf8FromPath(std::filesystem::absolute(PathFromUtf8(*options.outputFolder)));
+  } else {
+    settings.OutputFolder = stored.outputFolder.empty() ? paths.defaultOutputFolder : stored.outputFolder;
+  }
+  return settings;
+}
+
+int DryRun(const std::vector<std::string>& files, const ConversionSettings& settings, const AppPaths& paths) {
+  FileQueue queue;
+  for (const std::string& file : files) queue.AddToQueue(file);
+  BatchPlanner planner(paths.applicationFolder, NativePathStyle());
+  planner.Begin(queue.Entries());
+  int refused = 0;
+  for (const QueueEntry& entry : queue.Entries()) {
+    const PlannedFile file = planner.Plan(entry.path, settings);
+    if (file.Runs()) {
+      std::cout << file.commandLine << '\n';
+      planner.Produced(file.output);  // assume success, as the real run hopes
+    } else {
+      std::cerr << "vintrel-cli: " << file.source << ": " << file.refusal << '\n';
+      ++refused;
+    }
+  }
+  return refused == 0 ? 0 : 1;
+}
+
+void PrintSummary(const BatchController& controller, const FileQueue& leftOver, std::size_t total,
+                  const std::string& outputFolder) {
+  const auto& results = controller.Results();
+  const std::size_t converted = results.size() - static_cast<std::size_t>(controller.FailedCount());
+  std::cout << "\nConverted " << converted << " of " << total << " file" << (total == 1 ? "" : "s")
+            << " into " << outputFolder << '\n';
+  if (controller.FailedCount() > 0) {
+    std::cout << "Failed:\n";
+    for (const FileResult& r : results) {
+      if (!r.converted) std::cout << "  " << r.source << ": " << r.reason << '\n';
+    }
+  }
+  if (!leftOver.Empty()) {
+    std::cout << "Not converted (the batch stopped before them):\n";
+    for (const QueueEntry& entry : leftOver.Entries()) std::cout << "  " << entry.path << '\n';
+  }
+  std::cout << std::flush;
+}
+
+int Convert(const std::vector<std::string>& files, const ConversionSettings& settings,
+            const AppPaths& paths) {
+  InterruptPump pump;
+  StderrSink sink;
+  TerminalView view(settings, files.size(), VINTREL_ISATTY(1) != 0, &pump);
+  FileQueue queue;
+  for (const std::string& file : files) queue.AddToQueue(file);
+  DOSOutputs runner(pump, sink);
+  BatchController controller(queue, runner, view, paths.applicationFolder);
+  pump.onInterrupt = [&controller] { controller.Cancel(); };
+
+  controller.Start();
+  PrintSummary(controller, queue, files.size(), settings.OutputFolder);
+  if (const int signal = pump.Interrupted(); signal != 0) return 128 + signal;
+  return controller.FailedCount() == 0 && queue.Empty() ? 0 : 1;
+}
+
+int Main(const std::vector<std::string>& arguments) {
+  const ParsedArguments parsed = ParseArguments(arguments);
+  if (!parsed.error.empty()) {
+    std::cerr << "vintrel-cli: " << parsed.error << "\nTry 'vintrel-cli --help'.\n";
+    return 2;
+  }
+  const CliOptions& options = parsed.options;
+  if (options.help) {
+    std::cout << UsageText();
+    return 0;
+  }
+  if (options.version) {
+    std::cout << "vintrel-cli " << kVersionText << '\n';
+    return 0;
+  }
+  const AppPaths paths = ResolveAppPaths(ApplicationFolder());
+  const ConversionSettings settings = ResolveSettings(options, paths);
+  return options.dryRun ? DryRun(options.files, settings, paths) : Convert(options.files, settings, paths);
+}
+
+}  // namespace
+}  // namespace vintrel::cli
+
+int main(int argc, char** argv) {
+  return vintrel::cli::Main(std::vector<std::string>(argv + 1, argv + argc));
+}

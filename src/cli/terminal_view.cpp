@@ -1,0 +1,110 @@
+#include "cli/terminal_view.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iostream>
+
+#include "engine/command_line.h"
+#include "engine/progress_parser.h"
+
+namespace vintrel::cli {
+
+namespace {
+
+constexpr int kBarCells = 24;
+constexpr std::size_t kNameWidth = 32;
+
+// Cuts a UTF-8 name to about `width` bytes without splitting a character.
+std::string Shortened(const std::string& name, std::size_t width) {
+  if (name.size() <= width) return name;
+  std::size_t cut = width - 3;
+  while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+  return name.substr(0, cut) + "...";
+}
+
+}  // namespace
+
+TerminalView::TerminalView(ConversionSettings settings, std::size_t fileCount, bool live, EventPump* pump)
+    : settings_(std::move(settings)), fileCount_(fileCount), live_(live), pump_(pump) {}
+
+std::string TerminalView::FormatDuration(double seconds) {
+  const long total = std::lround(std::max(0.0, seconds));
+  const long hours = total / 3600;
+  const long minutes = total / 60 % 60;
+  const long secs = total % 60;
+  char text[32];
+  if (hours > 0) {
+    std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", hours, minutes, secs);
+  } else {
+    std::snprintf(text, sizeof text, "%ld:%02ld", minutes, secs);
+  }
+  return text;
+}
+
+std::string TerminalView::ProgressLine(const std::string& prefix, double fraction, const std::string& label,
+                                       double elapsedSeconds) {
+  fraction = std::clamp(fraction, 0.0, 1.0);
+  const int filled = static_cast<int>(fraction * kBarCells);
+  std::string line = prefix + "[" + std::string(filled, '#') + std::string(kBarCells - filled, '-') + "] ";
+  line += std::string(std::max<int>(0, 6 - static_cast<int>(label.size())), ' ') + label;
+  // Too early an estimate jumps about; wait for a little progress first.
+  if (fraction >= 0.02 && fraction < 1.0) {
+    line += "  ETA " + FormatDuration(elapsedSeconds * (1.0 - fraction) / fraction);
+  } else {
+    line += "  ETA --:--";
+  }
+  return line;
+}
+
+std::string TerminalView::Prefix() const {
+  return "[" + std::to_string(fileIndex_) + "/" + std::to_string(fileCount_) + "] ";
+}
+
+void TerminalView::Redraw() {
+  const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - fileStart_).count();
+  std::cout << '\r'
+            << ProgressLine(Prefix() + Shortened(fileName_, kNameWidth) + "  ", fraction_, label_, elapsed)
+            << "\033[K" << std::flush;
+}
+
+void TerminalView::SetProgressBar(double twips) {
+  fraction_ = twips / kProgressBarFullTwips;
+}
+
+void TerminalView::SetProgressLabel(const std::string& text) {
+  label_ = text;
+  if (live_ && fileIndex_ > 0 && !text.empty() && text.back() == '%') Redraw();
+}
+
+void TerminalView::ShowMessage(const std::string& title, const std::string& text, MessageIcon icon) {
+  // The end-of-batch failure list: the summary prints it.
+  if (title == "Convert" && icon == MessageIcon::Exclamation) return;
+  std::cerr << "vintrel-cli: " << title << ": " << text << '\n';
+}
+
+void TerminalView::DispatchPending() {
+  if (pump_ != nullptr) pump_->DispatchPending();
+}
+
+void TerminalView::FileStarting(const std::string& source, const std::string& output) {
+  ++fileIndex_;
+  fileName_ = FileNameFromPath(source);
+  fraction_ = 0;
+  label_ = "0%";
+  fileStart_ = std::chrono::steady_clock::now();
+  if (live_) {
+    Redraw();
+  } else {
+    std::cout << Prefix() << source << " -> " << output << std::endl;
+  }
+}
+
+void TerminalView::FileFinished(const FileResult& result) {
+  std::string line = Prefix();
+  if (live_) line = "\r" + line + Shortened(fileName_, kNameWidth) + "  ";
+  line += result.converted ? "converted -> " + result.output : "FAILED: " + result.reason;
+  if (live_) line += "\033[K";
+  std::cout << line << std::endl;
+}
+
+}  // namespace vintrel::cli

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+#include "engine/batch_view.h"
+#include "process/event_pump.h"
+
+namespace vintrel::cli {
+
+// The batch as a terminal shows it: a live line per file (bar, percentage, time left) on a
+// terminal, plain lines otherwise.
+class TerminalView : public BatchView {
+ public:
+  TerminalView(ConversionSettings settings, std::size_t fileCount, bool live, EventPump* pump = nullptr);
+
+  void SetActionsEnabled(bool) override {}
+  void SetProgressLabel(const std::string& text) override;
+  void SetProgressBar(double twips) override;
+  void SetDropHintVisible(bool) override {}
+  void ShowMessage(const std::string& title, const std::string& text, MessageIcon icon) override;
+  void OpenFolder(const std::string&) override {}
+  void PlaySoundToEnd(const std::string&) override {}
+  ConversionSettings ReadSettings() override { return settings_; }
+  void DispatchPending() override;
+
+  void FileStarting(const std::string& source, const std::string& output) override;
+  void FileFinished(const FileResult& result) override;
+
+  // "1:05", "1:02:03"
+  static std::string FormatDuration(double seconds);
+  // The live line of one file: "[2/3] clip.avi  [#####-----]  52%  ETA 0:07".
+  static std::string ProgressLine(const std::string& prefix, double fraction, const std::string& label,
+                                  double elapsedSeconds);
+
+ private:
+  void Redraw();
+  std::string Prefix() const;
+
+  ConversionSettings settings_;
+  std::size_t fileCount_;
+  bool live_;
+  EventPump* pump_;
+  std::size_t fileIndex_ = 0;
+  std::string fileName_;
+  std::string label_;
+  double fraction_ = 0;
+  std::chrono::steady_clock::time_point fileStart_;
+};
+
+}  // namespace vintrel::cli

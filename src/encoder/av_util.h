@@ -1,0 +1,95 @@
+// Ownership and error helpers for the FFmpeg C objects.
+#pragma once
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/audio_fifo.h>
+#include <libavutil/dict.h>
+#include <libswresample/swresample.h>
+#include <libswscale/swscale.h>
+}
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+namespace conv {
+
+// A failure that ends the run. The user sees "Error: <path>: <reason>".
+class EncodeError : public std::runtime_error {
+ public:
+  EncodeError(std::string path, const std::string& reason)
+      : std::runtime_error(reason), path_(std::move(path)) {}
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+std::string AvErrorText(int code);
+
+// Returns ret when it is not an error; otherwise throws with "<what>: <FFmpeg's reason>".
+int Check(int ret, const std::string& path, const std::string& what = {});
+
+struct InputContextDeleter {
+  void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
+};
+struct OutputContextDeleter {
+  void operator()(AVFormatContext* c) const {
+    if (c->pb) avio_closep(&c->pb);
+    avformat_free_context(c);
+  }
+};
+struct CodecContextDeleter {
+  void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
+};
+struct FrameDeleter {
+  void operator()(AVFrame* f) const { av_frame_free(&f); }
+};
+struct PacketDeleter {
+  void operator()(AVPacket* p) const { av_packet_free(&p); }
+};
+struct SwsDeleter {
+  void operator()(SwsContext* s) const { sws_freeContext(s); }
+};
+struct SwrDeleter {
+  void operator()(SwrContext* s) const { swr_free(&s); }
+};
+struct AudioFifoDeleter {
+  void operator()(AVAudioFifo* f) const { av_audio_fifo_free(f); }
+};
+struct DictionaryDeleter {
+  void operator()(AVDictionary* d) const { av_dict_free(&d); }
+};
+
+using InputContextPtr = std::unique_ptr<AVFormatContext, InputContextDeleter>;
+using OutputContextPtr = std::unique_ptr<AVFormatContext, OutputContextDeleter>;
+using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
+using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
+using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
+using SwsPtr = std::unique_ptr<SwsContext, SwsDeleter>;
+using SwrPtr = std::unique_ptr<SwrContext, SwrDeleter>;
+using AudioFifoPtr = std::unique_ptr<AVAudioFifo, AudioFifoDeleter>;
+
+FramePtr MakeFrame();
+PacketPtr MakePacket();
+// A new reference to the same picture or samples.
+FramePtr CloneFrame(const AVFrame* frame);
+PacketPtr ClonePacket(const AVPacket* packet);
+
+// Options handed to an FFmpeg open call; the call removes what it used.
+class Dictionary {
+ public:
+  Dictionary() = default;
+  Dictionary(const Dictionary&) = delete;
+  Dictionary& operator=(const Dictionary&) = delete;
+  ~Dictionary() { av_dict_free(&dict_); }
+  void Set(const char* key, const char* value) { av_dict_set(&dict_, key, value, 0); }
+  AVDictionary** Address() { return &dict_; }
+
+ private:
+  AVDictionary* dict_ = nullptr;
+};
+
+}  // namespace conv

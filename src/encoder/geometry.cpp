@@ -1,0 +1,67 @@
+#include "geometry.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace conv {
+namespace {
+
+int EvenAtLeastTwo(double value) {
+  return std::max(2, 2 * static_cast<int>(std::lround(value / 2)));
+}
+
+// Bars thinner than this would only cost bits; the picture is stretched by under 2 % instead.
+constexpr int kThinnestBar = 2;
+
+}  // namespace
+
+PictureBox FitPicture(int sourceWidth, int sourceHeight, int sarNum, int sarDen, int rotation, int outWidth,
+                      int outHeight) {
+  double sar = (sarNum > 0 && sarDen > 0) ? static_cast<double>(sarNum) / sarDen : 1.0;
+  double aspect = sourceWidth * sar / sourceHeight;
+  if (rotation == 90 || rotation == 270) aspect = 1.0 / aspect;
+  PictureBox box{0, 0, outWidth, outHeight};
+  double outAspect = static_cast<double>(outWidth) / outHeight;
+  if (aspect > outAspect) {
+    box.height = std::min(outHeight, EvenAtLeastTwo(outWidth / aspect));
+    if (outHeight - box.height <= kThinnestBar) box.height = outHeight;
+  } else {
+    box.width = std::min(outWidth, EvenAtLeastTwo(outHeight * aspect));
+    if (outWidth - box.width <= kThinnestBar) box.width = outWidth;
+  }
+  box.x = (outWidth - box.width) / 4 * 2;
+  box.y = (outHeight - box.height) / 4 * 2;
+  return box;
+}
+
+int LowresLevel(int sourceWidth, int sourceHeight, int rotation, const PictureBox& box, int maxLevel) {
+  int needWidth = box.width;
+  int needHeight = box.height;
+  if (rotation == 90 || rotation == 270) std::swap(needWidth, needHeight);
+  int level = 0;
+  while (level < maxLevel && (sourceWidth >> (level + 1)) >= needWidth &&
+         (sourceHeight >> (level + 1)) >= needHeight) {
+    ++level;
+  }
+  return level;
+}
+
+FramePicker::Run FramePicker::Push(int64_t slot) {
+  if (!pending_) {
+    pending_ = true;
+    return {next_, 0};
+  }
+  Run run{next_, std::max<int64_t>(0, slot - next_)};
+  next_ += run.count;
+  return run;
+}
+
+FramePicker::Run FramePicker::Finish(int64_t endSlot) {
+  if (!pending_) return {next_, 0};
+  pending_ = false;
+  Run run{next_, std::max<int64_t>(next_ == 0 ? 1 : 0, endSlot - next_)};
+  next_ += run.count;
+  return run;
+}
+
+}  // namespace conv

@@ -1,0 +1,146 @@
+#include "input.h"
+
+extern "C" {
+#include <libavutil/display.h>
+#include <libavutil/pixdesc.h>
+}
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+
+#include "console.h"
+
+namespace conv {
+namespace {
+
+bool IsUsable(const AVStream* stream) {
+  const AVCodecParameters* par = stream->codecpar;
+  if (!avcodec_find_decoder(par->codec_id)) return false;
+  if (par->codec_type == AVMEDIA_TYPE_VIDEO) {
+    return !(stream->disposition & AV_DISPOSITION_ATTACHED_PIC) && par->width > 0 && par->height > 0;
+  }
+  return par->sample_rate > 0 && par->ch_layout.nb_channels > 0;
+}
+
+// The default stream wins, then the larger picture or the more channels, then the first.
+AVStream* Best(AVFormatContext* context, AVMediaType type, const std::string& path) {
+  AVStream* best = nullptr;
+  const AVStream* undecodable = nullptr;
+  auto score = [](const AVStream* s) {
+    int64_t size = s->codecpar->codec_type == AVMEDIA_TYPE_VIDEO
+                       ? int64_t{s->codecpar->width} * s->codecpar->height
+                       : s->codecpar->ch_layout.nb_channels;
+    return std::pair{(s->disposition & AV_DISPOSITION_DEFAULT) != 0, size};
+  };
+  for (unsigned i = 0; i < context->nb_streams; ++i) {
+    AVStream* stream = context->streams[i];
+    if (stream->codecpar->codec_type != type) continue;
+    if (!IsUsable(stream)) {
+      if (!(stream->disposition & AV_DISPOSITION_ATTACHED_PIC)) undecodable = stream;
+      continue;
+    }
+    if (!best || score(stream) > score(best)) best = stream;
+  }
+  if (!best && undecodable) {
+    const char* name = avcodec_get_name(undecodable->codecpar->codec_id);
+    throw EncodeError(
+        path, std::string("its ") + av_get_media_type_string(type) + " format (" + name + ") cannot be read");
+  }
+  return best;
+}
+
+}  // namespace
+
+Input::Input(std::string path) : path_(std::move(path)) {
+  struct stat info {};
+  if (stat(path_.c_str(), &info) != 0) throw EncodeError(path_, std::strerror(errno));
+  if (S_ISDIR(info.st_mode)) throw EncodeError(path_, "is a folder, not a video file");
+  if (!S_ISREG(info.st_mode)) throw EncodeError(path_, "is not a regular file");
+  if (info.st_size == 0) throw EncodeError(path_, "the file is empty");
+
+  Dictionary options;
+  // Local files only: no network, no standard input, not even from inside a playlist.
+  options.Set("protocol_whitelist", "file");
+  AVFormatContext* context = nullptr;
+  int ret = avformat_open_input(&context, ("file:" + path_).c_str(), nullptr, options.Address());
+  if (ret == AVERROR_INVALIDDATA) throw EncodeError(path_, "not a video or audio file that can be read");
+  Check(ret, path_);
+  context_.reset(context);
+  ret = avformat_find_stream_info(context_.get(), nullptr);
+  if (ret < 0 && context_->nb_streams == 0) Check(ret, path_, "cannot read its streams");
+}
+
+void Input::PickStreams() {
+  video_ = Best(context_.get(), AVMEDIA_TYPE_VIDEO, path_);
+  audio_ = Best(context_.get(), AVMEDIA_TYPE_AUDIO, path_);
+  if (!video_ && !audio_) throw EncodeError(path_, "has neither video nor audio to convert");
+  for (unsigned i = 0; i < context_->nb_streams; ++i) {
+    AVStream* stream = context_->streams[i];
+    if (stream != video_ && stream != audio_) stream->discard = AVDISCARD_ALL;
+  }
+  bool found = false;
+  for (AVStream* stream : {video_, audio_}) {
+    if (!stream || stream->start_time == AV_NOPTS_VALUE) continue;
+    int64_t start = av_rescale_q(stream->start_time, stream->time_base, AV_TIME_BASE_Q);
+    origin_ = found ? std::min(origin_, start) : start;
+    found = true;
+  }
+  if (!found && context_->start_time != AV_NOPTS_VALUE) origin_ = context_->start_time;
+}
+
+double Input::DurationSeconds() const {
+  if (context_->duration == AV_NOPTS_VALUE || context_->duration <= 0) return -1;
+  return static_cast<double>(context_->duration) / AV_TIME_BASE;
+}
+
+bool Input::DurationIsEstimate() const {
+  return context_->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE;
+}
+
+void Input::PrintSummary() const {
+  double duration = DurationSeconds();
+  std::string line = "  Duration: " + (duration < 0 ? std::string("N/A") : console::Clock(duration));
+  char rest[96];
+  double start = context_->start_time == AV_NOPTS_VALUE ? 0.0 : double(context_->start_time) / AV_TIME_BASE;
+  std::snprintf(rest, sizeof rest, ", start: %.6f, bitrate: ", start);
+  line += rest;
+  line += context_->bit_rate > 0 ? std::to_string(context_->bit_rate / 1000) + " kb/s" : "N/A";
+  console::Line("Input #0, " + std::string(context_->iformat->name) + ":");
+  console::Line(line);
+}
+
+int Input::VideoRotation() const {
+  if (!video_) return 0;
+  const uint8_t* matrix = av_stream_get_side_data(video_, AV_PKT_DATA_DISPLAYMATRIX, nullptr);
+  if (!matrix) return 0;
+  double counterClockwise = av_display_rotation_get(reinterpret_cast<const int32_t*>(matrix));
+  if (std::isnan(counterClockwise)) return 0;
+  long clockwise = std::lround(-counterClockwise / 90.0) * 90 % 360;
+  return static_cast<int>(clockwise < 0 ? clockwise + 360 : clockwise);
+}
+
+CodecContextPtr OpenDecoder(AVStream* stream, const DecoderTuning& tuning, const std::string& path) {
+  const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
+  if (!codec)
+    throw EncodeError(path, "no decoder for " + std::string(avcodec_get_name(stream->codecpar->codec_id)));
+  CodecContextPtr decoder(avcodec_alloc_context3(codec));
+  if (!decoder) throw EncodeError(path, "out of memory");
+  Check(avcodec_parameters_to_context(decoder.get(), stream->codecpar), path, "cannot set up the decoder");
+  decoder->pkt_timebase = stream->time_base;
+  if (codec->type == AVMEDIA_TYPE_VIDEO) {
+    decoder->thread_count = 0;  // one per core, plus one
+    decoder->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+    decoder->lowres = std::min<int>(tuning.lowres, codec->max_lowres);
+    if (tuning.skipLoopFilter) decoder->skip_loop_filter = AVDISCARD_NONREF;
+  } else {
+    decoder->thread_count = 1;
+  }
+  Check(avcodec_open2(decoder.get(), codec, nullptr), path,
+        std::string("cannot open the ") + av_get_media_type_string(codec->type) + " decoder");
+  return decoder;
+}
+
+}  // namespace conv

@@ -1,0 +1,155 @@
+#include "pipeline.h"
+
+#include <algorithm>
+#include <cmath>
+#include <thread>
+
+namespace conv {
+namespace {
+
+constexpr auto kProgressInterval = std::chrono::milliseconds(500);
+
+std::string Seconds(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f s", value);
+  return text;
+}
+
+}  // namespace
+
+Pipeline::Pipeline(Input& input, Tracks tracks, OutputFile& output)
+    : input_(input), tracks_(tracks), output_(output) {}
+
+template <typename F>
+void Pipeline::Guard(F&& body) {
+  try {
+    body();
+  } catch (...) {
+    Fail(std::current_exception());
+  }
+}
+
+void Pipeline::Fail(std::exception_ptr error) {
+  {
+    std::lock_guard lock(errorMutex_);
+    if (!error_) error_ = error;
+  }
+  failed_.store(true);
+  pictures_.Abort();
+  sound_.Abort();
+}
+
+void Pipeline::Run() {
+  started_ = std::chrono::steady_clock::now();
+  std::thread video, audio, progress;
+  Guard([&] {
+    if (tracks_.videoEncoder) video = std::thread([this] { Guard([this] { VideoLoop(); }); });
+    if (tracks_.audio) audio = std::thread([this] { Guard([this] { AudioLoop(); }); });
+    progress = std::thread([this] { ProgressLoop(); });
+    Demux();
+  });
+  pictures_.Close();
+  sound_.Close();
+  for (std::thread* t : {&video, &audio}) {
+    if (t->joinable()) t->join();
+  }
+  {
+    std::lock_guard lock(progressMutex_);
+    finished_ = true;
+  }
+  progressWake_.notify_all();
+  if (progress.joinable()) progress.join();
+  if (error_) std::rethrow_exception(error_);
+  CheckComplete();
+}
+
+void Pipeline::Demux() {
+  AVFormatContext* context = input_.Context();
+  PacketPtr packet = MakePacket();
+  auto sink = [this](FramePtr frame, int64_t slot) { pictures_.Push(Picture{std::move(frame), slot}); };
+  while (!failed_.load()) {
+    int ret = av_read_frame(context, packet.get());
+    if (ret == AVERROR(EAGAIN)) continue;
+    if (ret < 0) {
+      if (ret != AVERROR_EOF) readError_ = ret;
+      break;
+    }
+    AVStream* stream = context->streams[packet->stream_index];
+    NoteReached(packet.get(), stream);
+    if (tracks_.videoDecoder && stream == input_.Video()) {
+      tracks_.videoDecoder->Send(packet.get(), sink);
+    } else if (tracks_.audio && stream == input_.Audio()) {
+      PacketPtr queued = MakePacket();
+      av_packet_move_ref(queued.get(), packet.get());
+      sound_.Push(std::move(queued));
+    }
+    av_packet_unref(packet.get());
+  }
+  if (failed_.load()) return;
+  if (tracks_.videoDecoder) {
+    tracks_.videoDecoder->Flush(sink);
+    videoEndSlot_.store(tracks_.videoDecoder->EndSlot());
+  }
+}
+
+void Pipeline::NoteReached(const AVPacket* packet, const AVStream* stream) {
+  int64_t time = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+  if (time == AV_NOPTS_VALUE) return;
+  double end = (time + std::max<int64_t>(0, packet->duration)) * av_q2d(stream->time_base) -
+               static_cast<double>(input_.Origin()) / AV_TIME_BASE;
+  reachedSeconds_ = std::max(reachedSeconds_, end);
+}
+
+void Pipeline::VideoLoop() {
+  while (auto picture = pictures_.Pop()) tracks_.videoEncoder->Take(std::move(picture->frame), picture->slot);
+  if (!failed_.load()) tracks_.videoEncoder->Finish(videoEndSlot_.load());
+}
+
+void Pipeline::AudioLoop() {
+  while (auto packet = sound_.Pop()) tracks_.audio->Take(packet->get());
+  if (!failed_.load()) tracks_.audio->Finish();
+}
+
+void Pipeline::ProgressLoop() {
+  std::unique_lock lock(progressMutex_);
+  while (!progressWake_.wait_for(lock, kProgressInterval, [this] { return finished_; })) {
+    console::Line(console::ProgressLine(Figures()));
+  }
+}
+
+console::ProgressFigures Pipeline::Figures() const {
+  console::ProgressFigures figures;
+  figures.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+  double position = -1;
+  if (tracks_.videoEncoder) {
+    figures.frames = tracks_.videoEncoder->FramesWritten();
+    position = figures.frames * av_q2d(tracks_.videoEncoder->FrameDuration());
+  }
+  if (tracks_.audio) {
+    double audio = tracks_.audio->Position();
+    position = position < 0 ? audio : std::min(position, audio);
+  }
+  figures.seconds = std::max(0.0, position);
+  figures.fps = figures.wallSeconds > 0 ? figures.frames / figures.wallSeconds : 0;
+  figures.bytes = output_.BytesWritten();
+  return figures;
+}
+
+void Pipeline::CheckComplete() const {
+  const std::string& path = input_.Path();
+  if (tracks_.videoDecoder && tracks_.videoDecoder->FramesDecoded() == 0) {
+    throw EncodeError(path, "no picture could be decoded: the video is damaged");
+  }
+  if (tracks_.audio && tracks_.audio->SamplesDecoded() == 0) {
+    throw EncodeError(path, "no sound could be decoded: the audio is damaged");
+  }
+  double declared = input_.DurationSeconds();
+  bool trusted = declared > 0 && !input_.DurationIsEstimate();
+  if (trusted && reachedSeconds_ < declared - std::max(0.5, 0.05 * declared)) {
+    throw EncodeError(path, "the file ends after " + Seconds(reachedSeconds_) + " of its " +
+                                Seconds(declared) + ": it is truncated or damaged");
+  }
+  if (readError_ != 0 && !trusted) Check(readError_, path, "cannot read the whole file");
+}
+
+}  // namespace conv

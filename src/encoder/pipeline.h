@@ -1,0 +1,70 @@
+// The conversion's threads: this one reads the file and decodes video (the decoder has its own
+// threads), one scales and encodes the pictures, one converts the sound, one reports progress.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+
+#include "audio_track.h"
+#include "bounded_queue.h"
+#include "console.h"
+#include "input.h"
+#include "output_file.h"
+#include "video_decoder.h"
+#include "video_encoder.h"
+
+namespace conv {
+
+struct Tracks {
+  VideoDecoder* videoDecoder = nullptr;
+  VideoEncoder* videoEncoder = nullptr;
+  AudioTrack* audio = nullptr;
+};
+
+class Pipeline {
+ public:
+  Pipeline(Input& input, Tracks tracks, OutputFile& output);
+
+  // Returns when everything is encoded; throws the first failure of any stage.
+  void Run();
+  console::ProgressFigures Figures() const;
+
+ private:
+  struct Picture {
+    FramePtr frame;
+    int64_t slot = 0;
+  };
+
+  void Demux();
+  void VideoLoop();
+  void AudioLoop();
+  void ProgressLoop();
+  template <typename F>
+  void Guard(F&& body);
+  void Fail(std::exception_ptr error);
+  void NoteReached(const AVPacket* packet, const AVStream* stream);
+  void CheckComplete() const;
+
+  Input& input_;
+  Tracks tracks_;
+  OutputFile& output_;
+  BoundedQueue<Picture> pictures_{6};
+  BoundedQueue<PacketPtr> sound_{256};
+  std::atomic<int64_t> videoEndSlot_{0};
+  int readError_ = 0;
+  double reachedSeconds_ = 0;
+  std::chrono::steady_clock::time_point started_;
+
+  std::mutex errorMutex_;
+  std::exception_ptr error_;
+  std::atomic<bool> failed_{false};
+
+  std::mutex progressMutex_;
+  std::condition_variable progressWake_;
+  bool finished_ = false;
+};
+
+}  // namespace conv

@@ -1,0 +1,80 @@
+#include "video_decoder.h"
+
+#include "geometry.h"
+
+namespace conv {
+namespace {
+
+bool Valid(AVRational rate) {
+  return rate.num > 0 && rate.den > 0;
+}
+
+}  // namespace
+
+VideoDecoder::VideoDecoder(AVStream* stream, int64_t origin, AVRational outputFrameDuration,
+                           const DecoderTuning& tuning, const std::string& path)
+    : stream_(stream),
+      path_(path),
+      decoder_(OpenDecoder(stream, tuning, path)),
+      frame_(MakeFrame()),
+      origin_(av_rescale_q(origin, AV_TIME_BASE_Q, stream->time_base)),
+      slotBase_(outputFrameDuration) {
+  AVRational rate = Valid(stream->avg_frame_rate) ? stream->avg_frame_rate : stream->r_frame_rate;
+  if (Valid(rate)) {
+    guessedDuration_ = av_rescale_q(1, av_inv_q(rate), stream->time_base);
+    // Only worth it when the source has clearly more frames than the output.
+    mayDropFrames_ = av_q2d(rate) * av_q2d(slotBase_) > 1.2;
+  }
+}
+
+int64_t VideoDecoder::SlotOf(int64_t pts) const {
+  return av_rescale_q_rnd(pts - origin_, stream_->time_base, slotBase_,
+                          static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
+}
+
+int64_t VideoDecoder::FrameDuration(const AVFrame* frame) const {
+  return frame->pkt_duration > 0 ? frame->pkt_duration : guessedDuration_;
+}
+
+int64_t VideoDecoder::EndSlot() const {
+  if (lastPts_ == AV_NOPTS_VALUE) return 0;
+  return SlotOf(lastPts_ + lastDuration_);
+}
+
+void VideoDecoder::Send(const AVPacket* packet, const Sink& sink) {
+  if (mayDropFrames_ && packet->pts != AV_NOPTS_VALUE) {
+    int64_t duration = packet->duration > 0 ? packet->duration : guessedDuration_;
+    bool replaced = duration > 0 && IsReplaced(SlotOf(packet->pts), SlotOf(packet->pts + duration));
+    // Frames other frames refer to are always decoded; the decoder knows which they are.
+    decoder_->skip_frame = replaced ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+  }
+  int ret = avcodec_send_packet(decoder_.get(), packet);
+  if (ret == AVERROR(ENOMEM)) Check(ret, path_, "cannot decode the video");
+  Receive(sink);
+}
+
+void VideoDecoder::Flush(const Sink& sink) {
+  decoder_->skip_frame = AVDISCARD_DEFAULT;
+  int ret = avcodec_send_packet(decoder_.get(), nullptr);
+  if (ret < 0 && ret != AVERROR_EOF) Check(ret, path_, "cannot decode the video");
+  Receive(sink);
+}
+
+void VideoDecoder::Receive(const Sink& sink) {
+  for (;;) {
+    int ret = avcodec_receive_frame(decoder_.get(), frame_.get());
+    if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) return;
+    if (ret == AVERROR(ENOMEM)) Check(ret, path_, "cannot decode the video");
+    if (ret < 0) return;  // a damaged frame; the next packet goes on
+    int64_t pts = frame_->best_effort_timestamp;
+    if (pts == AV_NOPTS_VALUE) pts = lastPts_ == AV_NOPTS_VALUE ? origin_ : lastPts_ + lastDuration_;
+    lastPts_ = pts;
+    lastDuration_ = FrameDuration(frame_.get());
+    ++decoded_;
+    FramePtr frame = std::move(frame_);
+    frame_ = MakeFrame();
+    sink(std::move(frame), SlotOf(pts));
+  }
+}
+
+}  // namespace conv

@@ -1,0 +1,55 @@
+// Turns decoded pictures into the output's video: one picture per grid slot, scaled into its box
+// with black bars, turned upright, encoded as H.263 or MPEG-4 Part 2.
+#pragma once
+
+#include <atomic>
+#include <string>
+
+#include "av_util.h"
+#include "geometry.h"
+#include "options.h"
+#include "output_file.h"
+
+namespace conv {
+
+struct VideoLayout {
+  PictureBox box;
+  int rotation = 0;  // clockwise degrees
+};
+
+class VideoEncoder {
+ public:
+  VideoEncoder(const EncodeOptions& options, const VideoLayout& layout, OutputFile& output);
+
+  AVRational FrameDuration() const { return encoder_->time_base; }
+  const AVCodecContext* Context() const { return encoder_.get(); }
+
+  // A decoded picture that falls on output slot `slot`; pictures arrive in display order.
+  void Take(FramePtr decoded, int64_t slot);
+  // Shows the last picture up to `endSlot` and drains the encoder.
+  void Finish(int64_t endSlot);
+
+  int64_t FramesWritten() const { return written_.load(); }
+
+ private:
+  void Show(const AVFrame* decoded, FramePicker::Run run);
+  FramePtr MakePicture(const AVFrame* decoded);
+  void ScaleInto(const AVFrame* decoded, AVFrame* target, int x, int y, int width, int height);
+  void Encode(AVFrame* frame);
+
+  VideoLayout layout_;
+  OutputFile& output_;
+  CodecContextPtr encoder_;
+  AVStream* stream_ = nullptr;
+  PacketPtr packet_;
+  FramePicker picker_;
+  FramePtr pending_;
+  SwsPtr scaler_;
+  int scalerKey_[4] = {-1, -1, -1, -1};
+  std::atomic<int64_t> written_{0};
+};
+
+// Copies a picture turned clockwise by 90, 180 or 270 degrees into `target` at (x, y).
+void RotateInto(const AVFrame* source, int rotation, AVFrame* target, int x, int y);
+
+}  // namespace conv

@@ -1,0 +1,245 @@
+#include "engine/batch_controller.h"
+
+#include <algorithm>
+#include <exception>
+#include <string_view>
+
+#include "engine/output_names.h"
+
+namespace vintrel {
+
+namespace {
+
+constexpr std::string_view kBlanks = " \t\r\n";
+
+// The encoder's last words: on failure its last line says why.
+std::string LastNonEmptyLine(std::string_view text) {
+  std::size_t end = text.size();
+  while (end > 0) {
+    const std::size_t start = text.find_last_of("\r\n", end - 1);
+    const std::size_t from = start == std::string_view::npos ? 0 : start + 1;
+    std::string_view line = text.substr(from, end - from);
+    const std::size_t first = line.find_first_not_of(kBlanks);
+    if (first != std::string_view::npos) {
+      line.remove_prefix(first);
+      line = line.substr(0, line.find_last_not_of(kBlanks) + 1);
+      return std::string(line);
+    }
+    if (start == std::string_view::npos) break;
+    end = start;
+  }
+  return {};
+}
+
+std::string FailureReason(const ExitStatus& status, const std::string& outputs) {
+  if (status.kind == ExitStatus::Kind::Exited && status.code == 0) {
+    return "The encoder reported success but wrote no output file";
+  }
+  if (status.kind == ExitStatus::Kind::Exited) {
+    if (std::string line = LastNonEmptyLine(outputs); !line.empty()) return line;
+  }
+  return "The encoder ended with " + status.Describe();
+}
+
+}  // namespace
+
+BatchController::BatchController(FileQueue& queue, CommandRunner& runner, BatchView& view,
+                                 std::string applicationFolder, PathStyle style)
+    : queue_(queue),
+      runner_(runner),
+      view_(view),
+      applicationFolder_(std::move(applicationFolder)),
+      style_(style),
+      planner_(applicationFolder_, style) {
+  runner_.ReceiveOutputs = [this](const std::string& piece) { OnReceiveOutputs(piece); };
+  runner_.CommandOver = [this] { OnCommandOver(); };
+}
+
+BatchController::~BatchController() {
+  runner_.ReceiveOutputs = nullptr;
+  runner_.CommandOver = nullptr;
+}
+
+void BatchController::RunAction(int index) {
+  // The command box reaches here past the disabled buttons: a running batch refuses every action.
+  if (running_) return;
+  switch (index) {
+    case kActionAdd:
+      AddFile();
+      break;
+    case kActionRemove:
+      RemoveSelected();
+      break;
+    case kActionStart:
+      Start();
+      break;
+    default:
+      break;
+  }
+}
+
+void BatchController::AddFile() {
+  std::string path = view_.AskForSourceFile();
+  if (!path.empty()) queue_.AddToQueue(std::move(path));
+  if (!queue_.Empty()) view_.SetDropHintVisible(false);
+}
+
+void BatchController::RemoveSelected() {
+  if (!queue_.Empty()) {
+    const int row = view_.SelectedRow();
+    if (row >= 0) queue_.RemoveAt(static_cast<std::size_t>(row));
+  }
+  if (queue_.Empty()) view_.SetDropHintVisible(true);
+}
+
+void BatchController::Start() {
+  if (running_) return;
+  if (queue_.Empty()) {
+    view_.ShowMessage("Add", "Please Add a file", MessageIcon::Exclamation);
+    return;
+  }
+  view_.ClearStartButtonLook();
+  view_.SetActionsEnabled(false);
+  running_ = true;
+  cancelRequested_ = false;
+  results_.clear();
+  planner_.Begin(queue_.Entries());
+  ConvertAll();
+}
+
+void BatchController::Cancel() {
+  if (!running_) return;
+  cancelRequested_ = true;
+  if (inRun_) runner_.Stop();
+}
+
+int BatchController::FailedCount() const {
+  return static_cast<int>(
+      std::count_if(results_.begin(), results_.end(), [](const FileResult& r) { return !r.converted; }));
+}
+
+void BatchController::ConvertAll() {
+  for (;;) {
+    const ConversionSettings settings = view_.ReadSettings();
+    CreateFolderQuietly(settings.OutputFolder);
+    if (queue_.Empty() || cancelRequested_) {
+      Finish(settings.OutputFolder);
+      return;
+    }
+    const PlannedFile file = planner_.Plan(queue_.Head(), settings);
+    view_.FileStarting(file.source, file.output);
+    if (!file.Runs()) {
+      FileOver();
+      Record({file.source, file.output, false, file.refusal});
+      continue;
+    }
+    if (!RunFile(file)) {
+      EndAfterStartFailure();
+      return;
+    }
+  }
+}
+
+bool BatchController::RunFile(const PlannedFile& file) {
+  runner_.SetCommandLine(file.commandLine);
+  inRun_ = true;
+  commandOverSeen_ = false;
+  std::string error;
+  try {
+    runner_.ExecuteCommand();
+  } catch (const std::exception& e) {
+    error = e.what();
+  }
+  inRun_ = false;
+  // Without CommandOver the run never started; the runner has already said why.
+  if (!commandOverSeen_) {
+    if (!error.empty()) view_.ShowMessage("Convert", error, MessageIcon::Critical);
+    return false;
+  }
+
+  FileResult result{file.source, file.output, false, {}};
+  const ExitStatus status = runner_.LastExitStatus();
+  if (!error.empty()) {
+    result.reason = error;
+  } else if (status.Succeeded() && IsNonEmptyFile(file.output)) {
+    result.converted = true;
+    planner_.Produced(file.output);
+  } else if (cancelRequested_) {
+    result.reason = "Cancelled";
+  } else {
+    result.reason = FailureReason(status, runner_.Outputs());
+  }
+  Record(std::move(result));
+  return true;
+}
+
+void BatchController::OnReceiveOutputs(const std::string& piece) {
+  if (!inRun_) return;
+  if (const auto display = parser_.Feed(piece)) {
+    view_.SetProgressBar(display->barTwips);
+    view_.SetProgressLabel(display->label);
+  }
+}
+
+void BatchController::OnCommandOver() {
+  if (!inRun_) return;
+  commandOverSeen_ = true;
+  FileOver();
+}
+
+void BatchController::FileOver() {
+  if (!queue_.Empty()) queue_.RemoveHead();
+  view_.SetProgressBar(kProgressBarFullTwips);
+  view_.SetProgressLabel("100%");
+  view_.DispatchPending();
+  parser_.ResetDuration();
+}
+
+void BatchController::Record(FileResult result) {
+  results_.push_back(std::move(result));
+  view_.FileFinished(results_.back());
+}
+
+void BatchController::Finish(const std::string& outputFolder) {
+  const bool cancelled = cancelRequested_;
+  if (!cancelled) {
+    view_.OpenFolder(outputFolder);
+    std::string sound = applicationFolder_;
+    if (sound.empty() || sound.back() != Separator(style_)) sound += Separator(style_);
+    view_.PlaySoundToEnd(sound + "sound.wav");
+  }
+  const int failed = FailedCount();
+  if (cancelled) {
+    view_.SetProgressLabel("Cancelled.");
+  } else if (failed == 0) {
+    view_.SetProgressLabel("Done.");
+  } else {
+    view_.SetProgressLabel("Done, " + std::to_string(failed) + " failed.");
+  }
+  if (failed > 0) view_.ShowMessage("Convert", FailureList(), MessageIcon::Exclamation);
+
+  running_ = false;
+  cancelRequested_ = false;
+  lastEnd_ = cancelled ? BatchEnd::Cancelled : BatchEnd::Finished;
+  view_.SetActionsEnabled(true);
+  if (queue_.Empty()) view_.SetDropHintVisible(true);
+  view_.BatchFinished();
+}
+
+void BatchController::EndAfterStartFailure() {
+  running_ = false;
+  cancelRequested_ = false;
+  lastEnd_ = BatchEnd::StartFailed;
+  view_.SetActionsEnabled(true);
+  view_.BatchFinished();
+}
+
+std::string BatchController::FailureList() const {
+  std::string text = "These files were not converted:\n";
+  for (const FileResult& r : results_) {
+    if (!r.converted) text += "\n" + r.source + "\n    " + r.reason + "\n";
+  }
+  return text;
+}
+
+}  // namespace vintrel

@@ -1,0 +1,46 @@
+#include "engine/batch_planner.h"
+
+namespace vintrel {
+
+namespace {
+
+std::string Unquotable(const char* what, const std::string& problem) {
+  return std::string("The ") + what + " " + problem + " and cannot be passed to the encoder";
+}
+
+}  // namespace
+
+void BatchPlanner::Begin(const std::vector<QueueEntry>& queued) {
+  names_.Clear();
+  for (const QueueEntry& entry : queued) names_.ReserveSource(entry.path);
+}
+
+PlannedFile BatchPlanner::Plan(const std::string& source, const ConversionSettings& settings) {
+  PlannedFile file;
+  file.source = source;
+  file.output = OutputPathFor(settings, source, style_);
+
+  if (std::string problem = QuotingProblem(source); !problem.empty()) {
+    file.refusal = Unquotable("source path", problem);
+    return file;
+  }
+  if (SameFile(file.output, source, style_)) {
+    file.refusal = kOverwriteSourceReason;
+    return file;
+  }
+  // Files that joined the queue after Begin are protected from here on.
+  names_.ReserveSource(source);
+  file.output = names_.Choose(file.output);
+  if (std::string problem = QuotingProblem(file.output); !problem.empty()) {
+    file.refusal = Unquotable("output path", problem);
+    return file;
+  }
+  if (std::string problem = QuotingProblem(EncoderPath(applicationFolder_, style_)); !problem.empty()) {
+    file.refusal = Unquotable("encoder's path", problem);
+    return file;
+  }
+  file.commandLine = BuildCommandLineTo(settings, source, file.output, applicationFolder_, style_);
+  return file;
+}
+
+}  // namespace vintrel

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/command_line.h"
+#include "engine/output_names.h"
+#include "engine/path_style.h"
+#include "intake/file_queue.h"
+
+namespace vintrel {
+
+inline constexpr const char* kOverwriteSourceReason = "Output would overwrite the source";
+
+// What one file of a batch will run, or why it will not run.
+struct PlannedFile {
+  std::string source;
+  std::string output;
+  std::string commandLine;  // empty when refused
+  std::string refusal;      // empty when it runs
+
+  bool Runs() const { return refusal.empty(); }
+};
+
+// Decides the output path and the encoder command line of each file of one batch. Shared by the
+// batch controller and the CLI's dry run, so both show the same lines.
+class BatchPlanner {
+ public:
+  BatchPlanner(std::string applicationFolder, PathStyle style)
+      : applicationFolder_(std::move(applicationFolder)), style_(style), names_(style) {}
+
+  // A new batch over these queued files: forgets earlier outputs, protects every source.
+  void Begin(const std::vector<QueueEntry>& queued);
+  PlannedFile Plan(const std::string& source, const ConversionSettings& settings);
+  // The file's output now exists; later files of the batch must not write over it.
+  void Produced(const std::string& output) { names_.Claim(output); }
+
+ private:
+  std::string applicationFolder_;
+  PathStyle style_;
+  OutputNames names_;
+};
+
+}  // namespace vintrel

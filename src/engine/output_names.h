@@ -1,0 +1,52 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "engine/path_style.h"
+
+namespace vintrel {
+
+// Whether the two texts name the same file: equal spellings (letter case free in Windows style),
+// or two existing names of one file.
+bool SameFile(std::string_view a, std::string_view b, PathStyle style);
+
+// Why a path cannot be passed between double quotes on the encoder's command line, or empty.
+// Nothing inside the quotes is escaped, so a quote would end the argument early and a backslash
+// just before the closing quote would swallow it.
+std::string QuotingProblem(std::string_view path);
+
+// A regular file of at least one byte.
+bool IsNonEmptyFile(std::string_view path);
+
+// Creates one folder level; every failure (exists, parent missing, empty text) is ignored.
+void CreateFolderQuietly(std::string_view folder);
+
+// Picks each output path of one batch so that no file writes over what an earlier file of the
+// same batch produced, nor over a source of the batch: "holiday.3gp", then "holiday (2).3gp".
+class OutputNames {
+ public:
+  explicit OutputNames(PathStyle style) : style_(style) {}
+
+  void Clear();
+  // A source of this batch: never chosen as an output.
+  void ReserveSource(std::string_view path);
+  // An output this batch has produced.
+  void Claim(std::string_view outputPath);
+  // The plain path when it is free, otherwise the first free numbered name beside it.
+  std::string Choose(const std::string& plainOutputPath);
+
+ private:
+  std::string Key(std::string_view path) const;
+  bool Taken(const std::string& path) const;
+
+  PathStyle style_;
+  std::unordered_set<std::string> taken_;
+  // Where the search for a plain path's next free number resumes, so long runs of equal
+  // names stay linear.
+  std::unordered_map<std::string, int> nextNumber_;
+};
+
+}  // namespace vintrel

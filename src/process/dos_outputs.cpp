@@ -1,0 +1,151 @@
+#include "process/dos_outputs.h"
+
+#include <chrono>
+#include <exception>
+#include <thread>
+#include <utility>
+
+#include "process/child_process.h"
+#include "process/waitable_timer.h"
+
+namespace vintrel {
+namespace {
+
+// One poll reads at most this many pieces before it lets the owner's events run again.
+constexpr int kPollChunkLimit = 64;
+// After the child has exited, a grandchild may still be writing: read what is there, but only
+// this much, then end.
+constexpr int kFinalChunkLimit = 1024;
+
+class RunningFlag {
+ public:
+  explicit RunningFlag(bool& flag) : flag_(flag) { flag_ = true; }
+  ~RunningFlag() { flag_ = false; }
+  RunningFlag(const RunningFlag&) = delete;
+  RunningFlag& operator=(const RunningFlag&) = delete;
+
+ private:
+  bool& flag_;
+};
+
+}  // namespace
+
+DOSOutputs::DOSOutputs(EventPump& pump, MessageSink& messages) : pump_(pump), messages_(messages) {
+  PrepareForChildProcesses();
+}
+
+std::string DOSOutputs::ExecuteCommand(const std::string& dosCommand) {
+  if (running_) {
+    messages_.Critical("A command is already running");
+    return {};
+  }
+  if (!dosCommand.empty()) commandLine_ = dosCommand;
+  lastStatus_ = ExitStatus{};
+  if (commandLine_.empty()) {
+    messages_.Critical("Command Line empty");
+    return {};
+  }
+
+  stopRequested_.store(false);
+  {
+    StartResult start = StartChildProcess(commandLine_);
+    if (start.failure == StartResult::Failure::Pipe) {
+      messages_.Critical("CreatePipe failed. Error: " + std::to_string(start.errorCode));
+      return {};
+    }
+    if (!start.child) {
+      messages_.Critical("File or command not found");
+      return {};
+    }
+    outputs_.clear();
+    RunningFlag running(running_);
+    lastStatus_ = PollUntilOver(*start.child);
+  }  // every handle of the run is released here, before CommandOver
+
+  if (CommandOver) CommandOver();
+  return outputs_;
+}
+
+ExitStatus DOSOutputs::PollUntilOver(ChildProcess& child) {
+  clsWaitableTimer timer(pump_);
+  bool timerFailed = false;
+  bool pipeOpen = true;
+  bool stopSent = false;
+  bool forced = false;
+  std::chrono::steady_clock::time_point stopSentAt;
+
+  auto actOnStop = [&] {
+    if (!stopRequested_.load()) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (!stopSent) {
+      child.Terminate(false);
+      stopSent = true;
+      stopSentAt = now;
+    } else if (!forced && now - stopSentAt >= std::chrono::milliseconds(kStopGraceMs)) {
+      child.Terminate(true);
+      forced = true;
+    }
+  };
+
+  for (;;) {
+    // Looked at before reading: everything the child wrote before it exited is then already
+    // in the pipe, so the reads below deliver it before the run ends.
+    const bool exited = child.HasExited();
+    bool moreWaiting = false;
+    if (pipeOpen) pipeOpen = Drain(child, exited ? kFinalChunkLimit : kPollChunkLimit, moreWaiting);
+    if (exited) return child.Status();
+
+    actOnStop();
+    pump_.DispatchPending();
+    actOnStop();
+    // A full poll means more is waiting: read on at once rather than throttle a talkative child.
+    if (!moreWaiting) {
+      Pause(timer, timerFailed);
+      actOnStop();
+    }
+  }
+}
+
+// Returns whether the pipe can still deliver; sets limitReached when it stopped at the limit.
+bool DOSOutputs::Drain(ChildProcess& child, int chunkLimit, bool& limitReached) {
+  char buffer[kChunkBytes];
+  for (int i = 0; i < chunkLimit; ++i) {
+    const ChildProcess::ReadResult read = child.ReadWaiting(buffer, sizeof buffer);
+    switch (read.state) {
+      case ChildProcess::ReadState::Data:
+        Deliver(std::string(buffer, read.count));
+        break;
+      case ChildProcess::ReadState::Empty:
+        return true;
+      case ChildProcess::ReadState::Closed:
+        return false;
+      case ChildProcess::ReadState::Failed:
+        Deliver(std::string());
+        return false;
+    }
+  }
+  limitReached = true;
+  return true;
+}
+
+void DOSOutputs::Deliver(std::string chunk) {
+  outputs_ += chunk;
+  if (ReceiveOutputs) ReceiveOutputs(chunk);
+}
+
+// A broken timer is reported once; the run then goes on with plain sleeps so the child is still
+// read to its end and reaped.
+void DOSOutputs::Pause(clsWaitableTimer& timer, bool& timerFailed) {
+  if (!timerFailed) {
+    try {
+      timer.Wait(kPollIntervalMs);
+      return;
+    } catch (const std::exception& error) {
+      timerFailed = true;
+      messages_.Critical(error.what());
+    }
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(kPollIntervalMs));
+}
+
+}  // namespace vintrel

@@ -1,0 +1,275 @@
+// vintrel-cli with the real encoder, on clips made here with Debian's ffmpeg.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <thread>
+
+#include "app/pickers.h"
+#include "engine/command_line.h"
+#include "vintrel_version.h"
+
+extern char** environ;
+
+namespace vintrel {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+struct Finished {
+  int status = -1;  // exit code, or 128 + signal
+  std::string out;
+  std::string err;
+};
+
+std::string ReadAll(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A child with its output going to files, so a test can watch it while it runs.
+class Child {
+ public:
+  Child(const std::vector<std::string>& argv, const fs::path& logs)
+      : out_(logs / "stdout.txt"), err_(logs / "stderr.txt") {
+    std::vector<char*> args;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    EXPECT_EQ(posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), environ), 0) << argv[0];
+    posix_spawn_file_actions_destroy(&actions);
+  }
+  std::string OutSoFar() const { return ReadAll(out_); }
+  void Signal(int signal) const { kill(pid_, signal); }
+  Finished Wait() {
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    Finished done;
+    done.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    done.out = ReadAll(out_);
+    done.err = ReadAll(err_);
+    return done;
+  }
+
+ private:
+  fs::path out_, err_;
+  pid_t pid_ = -1;
+};
+
+void MakeClip(const fs::path& file, const std::string& video, const std::string& codecs, int seconds) {
+  const std::string command = "ffmpeg -v error -y -f lavfi -i " + video +
+                              " -f lavfi -i sine=frequency=440 -t " + std::to_string(seconds) + " " + codecs +
+                              " '" + file.string() + "'";
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+bool IsThreeGp(const fs::path& file) {
+  const std::string head = ReadAll(file).substr(0, 12);
+  return head.size() == 12 && head.substr(4, 4) == "ftyp" && head.substr(8, 3) == "3gp";
+}
+
+class CliTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    clips_ = fs::temp_directory_path() / ("vintrel-cli-clips-" + std::to_string(std::random_device{}()));
+    fs::create_directories(clips_);
+    const std::string small = "testsrc=size=320x240:rate=25";
+    MakeClip(clips_ / "a.avi", small, "-c:v mpeg4 -c:a libmp3lame", 2);
+    MakeClip(clips_ / "b.mp4", small, "-c:v mpeg4 -c:a aac", 2);
+    MakeClip(clips_ / "c.mov", small, "-c:v mpeg4 -c:a aac", 2);
+    std::mt19937 noise(5);
+    std::ofstream bad(clips_ / "bad.avi", std::ios::binary);
+    for (int i = 0; i < 65536; ++i) bad.put(static_cast<char>(noise()));
+  }
+  static void TearDownTestSuite() { fs::remove_all(clips_); }
+
+  // Every test gets its own application folder, as an installed copy would be.
+  void SetUp() override {
+    root_ = fs::temp_directory_path() / ("vintrel-cli-" + std::to_string(std::random_device{}()));
+    fs::create_directories(root_ / "app" / "data");
+    root_ = fs::canonical(root_);  // the program finds its folder with links resolved
+    fs::copy_file(VINTREL_CLI_PATH, root_ / "app" / "vintrel-cli");
+    fs::copy_file(VINTREL_ENCODER_PATH, root_ / "app" / "data" / "conv.exe");
+    out_ = root_ / "out";
+  }
+  void TearDown() override { fs::remove_all(root_); }
+
+  std::string Clip(const std::string& name) const { return (clips_ / name).string(); }
+  std::string App() const { return (root_ / "app").string(); }
+
+  Child Launch(std::vector<std::string> arguments) const {
+    arguments.insert(arguments.begin(), (root_ / "app" / "vintrel-cli").string());
+    return Child(arguments, root_);
+  }
+  Finished Cli(std::vector<std::string> arguments) const { return Launch(std::move(arguments)).Wait(); }
+
+  std::vector<std::string> OutputNames() const {
+    std::vector<std::string> names;
+    if (fs::exists(out_)) {
+      for (const auto& entry : fs::directory_iterator(out_))
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  static inline fs::path clips_;
+  fs::path root_;
+  fs::path out_;
+};
+
+TEST_F(CliTest, ConvertsEveryFileInOrder) {
+  const Finished run = Cli({"--output", out_.string(), Clip("a.avi"), Clip("b.mp4"), Clip("c.mov")});
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  const auto lines = Lines(run.out);
+  ASSERT_GE(lines.size(), 6u);
+  EXPECT_EQ(lines[0], "[1/3] " + Clip("a.avi") + " -> " + (out_ / "a.3gp").string());
+  EXPECT_EQ(lines[1], "[1/3] converted -> " + (out_ / "a.3gp").string());
+  EXPECT_EQ(lines[2].substr(0, 6 + Clip("b.mp4").size()), "[2/3] " + Clip("b.mp4"));
+  EXPECT_EQ(lines[4].substr(0, 6 + Clip("c.mov").size()), "[3/3] " + Clip("c.mov"));
+  EXPECT_NE(run.out.find("Converted 3 of 3 files into " + out_.string()), std::string::npos);
+  EXPECT_EQ(OutputNames(), (std::vector<std::string>{"a.3gp", "b.3gp", "c.3gp"}));
+  for (const char* name : {"a.3gp", "b.3gp", "c.3gp"}) EXPECT_TRUE(IsThreeGp(out_ / name)) << name;
+}
+
+TEST_F(CliTest, CorruptFileIsReportedAndTheBatchGoesOn) {
+  const Finished run = Cli({"--output", out_.string(), Clip("a.avi"), Clip("bad.avi"), Clip("c.mov")});
+  EXPECT_EQ(run.status, 1) << run.out << run.err;
+  EXPECT_EQ(OutputNames(), (std::vector<std::string>{"a.3gp", "c.3gp"}));
+  const std::string failed = "Failed:\n  " + Clip("bad.avi") + ": ";
+  const std::size_t at = run.out.find(failed);
+  ASSERT_NE(at, std::string::npos) << run.out;
+  const std::string reason =
+      run.out.substr(at + failed.size(), run.out.find('\n', at + failed.size()) - at - failed.size());
+  EXPECT_FALSE(reason.empty());
+  EXPECT_EQ(reason.find("time="), std::string::npos) << reason;
+  EXPECT_NE(run.out.find("Converted 2 of 3 files"), std::string::npos);
+}
+
+TEST_F(CliTest, SameBaseNameGivesTwoOutputs) {
+  fs::create_directories(root_ / "x");
+  fs::create_directories(root_ / "y");
+  fs::copy_file(Clip("a.avi"), root_ / "x" / "clip.avi");
+  fs::copy_file(Clip("b.mp4"), root_ / "y" / "clip.part2.mp4");
+  const Finished run = Cli({"--output", out_.string(), (root_ / "x" / "clip.avi").string(),
+                            (root_ / "y" / "clip.part2.mp4").string()});
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_EQ(OutputNames(), (std::vector<std::string>{"clip (2).3gp", "clip.3gp"}));
+  EXPECT_TRUE(IsThreeGp(out_ / "clip (2).3gp"));
+}
+
+TEST_F(CliTest, BadUsageExitsWithTwo) {
+  const struct {
+    std::vector<std::string> arguments;
+    std::string says;
+  } cases[] = {
+      {{"--size", "100x100", "a.avi"}, "(valid: 128x96, 160x120, 176x144, 352x288)"},
+      {{"--video-bitrate=300", "a.avi"}, "(valid: 40, 80, 120, 256, 512)"},
+      {{"--fps", "25", "a.avi"}, "(valid: 14.985, 23.975, 25.0, 29.97)"},
+      {{"--audio-bitrate", "12.2", "a.avi"}, "4.75k, 5.15k, 5.9k, 6.7k, 7.4k, 7.95k, 10.2k, 12.2k)"},
+      {{"--output", "", "a.avi"}, "--output needs a non-empty value"},
+      {{"--bitrate", "120", "a.avi"}, "unknown option '--bitrate'"},
+      {{"a.avi", "--size"}, "missing value for --size"},
+      {{"--dry-run"}, "no files given"},
+  };
+  for (const auto& c : cases) {
+    const Finished run = Cli(c.arguments);
+    EXPECT_EQ(run.status, 2) << c.says;
+    EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+    EXPECT_EQ(run.out, "");
+  }
+  EXPECT_FALSE(fs::exists(root_ / "app" / "output"));
+
+  const Finished help = Cli({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out.rfind("Usage: vintrel-cli [options] FILE...", 0), 0u);
+  const Finished version = Cli({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, std::string("vintrel-cli ") + kVersionText + "\n");
+}
+
+TEST_F(CliTest, DryRunPrintsTheCommandLinesOfTheSavedSettings) {
+  const std::string saved = (root_ / "saved").string();
+  std::ofstream(root_ / "app" / "setup.ini") << "\"3\"\r\n\"1\"\r\n\"2\"\r\n\"6\"\r\n\"" << saved << "\"\r\n";
+  const std::vector<std::string> files{Clip("a.avi"), Clip("b.mp4")};
+
+  Finished run = Cli({"--dry-run", files[0], files[1]});
+  ASSERT_EQ(run.status, 0) << run.err;
+  ConversionSettings settings{"256", "25.0", "160x120", "10.2k", saved};
+  EXPECT_EQ(run.out, BuildCommandLine(settings, files[0], App()) + "\n" +
+                         BuildCommandLine(settings, files[1], App()) + "\n");
+
+  run = Cli({"--dry-run", "--fps", "29.97", "--output", out_.string(), "--video-bitrate", "40", files[0]});
+  settings.FrameRate = "29.97";
+  settings.VideoBitrate = "40";
+  settings.OutputFolder = out_.string();
+  EXPECT_EQ(run.out, BuildCommandLine(settings, files[0], App()) + "\n");
+  EXPECT_FALSE(fs::exists(saved));
+  EXPECT_FALSE(fs::exists(out_));
+
+  fs::remove(root_ / "app" / "setup.ini");  // the window's defaults
+  run = Cli({"--dry-run", "--output", out_.string(), files[1]});
+  const ConversionSettings defaults{std::string(kVideoBitrates[kDefaultVideoBitrate]),
+                                    std::string(kFrameRates[kDefaultFrameRate]),
+                                    std::string(kFrameSizes[kDefaultFrameSize]),
+                                    std::string(kAudioBitrates[kDefaultAudioBitrate]), out_.string()};
+  EXPECT_EQ(run.out, BuildCommandLine(defaults, files[1], App()) + "\n");
+}
+
+TEST_F(CliTest, MissingEncoderEndsTheBatchOnce) {
+  fs::remove(root_ / "app" / "data" / "conv.exe");
+  const Finished run = Cli({"--output", out_.string(), Clip("a.avi"), Clip("b.mp4")});
+  EXPECT_EQ(run.status, 1);
+  const std::string message = "File or command not found";
+  const std::size_t first = run.err.find(message);
+  ASSERT_NE(first, std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find(message, first + 1), std::string::npos);
+  EXPECT_NE(run.out.find("Not converted (the batch stopped before them):\n  " + Clip("a.avi") + "\n  " +
+                         Clip("b.mp4")),
+            std::string::npos)
+      << run.out;
+}
+
+TEST_F(CliTest, CtrlCStopsTheEncoderAndLeavesNoPartialOutput) {
+  const fs::path longClip = root_ / "long.avi";
+  // Cheap to make, a few seconds of work for the encoder at the largest size and rate.
+  MakeClip(longClip, "testsrc=size=160x120:rate=10", "-c:v mpeg4 -q:v 10 -c:a libmp3lame", 600);
+  Child child = Launch({"--output", out_.string(), "--size", "352x288", "--fps", "29.97", "--video-bitrate",
+                        "512", longClip.string(), Clip("a.avi")});
+  // Wait until the encoder has started writing its temporary file.
+  const auto deadline = std::chrono::steady_clock::now() + 60s;
+  while (OutputNames().empty() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(20ms);
+  ASSERT_FALSE(OutputNames().empty()) << child.OutSoFar();
+  child.Signal(SIGINT);
+  const Finished run = child.Wait();
+  EXPECT_EQ(run.status, 130) << run.out << run.err;
+  EXPECT_EQ(OutputNames(), std::vector<std::string>{}) << "partial output left behind";
+  EXPECT_NE(run.out.find("Failed:\n  " + longClip.string() + ": Cancelled\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Not converted (the batch stopped before them):\n  " + Clip("a.avi")),
+            std::string::npos);
+}
+
+}  // namespace
+}  // namespace vintrel

@@ -1,0 +1,39 @@
+#include <gtest/gtest.h>
+
+#include "cli/cli_options.h"
+#include "cli/terminal_view.h"
+
+namespace vintrel::cli {
+namespace {
+
+TEST(CliOptions, ValuesFilesAndSeparators) {
+  const ParsedArguments parsed =
+      ParseArguments({"--size=352x288", "--fps", "25.0", "-", "a.avi", "--", "--dry-run", "-b.avi"});
+  ASSERT_EQ(parsed.error, "");
+  EXPECT_EQ(parsed.options.frameSize, "352x288");
+  EXPECT_EQ(parsed.options.frameRate, "25.0");
+  EXPECT_FALSE(parsed.options.videoBitrate.has_value());
+  EXPECT_FALSE(parsed.options.dryRun);
+  EXPECT_EQ(parsed.options.files, (std::vector<std::string>{"-", "a.avi", "--dry-run", "-b.avi"}));
+
+  EXPECT_EQ(ParseArguments({"--version"}).error, "");
+  EXPECT_EQ(ParseArguments({"--size", " 176x144", "a"}).error,
+            "invalid value ' 176x144' for --size (valid: 128x96, 160x120, 176x144, 352x288)");
+  EXPECT_EQ(ParseArguments({"-x", "a"}).error, "unknown option '-x'");
+  EXPECT_EQ(ParseArguments({"--output=", "a"}).error, "--output needs a non-empty value");
+}
+
+TEST(TerminalView, ProgressLineAndEstimate) {
+  EXPECT_EQ(TerminalView::ProgressLine("[1/2] a.avi  ", 0.5, "50%", 10.0),
+            "[1/2] a.avi  [############------------]    50%  ETA 0:10");
+  EXPECT_EQ(TerminalView::ProgressLine("", 0.01, "1%", 10.0), "[------------------------]     1%  ETA --:--");
+  EXPECT_EQ(TerminalView::ProgressLine("", 1.5, "100%", 10.0),
+            "[########################]   100%  ETA --:--");
+  EXPECT_EQ(TerminalView::ProgressLine("", -0.2, "0%", 10.0), "[------------------------]     0%  ETA --:--");
+  EXPECT_EQ(TerminalView::FormatDuration(3725), "1:02:05");
+  EXPECT_EQ(TerminalView::FormatDuration(59.6), "1:00");
+  EXPECT_EQ(TerminalView::FormatDuration(-3), "0:00");
+}
+
+}  // namespace
+}  // namespace vintrel::cli

@@ -1,0 +1,12 @@
+# The child process the runner's tests start: prints, bursts, sleeps, exits or dies on request.
+add_executable(vintrel_test_child ${CMAKE_CURRENT_LIST_DIR}/test_child.cpp)
+set_target_properties(vintrel_test_child PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VINTREL_TEST_BIN_DIR})
+if(WIN32)
+  target_link_libraries(vintrel_test_child PRIVATE shell32)
+endif()
+foreach(_test dos_outputs_test waitable_timer_test)
+  if(TARGET ${_test})
+    target_compile_definitions(${_test} PRIVATE TEST_CHILD_PATH="$<TARGET_FILE:vintrel_test_child>")
+    add_dependencies(${_test} vintrel_test_child)
+  endif()
+endforeach()
