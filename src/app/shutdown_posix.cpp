@@ -54,14 +54,14 @@ void CleanUpOnTermination(const TemporaryFiles& files) {
   sigemptyset(&block);
   for (int signal : kSignals) sigaddset(&block, signal);
   // No handler may see half-copied paths.
-  ::sigprocmask(SIG_BLOCK, &block, &previous);
+  pthread_sigmask(SIG_BLOCK, &block, &previous);
   CopyPath(gData, files.data);
   CopyPath(gVideo, files.video);
   struct sigaction action {};
   action.sa_handler = OnTermination;
   action.sa_mask = block;
   for (int signal : kSignals) ::sigaction(signal, &action, nullptr);
-  ::sigprocmask(SIG_SETMASK, &previous, nullptr);
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 }
 
 }  // namespace vintrel

@@ -107,6 +107,7 @@ class AppProcessTest : public QObject {
     Touch(working + QStringLiteral("/tmpfile.dat"));
     window.terminate();
     QVERIFY(window.waitForFinished(20000));
+    QCOMPARE(window.exitStatus(), QProcess::CrashExit);  // ended by the signal, after cleaning up
     QVERIFY(!QFile::exists(working + QStringLiteral("/tmpfile.dat")));
     QVERIFY(!QFile::exists(root.filePath(QStringLiteral("app/setup.ini"))));
 
