@@ -275,6 +275,8 @@ class AppShellTest : public QObject {
       if (++removals == 1) {
         ticksAtFirst = ticks;
         Frm().cmbSize()->setCurrentIndex(0);
+        // The hint is hidden and the list disabled; even a drop that got through changes nothing.
+        Drop(Frm().Label1(), {Clip("a.avi")});
       }
       ticksAtLast = ticks;
     });
@@ -317,6 +319,19 @@ class AppShellTest : public QObject {
     QVERIFY(QFileInfo(App(QStringLiteral("output/a.3gp"))).size() > 0);
     QVERIFY(!QFile::exists(App(QStringLiteral("output/bad.3gp"))));
     QVERIFY(Frm().lstFile().Empty());
+    QVERIFY(ActionsEnabled(true));
+  }
+
+  void aMissingEncoderIsSaidOnceAndTheWindowComesBack() {
+    QVERIFY(Start());
+    QVERIFY(QFile::remove(App(QStringLiteral("data/conv.exe"))));
+    QVERIFY(Drop(Frm().LV()->viewport(), {Clip("a.avi")}));
+    ClickStart();
+    QCOMPARE(messages_.size(), 1);
+    QCOMPARE(messages_.first().title, QStringLiteral("Vintrel"));
+    QCOMPARE(messages_.first().text, QStringLiteral("File or command not found"));
+    QCOMPARE(messages_.first().icon, vintrel::MessageIcon::Critical);
+    QCOMPARE(Queued(Frm()), QStringList{Clip("a.avi")});
     QVERIFY(ActionsEnabled(true));
   }
 
