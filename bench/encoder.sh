@@ -13,7 +13,7 @@
 # offset is printed: a non-zero offset is a video delay, the SSIM is the picture quality.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$root/build}
+build=$(cd "${1:-$root/build}" && pwd)
 conv=$build/bin/data/conv.exe
 runs=${RUNS:-5}
 cache=${VINTREL_BENCH_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/vintrel-bench}
@@ -37,12 +37,13 @@ make_clip vga480.avi -f lavfi -i testsrc2=size=640x480:rate=25:duration=60 \
   -c:v mpeg4 -q:v 3 -c:a libmp3lame -b:a 128k -shortest
 
 ssim() {  # output, reference, crop filter or "" -> "ssim offset"
+  # Exact integer timestamps on both sides: rounded ones would pair neighbouring frames.
   local best=0 at=0 o a b value
   for o in -3 -2 -1 0 1 2 3; do
     a=0 b=0
     if [ "$o" -gt 0 ]; then a=$o; elif [ "$o" -lt 0 ]; then b=$((-o)); fi
     value=$(ffmpeg -nostats -i "$1" -i "$2" -lavfi \
-      "[0:v]${3:+$3,}trim=start_frame=$a,setpts=N/(15000/1001)/TB[x];[1:v]trim=start_frame=$b,setpts=N/(15000/1001)/TB[y];[x][y]ssim" \
+      "[0:v]${3:+$3,}trim=start_frame=$a,settb=1/15000,setpts=N*1001[x];[1:v]trim=start_frame=$b,settb=1/15000,setpts=N*1001[y];[x][y]ssim" \
       -f null - 2>&1 | sed -n 's/.*SSIM.*All:\([0-9.]*\).*/\1/p')
     if awk -v v="$value" -v b="$best" 'BEGIN { exit !(v > b) }'; then best=$value at=$o; fi
   done
@@ -59,11 +60,13 @@ for clip in hd1080.mp4 vga480.avi; do
     -n ffmpeg "ffmpeg -v error -y -i $clip -b:v 120k -r 14.985 -s 176x144 -c:a libopencore_amrnb -ar 8000 -ac 1 -b:a 5.15k ffmpeg-$stem.3gp" \
     -n conv "'$conv' -i $clip -b 120k -y -r 14.985 -s 176x144 -acodec libamr_nb -ar 8000 -ac 1 -ab 5.15k conv-$stem.3gp" \
     -n decode-only "ffmpeg -v error -i $clip -f null -"
-  read -r width height < <(ffprobe -v error -select_streams v:0 -show_entries stream=width,height -of csv=p=0:s=' ' "$clip")
-  # The picture box conv.exe uses for a square-pixel source in a 176x144 frame.
-  box=$(awk -v w="$width" -v h="$height" 'BEGIN {
-    a = w / h; if (a > 176 / 144) { bh = 2 * int(176 / a / 2 + 0.5); print 176, bh, 0, int((144 - bh) / 4) * 2 }
-    else { bw = 2 * int(144 * a / 2 + 0.5); print bw, 144, int((176 - bw) / 4) * 2, 0 } }')
+  IFS=, read -r width height < <(ffprobe -v error -select_streams v:0 -show_entries stream=width,height -of csv=p=0 "$clip")
+  # The picture box conv.exe uses for a square-pixel source in a 176x144 frame: shape kept, the
+  # leading edge on the macroblock line nearest the centre.
+  box=$(awk -v w="$width" -v h="$height" 'function off(spare,  o) { o = int((int(spare / 2) + 8) / 16) * 16; return o > spare ? spare : o }
+    BEGIN { a = w / h
+    if (a > 176 / 144) { bh = 2 * int(176 / a / 2 + 0.5); print 176, bh, 0, off(144 - bh) }
+    else { bw = 2 * int(144 * a / 2 + 0.5); print bw, 144, off(176 - bw), 0 } }')
   read -r bw bh bx by <<<"$box"
   ffmpeg -v error -y -i "$clip" -an -vf "fps=15000/1001,scale=176:144:flags=lanczos" -c:v ffv1 "ref-$stem-full.nut"
   ffmpeg -v error -y -i "$clip" -an -vf "fps=15000/1001,scale=$bw:$bh:flags=lanczos" -c:v ffv1 "ref-$stem-box.nut"

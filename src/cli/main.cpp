@@ -1,4 +1,5 @@
 // vintrel-cli: the batch conversion without a window.
+#include <csignal>
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -101,6 +102,10 @@ void PrintSummary(const BatchController& controller, const FileQueue& leftOver, 
 
 int Convert(const std::vector<std::string>& files, const ConversionSettings& settings,
             const AppPaths& paths) {
+#ifndef _WIN32
+  // A reader that goes away (| head) must not end the batch halfway.
+  std::signal(SIGPIPE, SIG_IGN);
+#endif
   InterruptPump pump;
   StderrSink sink;
   TerminalView view(settings, files.size(), VINTREL_ISATTY(1) != 0, &pump);

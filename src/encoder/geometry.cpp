@@ -13,6 +13,14 @@ int EvenAtLeastTwo(double value) {
 // Bars thinner than this would only cost bits; the picture is stretched by under 2 % instead.
 constexpr int kThinnestBar = 2;
 
+// The picture starts on the 16-pixel macroblock grid, at the grid line nearest the centre: an
+// edge inside a macroblock costs bits and rings. The bars may so differ by up to 16 pixels.
+int BarOffset(int spare) {
+  constexpr int kMacroblock = 16;
+  int snapped = (spare / 2 + kMacroblock / 2) / kMacroblock * kMacroblock;
+  return std::min(snapped, spare);
+}
+
 }  // namespace
 
 PictureBox FitPicture(int sourceWidth, int sourceHeight, int sarNum, int sarDen, int rotation, int outWidth,
@@ -29,9 +37,17 @@ PictureBox FitPicture(int sourceWidth, int sourceHeight, int sarNum, int sarDen,
     box.width = std::min(outWidth, EvenAtLeastTwo(outHeight * aspect));
     if (outWidth - box.width <= kThinnestBar) box.width = outWidth;
   }
-  box.x = (outWidth - box.width) / 4 * 2;
-  box.y = (outHeight - box.height) / 4 * 2;
+  box.x = BarOffset(outWidth - box.width);
+  box.y = BarOffset(outHeight - box.height);
   return box;
+}
+
+int LoopFilterSkipping(int sourceWidth, int sourceHeight, int rotation, const PictureBox& box) {
+  int width = box.width;
+  int height = box.height;
+  if (rotation == 90 || rotation == 270) std::swap(width, height);
+  int reduction = std::min(sourceWidth / width, sourceHeight / height);
+  return reduction >= 4 ? 2 : reduction >= 2 ? 1 : 0;
 }
 
 int LowresLevel(int sourceWidth, int sourceHeight, int rotation, const PictureBox& box, int maxLevel) {

@@ -19,6 +19,10 @@ struct PictureBox {
 PictureBox FitPicture(int sourceWidth, int sourceHeight, int sarNum, int sarDen, int rotation, int outWidth,
                       int outHeight);
 
+// How much deblocking the decoder may skip, as the output cannot show it: 0 none, 1 on pictures
+// nothing refers to (from a 2x reduction), 2 everywhere (from 4x, where a block is under a pixel).
+int LoopFilterSkipping(int sourceWidth, int sourceHeight, int rotation, const PictureBox& box);
+
 // The deepest reduced-resolution decoding level that still gives at least the box's pixels.
 int LowresLevel(int sourceWidth, int sourceHeight, int rotation, const PictureBox& box, int maxLevel);
 

@@ -134,7 +134,7 @@ CodecContextPtr OpenDecoder(AVStream* stream, const DecoderTuning& tuning, const
     decoder->thread_count = 0;  // one per core, plus one
     decoder->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
     decoder->lowres = std::min<int>(tuning.lowres, codec->max_lowres);
-    if (tuning.skipLoopFilter) decoder->skip_loop_filter = AVDISCARD_NONREF;
+    decoder->skip_loop_filter = tuning.skipLoopFilter;
   } else {
     decoder->thread_count = 1;
   }

@@ -9,7 +9,7 @@ namespace conv {
 
 struct DecoderTuning {
   int lowres = 0;
-  bool skipLoopFilter = false;
+  AVDiscard skipLoopFilter = AVDISCARD_DEFAULT;
 };
 
 class Input {

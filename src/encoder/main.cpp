@@ -76,6 +76,8 @@ void Convert(const EncodeOptions& options) {
     videoEncoder = std::make_unique<VideoEncoder>(options, layout, output);
     DecoderTuning tuning;
     tuning.lowres = LowresLevel(par->width, par->height, rotation, layout.box, kMaxLowres);
+    constexpr AVDiscard kSkipping[] = {AVDISCARD_DEFAULT, AVDISCARD_NONREF, AVDISCARD_ALL};
+    tuning.skipLoopFilter = kSkipping[LoopFilterSkipping(par->width, par->height, rotation, layout.box)];
     videoDecoder = std::make_unique<VideoDecoder>(stream, input.Origin(), videoEncoder->FrameDuration(),
                                                   tuning, options.input);
   }

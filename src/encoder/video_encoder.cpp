@@ -6,6 +6,8 @@ extern "C" {
 
 #include <cstring>
 
+#include "shrink.h"
+
 namespace conv {
 namespace {
 
@@ -19,6 +21,30 @@ void FillBlack(AVFrame* frame) {
       std::memset(frame->data[plane] + row * frame->linesize[plane], plane ? 128 : 16, width);
     }
   }
+}
+
+bool CanHalve(int pixelFormat) {
+  return pixelFormat == AV_PIX_FMT_YUV420P || pixelFormat == AV_PIX_FMT_YUVJ420P;
+}
+
+// Fills `target` (made anew when its size or format differ) with `source` halved.
+void HalveFrame(const AVFrame* source, FramePtr& target, const std::string& path) {
+  int width = source->width / 2;
+  int height = source->height / 2;
+  if (!target || target->width != width || target->height != height || target->format != source->format) {
+    target = MakeFrame();
+    target->format = source->format;
+    target->width = width;
+    target->height = height;
+    Check(av_frame_get_buffer(target.get(), 0), path, "cannot make a picture");
+  }
+  for (int plane = 0; plane < 3; ++plane) {
+    int shift = plane ? 1 : 0;
+    HalvePlane(source->data[plane], source->linesize[plane], (source->width + shift) >> shift,
+               (source->height + shift) >> shift, target->data[plane], target->linesize[plane],
+               (width + shift) >> shift, (height + shift) >> shift);
+  }
+  target->color_range = source->color_range;
 }
 
 FramePtr NewPicture(int width, int height, const std::string& path) {
@@ -119,6 +145,12 @@ FramePtr VideoEncoder::MakePicture(const AVFrame* decoded) {
 }
 
 void VideoEncoder::ScaleInto(const AVFrame* decoded, AVFrame* target, int x, int y, int width, int height) {
+  // Halve while a reduction of at least 2 is left for the bicubic step.
+  for (FramePtr& halved : halved_) {
+    if (!CanHalve(decoded->format) || decoded->width < 4 * width || decoded->height < 4 * height) break;
+    HalveFrame(decoded, halved, output_.FinalPath());
+    decoded = halved.get();
+  }
   bool fullRange = decoded->color_range == AVCOL_RANGE_JPEG;
   int key[4] = {decoded->width, decoded->height, decoded->format, fullRange};
   if (!scaler_ || std::memcmp(key, scalerKey_, sizeof key) != 0) {

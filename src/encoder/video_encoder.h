@@ -45,6 +45,7 @@ class VideoEncoder {
   FramePicker picker_;
   FramePtr pending_;
   SwsPtr scaler_;
+  FramePtr halved_[2];
   int scalerKey_[4] = {-1, -1, -1, -1};
   std::atomic<int64_t> written_{0};
 };

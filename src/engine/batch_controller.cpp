@@ -38,7 +38,7 @@ std::string FailureReason(const ExitStatus& status, const std::string& outputs) 
   if (status.kind == ExitStatus::Kind::Exited) {
     if (std::string line = LastNonEmptyLine(outputs); !line.empty()) return line;
   }
-  return "The encoder ended with " + status.Describe();
+  return "Encoder failed: " + status.Describe();
 }
 
 }  // namespace
