@@ -5,6 +5,7 @@
 #include <span>
 #include <string_view>
 
+#include "app/command_box_client.h"
 #include "app/pickers.h"
 
 namespace vintrel::cli {
@@ -64,6 +65,22 @@ ParsedArguments ParseArguments(const std::vector<std::string>& arguments) {
       options.version = true;
     } else if (argument == "--dry-run") {
       options.dryRun = true;
+    } else if (argument == "--command-box" || argument.starts_with("--command-box=")) {
+      // Any text goes, an empty one or one that starts with "-" included.
+      std::string value;
+      if (argument.size() > 13) {
+        value = argument.substr(14);
+      } else if (i + 1 < arguments.size()) {
+        value = arguments[++i];
+      } else {
+        parsed.error = "missing value for --command-box";
+        return parsed;
+      }
+      if (std::string problem = CommandBoxTextProblem(value); !problem.empty()) {
+        parsed.error = "--command-box: " + problem;
+        return parsed;
+      }
+      options.commandBoxText = std::move(value);
     } else {
       const std::size_t equals = argument.find('=');
       const std::string_view name = std::string_view(argument).substr(0, equals);
@@ -86,7 +103,11 @@ ParsedArguments ParseArguments(const std::vector<std::string>& arguments) {
       options.*(option->field) = std::move(value);
     }
   }
-  if (!options.help && !options.version && options.files.empty()) parsed.error = "no files given";
+  if (options.commandBoxText && !options.files.empty()) {
+    parsed.error = "--command-box takes no files";
+  } else if (!options.help && !options.version && !options.commandBoxText && options.files.empty()) {
+    parsed.error = "no files given";
+  }
   return parsed;
 }
 
@@ -109,6 +130,8 @@ std::string UsageText() {
          "\n"
          "  --output DIR           folder for the .3gp files\n"
          "  --dry-run              print each encoder command line, run nothing\n"
+         "  --command-box TEXT     set the running window's command box to TEXT; a change runs\n"
+         "                         the button its last character names: 0 Add, 1 Remove, 2 Convert\n"
          "  -h, --help             show this help\n"
          "  --version              show the version\n"
          "\n"

@@ -13,6 +13,8 @@ struct CliOptions {
   std::optional<std::string> frameRate;
   std::optional<std::string> audioBitrate;
   std::optional<std::string> outputFolder;
+  // Sets the running window's command box instead of converting.
+  std::optional<std::string> commandBoxText;
   bool dryRun = false;
   bool help = false;
   bool version = false;

@@ -13,6 +13,7 @@
 #define VINTREL_ISATTY(fd) isatty(fd)
 #endif
 
+#include "app/command_box_client.h"
 #include "app/pickers.h"
 #include "app/platform.h"
 #include "app/settings.h"
@@ -120,6 +121,13 @@ int Convert(const std::vector<std::string>& files, const ConversionSettings& set
   return controller.FailedCount() == 0 && queue.Empty() ? 0 : 1;
 }
 
+int SendToCommandBox(const std::string& text, const AppPaths& paths) {
+  const std::string error = SendCommandBoxText(paths.workingFolder, text);
+  if (error.empty()) return 0;
+  std::cerr << "vintrel-cli: " << error << '\n';
+  return 1;
+}
+
 int Main(const std::vector<std::string>& arguments) {
   const ParsedArguments parsed = ParseArguments(arguments);
   if (!parsed.error.empty()) {
@@ -136,6 +144,7 @@ int Main(const std::vector<std::string>& arguments) {
     return 0;
   }
   const AppPaths paths = ResolveAppPaths(ApplicationFolder());
+  if (options.commandBoxText) return SendToCommandBox(*options.commandBoxText, paths);
   const ConversionSettings settings = ResolveSettings(options, paths);
   return options.dryRun ? DryRun(options.files, settings, paths) : Convert(options.files, settings, paths);
 }

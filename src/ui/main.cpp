@@ -1,6 +1,8 @@
 #include <QApplication>
-#include <QLabel>
 
+#include "app/platform.h"
+#include "app/shutdown.h"
+#include "app_shell.h"
 #include "frm_main.h"
 #include "vintrel_version.h"
 
@@ -9,11 +11,12 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Vintrel"));
   QApplication::setApplicationVersion(QString::fromLatin1(vintrel::kVersionText));
 
-  frmMain window;
-  QPalette version = window.lblVersion()->palette();
-  version.setColor(QPalette::WindowText, QColor(44, 103, 155));
-  window.lblVersion()->setPalette(version);
-  window.lblVersion()->setText(QStringLiteral("Ver ") + QString::fromLatin1(vintrel::kVersionText));
-  window.show();
+  AppShell shell(vintrel::ResolveAppPaths(vintrel::ApplicationFolder()));
+  shell.Load();
+  vintrel::CleanUpOnTermination(shell.temporaryFiles());
+  shell.window().show();
+  shell.OpenCommandBox();
+  // However the application is asked to end, it ends as an unload does.
+  QObject::connect(&app, &QCoreApplication::aboutToQuit, &shell, [&shell] { shell.Form_Unload(); });
   return app.exec();
 }

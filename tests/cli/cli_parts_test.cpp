@@ -23,6 +23,18 @@ TEST(CliOptions, ValuesFilesAndSeparators) {
   EXPECT_EQ(ParseArguments({"--output=", "a"}).error, "--output needs a non-empty value");
 }
 
+TEST(CliOptions, CommandBoxTakesAnyOneLineTextAndNoFiles) {
+  EXPECT_EQ(ParseArguments({"--command-box", "b2"}).options.commandBoxText, "b2");
+  EXPECT_EQ(ParseArguments({"--command-box=-1"}).options.commandBoxText, "-1");
+  const ParsedArguments empty = ParseArguments({"--command-box", ""});
+  EXPECT_EQ(empty.error, "");
+  EXPECT_EQ(empty.options.commandBoxText, "");
+  EXPECT_EQ(ParseArguments({"--command-box"}).error, "missing value for --command-box");
+  EXPECT_EQ(ParseArguments({"--command-box", "b2", "a.avi"}).error, "--command-box takes no files");
+  EXPECT_EQ(ParseArguments({"--command-box", "b2\nb0"}).error,
+            "--command-box: the text must be a single line");
+}
+
 TEST(TerminalView, ProgressLineAndEstimate) {
   EXPECT_EQ(TerminalView::ProgressLine("[1/2] a.avi  ", 0.5, "50%", 10.0),
             "[1/2] a.avi  [############------------]    50%  ETA 0:10");

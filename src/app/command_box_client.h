@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vintrel {
+
+// How another program reaches the window's command box.
+// POSIX: a local socket in the per-user working folder; a sender writes the new text and a
+// line feed. Windows: a hidden EDIT child of the window titled "Vintrel", found by its control
+// id and set with WM_SETTEXT.
+inline constexpr std::string_view kCommandBoxSocketName = "command-box";
+inline constexpr int kCommandBoxControlId = 0x7631;
+inline constexpr std::string_view kCommandBoxWindowTitle = "Vintrel";
+// A text is one line; anything longer than this is not a command.
+inline constexpr std::size_t kCommandBoxMaxText = 4096;
+
+std::string CommandBoxSocketPath(const std::string& workingFolder);
+
+// Sets the running window's command box to `text`. Returns an empty string when the text was
+// handed over, else why it could not be.
+std::string SendCommandBoxText(const std::string& workingFolder, std::string_view text);
+
+// Why a text cannot travel as a command, or empty when it can.
+std::string CommandBoxTextProblem(std::string_view text);
+
+}  // namespace vintrel

@@ -1,0 +1,76 @@
+#include <errno.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "app/command_box_client.h"
+
+namespace vintrel {
+namespace {
+
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// Only a folder of this user that nobody else can write to holds a socket worth trusting.
+std::string FolderProblem(const std::string& folder) {
+  struct stat info {};
+  if (::lstat(folder.c_str(), &info) != 0) return "no Vintrel window is running (no folder " + folder + ")";
+  if (!S_ISDIR(info.st_mode) || info.st_uid != ::getuid() || (info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+    return folder + " is not a folder of this user alone; not sending there";
+  }
+  return {};
+}
+
+bool SendAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t sent = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    if (sent < 0 && errno == EINTR) continue;
+    if (sent <= 0) return false;
+    bytes.remove_prefix(static_cast<std::size_t>(sent));
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string SendCommandBoxText(const std::string& workingFolder, std::string_view text) {
+  if (std::string problem = CommandBoxTextProblem(text); !problem.empty()) return problem;
+  const std::string path = CommandBoxSocketPath(workingFolder);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (path.size() >= sizeof address.sun_path) return "the socket path is too long: " + path;
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  if (std::string problem = FolderProblem(workingFolder); !problem.empty()) return problem;
+
+  const Descriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  if (socket.get() < 0) return std::string("cannot create a socket: ") + std::strerror(errno);
+  int result;
+  do {
+    result = ::connect(socket.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
+  } while (result != 0 && errno == EINTR);
+  if (result != 0) {
+    if (errno == ENOENT || errno == ECONNREFUSED)
+      return "no Vintrel window is running (nothing listens at " + path + ")";
+    return "cannot reach " + path + ": " + std::strerror(errno);
+  }
+  std::string line(text);
+  line += '\n';
+  if (!SendAll(socket.get(), line)) return std::string("sending failed: ") + std::strerror(errno);
+  return {};
+}
+
+}  // namespace vintrel

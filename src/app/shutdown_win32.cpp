@@ -1,0 +1,7 @@
+#include "app/shutdown.h"
+
+namespace vintrel {
+
+void CleanUpOnTermination(const TemporaryFiles&) {}
+
+}  // namespace vintrel

@@ -1,0 +1,144 @@
+#include "app_shell.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPalette>
+#include <cstdio>
+
+#include "app/command_box.h"
+#include "app/shutdown.h"
+#include "command_box_server.h"
+#include "frm_main.h"
+
+namespace {
+
+QString FromUtf8(const std::string& text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+AppShell::AppShell(vintrel::AppPaths paths, ShellSeams seams)
+    : paths_(std::move(paths)), seams_(seams.WithDefaults()), frm_(std::make_unique<frmMain>()) {
+  frm_->onAction = [this](int index) { OnAction(index); };
+  frm_->onExit = [this] { imgExit_Click(); };
+  frm_->onUnload = [this] { Form_Unload(); };
+  frm_->onFilesDropped = [this](const QStringList& dropped) { OnFilesDropped(dropped); };
+  connect(frm_->menuMsg(), &QLineEdit::textChanged, this, &AppShell::menuMsg_Change);
+}
+
+AppShell::~AppShell() {
+  frm_->onAction = nullptr;
+  frm_->onExit = nullptr;
+  frm_->onUnload = nullptr;
+  frm_->onFilesDropped = nullptr;
+  delete server_;
+}
+
+void AppShell::Load() {
+  if (loaded_) return;
+  loaded_ = true;
+  startup_ = vintrel::Form_Load(paths_, *this);
+}
+
+bool AppShell::OpenCommandBox() {
+  if (server_ != nullptr) return true;
+  server_ = new CommandBoxServer(frm_->menuMsg(), frm_.get());
+  if (server_->Listen(startup_.workingFolderUsable ? paths_.workingFolder : std::string())) return true;
+  std::fprintf(stderr, "vintrel: the command box is not available: %s\n",
+               qUtf8Printable(server_->errorText()));
+  delete server_;
+  server_ = nullptr;
+  return false;
+}
+
+vintrel::TemporaryFiles AppShell::temporaryFiles() const {
+  if (!startup_.workingFolderUsable) return {};
+  return vintrel::TemporaryFilesIn(paths_.workingFolder);
+}
+
+vintrel::StoredSettings AppShell::CurrentSettings() const {
+  vintrel::StoredSettings settings;
+  settings.videoBitrate = frm_->cmbVBR()->currentIndex();
+  settings.frameSize = frm_->cmbSize()->currentIndex();
+  settings.frameRate = frm_->cmbFPS()->currentIndex();
+  settings.audioBitrate = frm_->cmbAB()->currentIndex();
+  settings.outputFolder = frm_->txtPath()->text().toStdString();
+  return settings;
+}
+
+void AppShell::imgExit_Click() {
+  // A failed save is not worth keeping the user: the previous file stays as it was.
+  vintrel::SaveSettings(paths_.settingsFile, CurrentSettings());
+  Form_Unload();
+}
+
+void AppShell::Form_Unload() {
+  if (unloading_) return;
+  unloading_ = true;
+  vintrel::DeleteTemporaryFiles(temporaryFiles());
+  seams_.endProcess(0);
+}
+
+void AppShell::menuMsg_Change(const QString& text) {
+  frm_->setFromCommandBox(true);
+  if (const auto index = vintrel::ActionFromCommandText(text.toStdString())) frm_->imgButton_MouseUp(*index);
+}
+
+void AppShell::OnAction(int index) {
+  if (controller_) controller_->RunAction(index);
+}
+
+void AppShell::OnFilesDropped(const QStringList& dropped) {
+  // The list refuses drops during a batch; the queue must not change under a run either way.
+  if (!controller_ || controller_->Running()) return;
+  vintrel::FileQueue& queue = frm_->lstFile();
+  for (const QString& path : dropped) queue.AddToQueue(path.toStdString());
+  if (!queue.Empty()) frm_->SetDropHintVisible(false);
+}
+
+void AppShell::ApplyWindowStyle() {
+  frm_->ApplyWindowStyle();
+}
+
+void AppShell::SetFromCommandBox(bool value) {
+  frm_->setFromCommandBox(value);
+}
+
+void AppShell::CreateRunner() {
+  sink_ = std::make_unique<WindowMessageSink>(*frm_, seams_);
+  view_ = std::make_unique<WindowBatchView>(*frm_, seams_, paths_.applicationFolder);
+  objDOS_ = std::make_unique<vintrel::DOSOutputs>(pump_, *sink_);
+  controller_ =
+      std::make_unique<vintrel::BatchController>(frm_->lstFile(), *objDOS_, *view_, paths_.applicationFolder);
+}
+
+void AppShell::SelectPickers(const vintrel::StoredSettings& settings) {
+  frm_->cmbSize()->setCurrentIndex(settings.frameSize);
+  frm_->cmbFPS()->setCurrentIndex(settings.frameRate);
+  frm_->cmbVBR()->setCurrentIndex(settings.videoBitrate);
+  frm_->cmbAB()->setCurrentIndex(settings.audioBitrate);
+}
+
+void AppShell::SetProgressBar(double twips) {
+  frm_->SetProgressBar(twips);
+}
+
+std::string AppShell::OutputFolderText() {
+  return frm_->txtPath()->text().toStdString();
+}
+
+void AppShell::SetOutputFolderText(const std::string& text) {
+  frm_->txtPath()->setText(FromUtf8(text));
+}
+
+void AppShell::SetVersionColour(vintrel::Rgb colour) {
+  QPalette palette = frm_->lblVersion()->palette();
+  palette.setColor(QPalette::WindowText, QColor(colour.red, colour.green, colour.blue));
+  frm_->lblVersion()->setPalette(palette);
+}
+
+void AppShell::SetVersionCaption(const std::string& caption) {
+  frm_->lblVersion()->setText(FromUtf8(caption));
+}

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+#include <memory>
+
+#include "app/platform.h"
+#include "app/settings.h"
+#include "app/startup.h"
+#include "engine/batch_controller.h"
+#include "process/dos_outputs.h"
+#include "qt_pump.h"
+#include "window_view.h"
+
+class CommandBoxServer;
+class frmMain;
+
+// The application around the window: start-up, the three actions, drops, the command box and
+// shutdown. Owns the window, the runner and the batch controller for the program's life.
+class AppShell : public QObject, private vintrel::StartupWindow {
+  Q_OBJECT
+
+ public:
+  explicit AppShell(vintrel::AppPaths paths, ShellSeams seams = {});
+  ~AppShell() override;
+
+  frmMain& window() { return *frm_; }
+  const vintrel::AppPaths& paths() const { return paths_; }
+  // Null until Load() has created it.
+  vintrel::BatchController* controller() { return controller_.get(); }
+  const vintrel::StartupOutcome& startup() const { return startup_; }
+
+  // Form_Load. Call once, before the window is first shown.
+  void Load();
+  // Lets other programs of this user set the command box; false (and the reason on stderr)
+  // when it cannot be offered.
+  bool OpenCommandBox();
+  CommandBoxServer* commandBoxServer() const { return server_; }
+
+  // The two temporary files, or none when the working folder is not this user's alone.
+  vintrel::TemporaryFiles temporaryFiles() const;
+  // What setup.ini would keep of the window right now.
+  vintrel::StoredSettings CurrentSettings() const;
+
+  // imgExit: save the settings, then unload.
+  void imgExit_Click();
+  // Any unload: delete the temporary files (a bounded number of tries) and end the process at
+  // once, without waiting for a running encoder.
+  void Form_Unload();
+  // A change of menuMsg's text: its last character names the action.
+  void menuMsg_Change(const QString& text);
+
+ private:
+  void OnFilesDropped(const QStringList& paths);
+  void OnAction(int index);
+
+  // Start-up's window steps.
+  void ApplyWindowStyle() override;
+  void SetFromCommandBox(bool value) override;
+  void CreateRunner() override;
+  void SelectPickers(const vintrel::StoredSettings& settings) override;
+  void SetProgressBar(double twips) override;
+  std::string OutputFolderText() override;
+  void SetOutputFolderText(const std::string& text) override;
+  void SetVersionColour(vintrel::Rgb colour) override;
+  void SetVersionCaption(const std::string& caption) override;
+
+  vintrel::AppPaths paths_;
+  ShellSeams seams_;
+  std::unique_ptr<frmMain> frm_;
+  QtEventPump pump_;
+  std::unique_ptr<WindowMessageSink> sink_;
+  std::unique_ptr<WindowBatchView> view_;
+  // Declared before the controller, which lets go of the runner's events when it goes.
+  std::unique_ptr<vintrel::DOSOutputs> objDOS_;
+  std::unique_ptr<vintrel::BatchController> controller_;
+  CommandBoxServer* server_ = nullptr;
+  vintrel::StartupOutcome startup_;
+  bool loaded_ = false;
+  bool unloading_ = false;
+};

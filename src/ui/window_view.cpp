@@ -1,0 +1,133 @@
+#include "window_view.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QUrl>
+#include <cstdlib>
+
+#include "frm_main.h"
+#include "intake/open_files.h"
+#include "skin_image.h"
+#include "sound_player.h"
+
+namespace {
+
+QString FromUtf8(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString AskForFile(QWidget* parent, const OpenFilesRequest& request) {
+  QString selected = request.selectedFilter;
+  // Only the descriptions show, as the filter list gives them; the patterns stay behind them.
+  const QString chosen = QFileDialog::getOpenFileName(parent, request.title, request.startFolder,
+                                                      request.filters.join(QStringLiteral(";;")), &selected,
+                                                      QFileDialog::HideNameFilterDetails);
+  return QDir::toNativeSeparators(chosen);
+}
+
+void ShowMessageBox(QWidget* parent, const QString& title, const QString& text, vintrel::MessageIcon icon) {
+  QMessageBox::Icon look = QMessageBox::Information;
+  if (icon == vintrel::MessageIcon::Exclamation) look = QMessageBox::Warning;
+  if (icon == vintrel::MessageIcon::Critical) look = QMessageBox::Critical;
+  QMessageBox box(look, title, text, QMessageBox::Ok, parent);
+  box.exec();
+}
+
+void OpenInFileBrowser(const QString& folder) {
+  QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+}
+
+[[noreturn]] void EndAtOnce(int status) {
+  std::_Exit(status);
+}
+
+}  // namespace
+
+OpenFilesRequest AddFilesRequest(const std::string& programFolder) {
+  OpenFilesRequest request;
+  request.title = FromUtf8(vintrel::kOpenFilesTitle);
+  request.startFolder = FromUtf8(vintrel::ResolveStartFolder("", programFolder, vintrel::FolderHasEntries));
+  for (const vintrel::FilterPair& pair : vintrel::SplitFilter(vintrel::kOpenFilesFilter)) {
+    request.filters << FromUtf8(pair.description) + QStringLiteral(" (") + FromUtf8(pair.pattern) +
+                           QStringLiteral(")");
+  }
+  if (!request.filters.isEmpty()) request.selectedFilter = request.filters.first();
+  return request;
+}
+
+ShellSeams ShellSeams::WithDefaults() const {
+  ShellSeams seams = *this;
+  if (!seams.openFiles) seams.openFiles = AskForFile;
+  if (!seams.message) seams.message = ShowMessageBox;
+  if (!seams.openFolder) seams.openFolder = OpenInFileBrowser;
+  if (!seams.playSound) seams.playSound = ::PlaySoundToEnd;
+  if (!seams.endProcess) seams.endProcess = EndAtOnce;
+  return seams;
+}
+
+WindowBatchView::WindowBatchView(frmMain& frm, const ShellSeams& seams, std::string programFolder)
+    : frm_(frm), seams_(seams), programFolder_(std::move(programFolder)) {}
+
+void WindowBatchView::SetActionsEnabled(bool enabled) {
+  frm_.SetActionsEnabled(enabled);
+}
+
+void WindowBatchView::ClearStartButtonLook() {
+  frm_.imgButton(2)->setPicture(QPixmap());
+}
+
+void WindowBatchView::SetProgressLabel(const std::string& text) {
+  frm_.SetProgressLabel(FromUtf8(text));
+}
+
+void WindowBatchView::SetProgressBar(double twips) {
+  frm_.SetProgressBar(twips);
+}
+
+void WindowBatchView::SetDropHintVisible(bool visible) {
+  frm_.SetDropHintVisible(visible);
+}
+
+void WindowBatchView::ShowMessage(const std::string& title, const std::string& text,
+                                  vintrel::MessageIcon icon) {
+  seams_.message(&frm_, FromUtf8(title), FromUtf8(text), icon);
+}
+
+void WindowBatchView::OpenFolder(const std::string& folder) {
+  seams_.openFolder(FromUtf8(folder));
+}
+
+void WindowBatchView::PlaySoundToEnd(const std::string& wavFile) {
+  seams_.playSound(FromUtf8(wavFile));
+}
+
+vintrel::ConversionSettings WindowBatchView::ReadSettings() {
+  vintrel::ConversionSettings settings;
+  settings.VideoBitrate = frm_.cmbVBR()->currentText().toStdString();
+  settings.FrameRate = frm_.cmbFPS()->currentText().toStdString();
+  settings.FrameSize = frm_.cmbSize()->currentText().toStdString();
+  settings.AudioBitrate = frm_.cmbAB()->currentText().toStdString();
+  settings.OutputFolder = frm_.txtPath()->text().toStdString();
+  return settings;
+}
+
+void WindowBatchView::DispatchPending() {
+  QCoreApplication::processEvents();
+}
+
+std::string WindowBatchView::AskForSourceFile() {
+  return seams_.openFiles(&frm_, AddFilesRequest(programFolder_)).toStdString();
+}
+
+int WindowBatchView::SelectedRow() {
+  return frm_.SelectedRow();
+}
+
+void WindowMessageSink::Critical(const std::string& text) {
+  seams_.message(&frm_, QStringLiteral("Vintrel"), FromUtf8(text), vintrel::MessageIcon::Critical);
+}

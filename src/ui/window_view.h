@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <string>
+
+#include "engine/batch_view.h"
+#include "process/event_pump.h"
+
+class frmMain;
+class QWidget;
+
+// What the Add button asks the open-files dialog for.
+struct OpenFilesRequest {
+  QString title;
+  QString startFolder;
+  QStringList filters;  // Qt's "description (pattern)" form, in order
+  QString selectedFilter;
+};
+OpenFilesRequest AddFilesRequest(const std::string& programFolder);
+
+// Everything the application does to the world outside the window, behind one seam each, so
+// tests can answer dialogs, see message boxes and stop short of ending the process.
+struct ShellSeams {
+  // The chosen file, or an empty text when cancelled.
+  std::function<QString(QWidget* parent, const OpenFilesRequest& request)> openFiles;
+  std::function<void(QWidget* parent, const QString& title, const QString& text, vintrel::MessageIcon icon)>
+      message;
+  std::function<void(const QString& folder)> openFolder;
+  // Returns when the sound has ended.
+  std::function<void(const QString& wavFile)> playSound;
+  // Ends the process at once: no destructors, no waiting for the encoder.
+  std::function<void(int status)> endProcess;
+
+  // Every unset seam filled with the real thing.
+  ShellSeams WithDefaults() const;
+};
+
+// A batch as the window shows it.
+class WindowBatchView : public vintrel::BatchView {
+ public:
+  WindowBatchView(frmMain& frm, const ShellSeams& seams, std::string programFolder);
+
+  void SetActionsEnabled(bool enabled) override;
+  void ClearStartButtonLook() override;
+  void SetProgressLabel(const std::string& text) override;
+  void SetProgressBar(double twips) override;
+  void SetDropHintVisible(bool visible) override;
+  void ShowMessage(const std::string& title, const std::string& text, vintrel::MessageIcon icon) override;
+  void OpenFolder(const std::string& folder) override;
+  void PlaySoundToEnd(const std::string& wavFile) override;
+  vintrel::ConversionSettings ReadSettings() override;
+  void DispatchPending() override;
+  std::string AskForSourceFile() override;
+  int SelectedRow() override;
+
+ private:
+  frmMain& frm_;
+  const ShellSeams& seams_;
+  std::string programFolder_;
+};
+
+// The runner's critical messages as message boxes titled with the program's name.
+class WindowMessageSink : public vintrel::MessageSink {
+ public:
+  WindowMessageSink(frmMain& frm, const ShellSeams& seams) : frm_(frm), seams_(seams) {}
+  void Critical(const std::string& text) override;
+
+ private:
+  frmMain& frm_;
+  const ShellSeams& seams_;
+};

@@ -1,0 +1,424 @@
+// The application in the window: start-up, Add, drops, Convert with the real encoder, the command
+// box set by another process, unload and exit. Dialogs, message boxes, the file browser, the
+// sound and the end of the process go through the shell's seams, so the test sees them.
+#include "app_shell.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTreeView>
+#include <QtTest>
+#include <memory>
+
+#include "app/wave_file.h"
+#include "command_box_server.h"
+#include "frm_main.h"
+#include "skin_image.h"
+#include "sound_player.h"
+#include "vintrel_version.h"
+
+namespace {
+
+struct Message {
+  QString title;
+  QString text;
+  vintrel::MessageIcon icon;
+};
+
+bool MakeClip(const QString& file, const QStringList& codecs) {
+  QStringList arguments{"-v",
+                        "error",
+                        "-y",
+                        "-f",
+                        "lavfi",
+                        "-i",
+                        "testsrc=size=160x120:rate=15:duration=1",
+                        "-f",
+                        "lavfi",
+                        "-i",
+                        "sine=frequency=440:duration=1"};
+  return QProcess::execute(QStringLiteral(VINTREL_FFMPEG), arguments << codecs << file) == 0;
+}
+
+QSize VideoSize(const QString& file) {
+  QProcess probe;
+  probe.start(QStringLiteral(VINTREL_FFPROBE), {"-v", "error", "-select_streams", "v:0", "-show_entries",
+                                                "stream=width,height", "-of", "csv=p=0:s=x", file});
+  probe.waitForFinished();
+  const QStringList parts =
+      QString::fromUtf8(probe.readAllStandardOutput()).trimmed().split(QLatin1Char('x'));
+  return parts.size() == 2 ? QSize(parts[0].toInt(), parts[1].toInt()) : QSize();
+}
+
+// A drag that enters `target` and, when the target takes it, drops there. True when dropped.
+bool Drop(QWidget* target, const QStringList& paths, const QString& text = {}) {
+  QMimeData data;
+  QList<QUrl> urls;
+  for (const QString& path : paths) urls << QUrl::fromLocalFile(path);
+  if (!urls.isEmpty()) data.setUrls(urls);
+  if (!text.isEmpty()) data.setText(text);
+  QDragEnterEvent enter(QPoint(3, 3), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
+  QApplication::sendEvent(target, &enter);
+  if (!enter.isAccepted()) return false;
+  QDropEvent drop(QPointF(3, 3), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
+  QApplication::sendEvent(target, &drop);
+  return drop.isAccepted() && drop.dropAction() == Qt::CopyAction;
+}
+
+QStringList Queued(frmMain& frm) {
+  QStringList paths;
+  for (const vintrel::QueueEntry& entry : frm.lstFile().Entries())
+    paths << QString::fromStdString(entry.path);
+  return paths;
+}
+
+}  // namespace
+
+class AppShellTest : public QObject {
+  Q_OBJECT
+
+ private:
+  QString tempBase_;
+  QTemporaryDir clips_;
+  std::unique_ptr<QTemporaryDir> root_;
+  std::unique_ptr<AppShell> shell_;
+  QStringList answers_;
+  QList<OpenFilesRequest> requests_;
+  QList<Message> messages_;
+  QStringList opened_, sounds_;
+  QList<int> ended_;
+  std::function<void()> onSound_;
+
+  QString Clip(const QString& name) const { return clips_.filePath(name); }
+  QString App(const QString& child = {}) const {
+    const QString app = root_->filePath(QStringLiteral("app"));
+    return child.isEmpty() ? app : app + QLatin1Char('/') + child;
+  }
+  frmMain& Frm() { return shell_->window(); }
+
+  // A shell on a fresh application folder (with `ini` as its setup.ini), loaded and shown.
+  bool Start(const QByteArray& ini = {}) {
+    shell_.reset();
+    answers_.clear();
+    requests_.clear();
+    messages_.clear();
+    opened_.clear();
+    sounds_.clear();
+    ended_.clear();
+    onSound_ = nullptr;
+    root_ = std::make_unique<QTemporaryDir>(tempBase_ + QStringLiteral("/vintrel-app-XXXXXX"));
+    QDir(root_->path()).mkpath(QStringLiteral("app/data"));
+    QDir(root_->path()).mkpath(QStringLiteral("tmp"));
+    if (!QFile::link(QStringLiteral(VINTREL_ENCODER_PATH), App(QStringLiteral("data/conv.exe"))))
+      return false;
+    if (!ini.isNull()) {
+      QFile file(App(QStringLiteral("setup.ini")));
+      if (!file.open(QIODevice::WriteOnly) || file.write(ini) != ini.size()) return false;
+    }
+    // The working folder, and with it the command box's socket, is this test's own.
+    qputenv("TMPDIR", root_->filePath(QStringLiteral("tmp")).toUtf8());
+
+    ShellSeams seams;
+    seams.openFiles = [this](QWidget*, const OpenFilesRequest& request) {
+      requests_ << request;
+      return answers_.isEmpty() ? QString() : answers_.takeFirst();
+    };
+    seams.message = [this](QWidget*, const QString& title, const QString& text, vintrel::MessageIcon icon) {
+      messages_ << Message{title, text, icon};
+    };
+    seams.openFolder = [this](const QString& folder) { opened_ << folder; };
+    seams.playSound = [this](const QString& file) {
+      sounds_ << file;
+      if (onSound_) onSound_();
+    };
+    seams.endProcess = [this](int status) { ended_ << status; };
+    shell_ = std::make_unique<AppShell>(vintrel::ResolveAppPaths(App().toStdString()), seams);
+    shell_->Load();
+    Frm().show();
+    return QTest::qWaitForWindowExposed(&Frm());
+  }
+
+  bool ActionsEnabled(bool enabled) {
+    for (QWidget* w : {static_cast<QWidget*>(Frm().imgButton(0)), static_cast<QWidget*>(Frm().imgButton(1)),
+                       static_cast<QWidget*>(Frm().imgButton(2)), static_cast<QWidget*>(Frm().LV()),
+                       static_cast<QWidget*>(Frm().imgBrowse())}) {
+      if (w->isEnabled() != enabled) return false;
+    }
+    return true;
+  }
+
+  // Another process sets the command box; true once the window has applied the text.
+  bool Send(const QString& text) {
+    QSignalSpy applied(shell_->commandBoxServer(), &CommandBoxServer::textApplied);
+    if (QProcess::execute(QStringLiteral(VINTREL_CLI_PATH), {"--command-box", text}) != 0) return false;
+    return QTest::qWaitFor([&] { return applied.count() > 0 && applied.last().at(0).toString() == text; },
+                           60000);
+  }
+
+  void ClickStart() { QTest::mouseClick(Frm().imgButton(2), Qt::LeftButton, {}, QPoint(5, 5)); }
+
+ private slots:
+  void initTestCase() {
+    tempBase_ = QDir::tempPath();
+    QVERIFY(clips_.isValid());
+    QVERIFY(MakeClip(Clip("a.avi"), {"-c:v", "mpeg4", "-c:a", "pcm_s16le"}));
+    QVERIFY(MakeClip(Clip("b.mp4"), {"-c:v", "libx264", "-pix_fmt", "yuv420p", "-c:a", "aac"}));
+    QVERIFY(MakeClip(Clip("c.mov"), {"-c:v", "mjpeg", "-c:a", "pcm_s16le"}));
+    QFile bad(Clip("bad.avi"));
+    QVERIFY(bad.open(QIODevice::WriteOnly));
+    bad.write("this is not a video\n");
+  }
+
+  void cleanup() {
+    shell_.reset();
+    root_.reset();
+  }
+
+  void cleanupTestCase() { qputenv("TMPDIR", tempBase_.toUtf8()); }
+
+  void startupOnAFreshApplicationFolder() {
+    QVERIFY(Start());
+    QCOMPARE(Frm().cmbVBR()->currentText(), QStringLiteral("120"));
+    QCOMPARE(Frm().cmbSize()->currentText(), QStringLiteral("176x144"));
+    QCOMPARE(Frm().cmbFPS()->currentText(), QStringLiteral("14.985"));
+    QCOMPARE(Frm().cmbAB()->currentText(), QStringLiteral("5.15k"));
+    QCOMPARE(Frm().txtPath()->text(), App(QStringLiteral("output")));
+    QVERIFY(QFileInfo(App(QStringLiteral("output"))).isDir());
+    QVERIFY(QFileInfo(App(QStringLiteral("data"))).isDir());
+    QCOMPARE(Frm().lblVersion()->text(), QStringLiteral("Ver ") + QLatin1String(vintrel::kVersionText));
+    QCOMPARE(Frm().lblVersion()->palette().color(QPalette::WindowText), QColor(44, 103, 155));
+    QCOMPARE(Frm().ProgressBarTwips(), 0.0);
+    QVERIFY(!Frm().fromCommandBox());
+    QCOMPARE(Frm().menuMsg()->text(), QStringLiteral("b0"));
+    QVERIFY(shell_->startup().workingFolderUsable);
+    QVERIFY(Frm().picDragText()->isVisible());
+  }
+
+  void startupRestoresTheSettingsFile() {
+    QVERIFY(Start("\"3\"\r\n\"1\"\r\n\"2\"\r\n\"5\"\r\n\"\"\r\n"));  // fifth line empty
+    QCOMPARE(Frm().cmbVBR()->currentText(), QStringLiteral("256"));
+    QCOMPARE(Frm().cmbSize()->currentText(), QStringLiteral("160x120"));
+    QCOMPARE(Frm().cmbFPS()->currentText(), QStringLiteral("25.0"));
+    QCOMPARE(Frm().cmbAB()->currentText(), QStringLiteral("7.95k"));
+    QCOMPARE(Frm().txtPath()->text(), App(QStringLiteral("output")));
+  }
+
+  void addAsksTheOpenFilesDialog() {
+    QVERIFY(Start());
+    answers_ << Clip("a.avi");
+    QTest::mouseClick(Frm().imgButton(0), Qt::LeftButton, {}, QPoint(5, 5));
+    QCOMPARE(requests_.size(), 1);
+    const OpenFilesRequest& request = requests_.first();
+    QCOMPARE(request.title, QStringLiteral("Open Files"));
+    QCOMPARE(request.startFolder, App());
+    QCOMPARE(request.filters.size(), 9);
+    QCOMPARE(request.filters.first(), QStringLiteral("AVI Format(*.AVI) (*.avi)"));
+    QCOMPARE(request.filters.at(4), QStringLiteral("DAT Format(*.dat) (*.dat)"));
+    QCOMPARE(request.filters.last(), QStringLiteral("All(*.*) (*.*)"));
+    QCOMPARE(request.selectedFilter, request.filters.first());
+    QCOMPARE(Queued(Frm()), QStringList{Clip("a.avi")});
+    QCOMPARE(Frm().lstFile().At(0).typeTag, std::string("AVI"));
+    QCOMPARE(Frm().LV()->model()->rowCount(), 1);
+    QVERIFY(!Frm().picDragText()->isVisible());
+
+    QTest::mouseClick(Frm().imgButton(0), Qt::LeftButton, {}, QPoint(5, 5));  // cancelled
+    QCOMPARE(requests_.size(), 2);
+    QCOMPARE(Queued(Frm()), QStringList{Clip("a.avi")});
+  }
+
+  void dropsOnEachTargetQueueInOrder() {
+    const QStringList dropped{Clip("b.mp4"), clips_.path(), Clip("b.mp4")};
+    for (int target = 0; target < 3; ++target) {
+      QVERIFY(Start());
+      QWidget* targets[] = {Frm().LV()->viewport(), Frm().picDragText(), Frm().Label1()};
+      QVERIFY(!Drop(targets[target], {}, QStringLiteral("just text")));
+      QVERIFY(Queued(Frm()).isEmpty());
+      QVERIFY(Frm().picDragText()->isVisible());
+      QVERIFY(Drop(targets[target], dropped));
+      QCOMPARE(Queued(Frm()), dropped);  // a folder and a duplicate too
+      QCOMPARE(Frm().lstFile().At(1).typeTag, vintrel::FileQueue::TypeTag(clips_.path().toStdString()));
+      QCOMPARE(Frm().LV()->model()->rowCount(), 3);
+      QVERIFY(!Frm().picDragText()->isVisible());
+    }
+  }
+
+  void startWithAnEmptyQueueOnlyAsksForAFile() {
+    QVERIFY(Start());
+    const QString label = Frm().lblPB()->text();
+    ClickStart();
+    QCOMPARE(messages_.size(), 1);
+    QCOMPARE(messages_.first().title, QStringLiteral("Add"));
+    QCOMPARE(messages_.first().text, QStringLiteral("Please Add a file"));
+    QCOMPARE(messages_.first().icon, vintrel::MessageIcon::Exclamation);
+    QCOMPARE(Frm().lblPB()->text(), label);
+    QCOMPARE(Frm().ProgressBarTwips(), 0.0);
+    QVERIFY(ActionsEnabled(true));
+    QVERIFY(opened_.isEmpty());
+    QVERIFY(sounds_.isEmpty());
+  }
+
+  void convertThreeFilesWhileTheWindowStaysLive() {
+    QVERIFY(Start());
+    QVERIFY(Drop(Frm().LV()->viewport(), {Clip("a.avi"), Clip("b.mp4"), Clip("c.mov")}));
+
+    // The window keeps running its events: a timer ticks, and a picker changed after the first
+    // file applies to the files after it.
+    int ticks = 0, ticksAtFirst = 0, ticksAtLast = 0, removals = 0;
+    QTimer ticker;
+    ticker.setInterval(10);
+    connect(&ticker, &QTimer::timeout, &ticker, [&] { ++ticks; });
+    QObject context;
+    connect(Frm().LV()->model(), &QAbstractItemModel::rowsRemoved, &context, [&] {
+      if (++removals == 1) {
+        ticksAtFirst = ticks;
+        Frm().cmbSize()->setCurrentIndex(0);
+        // The hint is hidden and the list disabled; even a drop that got through changes nothing.
+        Drop(Frm().Label1(), {Clip("a.avi")});
+      }
+      ticksAtLast = ticks;
+    });
+    QString labelAtSound;
+    bool disabledAtSound = false;
+    onSound_ = [&] {
+      labelAtSound = Frm().lblPB()->text();
+      disabledAtSound = ActionsEnabled(false);
+    };
+    ticker.start();
+    ClickStart();
+    ticker.stop();
+
+    QCOMPARE(removals, 3);
+    QVERIFY(ticksAtLast > ticksAtFirst);
+    QVERIFY2(messages_.isEmpty(), qPrintable(messages_.value(0).text));
+    QCOMPARE(Frm().lblPB()->text(), QStringLiteral("Done."));
+    QCOMPARE(Frm().ProgressBarTwips(), 3960.0);
+    QVERIFY(ActionsEnabled(true));
+    QVERIFY(Frm().picDragText()->isVisible());
+    QVERIFY(Frm().lstFile().Empty());
+    QCOMPARE(Frm().LV()->model()->rowCount(), 0);
+    QCOMPARE(opened_, QStringList{App(QStringLiteral("output"))});
+    QCOMPARE(sounds_, QStringList{App(QStringLiteral("sound.wav"))});
+    QCOMPARE(labelAtSound, QStringLiteral("100%"));
+    QVERIFY(disabledAtSound);
+    QCOMPARE(VideoSize(App(QStringLiteral("output/a.3gp"))), QSize(176, 144));
+    QCOMPARE(VideoSize(App(QStringLiteral("output/b.3gp"))), QSize(128, 96));
+    QCOMPARE(VideoSize(App(QStringLiteral("output/c.3gp"))), QSize(128, 96));
+  }
+
+  void aFailedFileIsReportedAndTheBatchGoesOn() {
+    QVERIFY(Start());
+    QVERIFY(Drop(Frm().LV()->viewport(), {Clip("bad.avi"), Clip("a.avi")}));
+    ClickStart();
+    QCOMPARE(Frm().lblPB()->text(), QStringLiteral("Done, 1 failed."));
+    QCOMPARE(messages_.size(), 1);
+    QCOMPARE(messages_.first().title, QStringLiteral("Convert"));
+    QVERIFY(messages_.first().text.contains(Clip("bad.avi")));
+    QVERIFY(QFileInfo(App(QStringLiteral("output/a.3gp"))).size() > 0);
+    QVERIFY(!QFile::exists(App(QStringLiteral("output/bad.3gp"))));
+    QVERIFY(Frm().lstFile().Empty());
+    QVERIFY(ActionsEnabled(true));
+  }
+
+  void aMissingEncoderIsSaidOnceAndTheWindowComesBack() {
+    QVERIFY(Start());
+    QVERIFY(QFile::remove(App(QStringLiteral("data/conv.exe"))));
+    QVERIFY(Drop(Frm().LV()->viewport(), {Clip("a.avi")}));
+    ClickStart();
+    QCOMPARE(messages_.size(), 1);
+    QCOMPARE(messages_.first().title, QStringLiteral("Vintrel"));
+    QCOMPARE(messages_.first().text, QStringLiteral("File or command not found"));
+    QCOMPARE(messages_.first().icon, vintrel::MessageIcon::Critical);
+    QCOMPARE(Queued(Frm()), QStringList{Clip("a.avi")});
+    QVERIFY(ActionsEnabled(true));
+  }
+
+  void commandBoxFromAnotherProcess() {
+    QVERIFY(Start());
+    QVERIFY(shell_->OpenCommandBox());
+
+    QVERIFY(Send(QStringLiteral("b0")));  // the text it already holds: no change, no action
+    QVERIFY(Send(QStringLiteral("b7")));  // no such button
+    QCOMPARE(Frm().menuMsg()->text(), QStringLiteral("b7"));
+    QVERIFY(requests_.isEmpty());
+    QVERIFY(messages_.isEmpty());
+
+    answers_ << Clip("b.mp4") << Clip("a.avi");
+    QVERIFY(Send(QStringLiteral("a0")));
+    QCOMPARE(requests_.size(), 1);
+    QVERIFY(!Frm().fromCommandBox());
+    Frm().LV()->setCurrentIndex(Frm().LV()->model()->index(0, 0));
+    QVERIFY(Send(QStringLiteral("b1")));  // removes the selected row, as the button does
+    QVERIFY(Frm().lstFile().Empty());
+    QVERIFY(Frm().picDragText()->isVisible());
+    QVERIFY(Send(QStringLiteral("a0")));
+    QCOMPARE(Queued(Frm()), QStringList{Clip("a.avi")});
+
+    QVERIFY(Send(QStringLiteral("b2")));
+    QCOMPARE(Frm().lblPB()->text(), QStringLiteral("Done."));
+    QVERIFY(QFileInfo(App(QStringLiteral("output/a.3gp"))).size() > 0);
+    QVERIFY(Frm().lstFile().Empty());
+
+    // During a batch another Start arrives through the box: ignored, no second batch.
+    QVERIFY(Drop(Frm().LV()->viewport(), {Clip("b.mp4"), Clip("c.mov")}));
+    bool sent = false, applied = false, runningThen = false;
+    QObject context;
+    connect(Frm().LV()->model(), &QAbstractItemModel::rowsRemoved, &context, [&] {
+      if (sent) return;
+      sent = QProcess::execute(QStringLiteral(VINTREL_CLI_PATH), {"--command-box", "c2"}) == 0;
+      applied = QTest::qWaitFor([&] { return Frm().menuMsg()->text() == QStringLiteral("c2"); }, 20000);
+      runningThen = shell_->controller()->Running();
+    });
+    QVERIFY(Send(QStringLiteral("d2")));
+    QVERIFY(sent);
+    QVERIFY(applied);
+    QVERIFY(runningThen);
+    QCOMPARE(opened_.size(), 2);  // one finish per batch
+    QVERIFY2(messages_.isEmpty(), qPrintable(messages_.value(0).text));
+    QCOMPARE(Frm().lblPB()->text(), QStringLiteral("Done."));
+    QVERIFY(QFileInfo(App(QStringLiteral("output/c.3gp"))).size() > 0);
+  }
+
+  void unloadDeletesTheTemporaryFilesAndSavesNothing() {
+    QVERIFY(Start());
+    const vintrel::TemporaryFiles files = shell_->temporaryFiles();
+    for (const std::string& file : {files.video, files.data}) {
+      QFile leftover(QString::fromStdString(file));
+      QVERIFY(leftover.open(QIODevice::WriteOnly));
+    }
+    Frm().cmbVBR()->setCurrentIndex(4);
+    Frm().close();
+    QCOMPARE(ended_, QList<int>{0});
+    QVERIFY(!QFile::exists(QString::fromStdString(files.video)));
+    QVERIFY(!QFile::exists(QString::fromStdString(files.data)));
+    QVERIFY(!QFile::exists(App(QStringLiteral("setup.ini"))));
+  }
+
+  void exitSavesTheSettingsThenEnds() {
+    QVERIFY(Start());
+    Frm().cmbVBR()->setCurrentIndex(4);
+    Frm().cmbSize()->setCurrentIndex(3);
+    Frm().cmbFPS()->setCurrentIndex(2);
+    Frm().cmbAB()->setCurrentIndex(6);
+    Frm().txtPath()->setText(QStringLiteral("/srv/out, new"));
+    QTest::mouseClick(Frm().imgExit(), Qt::LeftButton);
+    QCOMPARE(ended_, QList<int>{0});
+    QFile ini(App(QStringLiteral("setup.ini")));
+    QVERIFY(ini.open(QIODevice::ReadOnly));
+    QCOMPARE(ini.readAll(), QByteArray("\"4\"\r\n\"3\"\r\n\"2\"\r\n\"6\"\r\n\"/srv/out, new\"\r\n"));
+  }
+
+  void theShippedChimeIsAShortSoundThatPlaysToItsEnd() {
+    const auto length = vintrel::WaveDurationMs(VINTREL_SOUND_PATH);
+    QVERIFY(length.has_value());
+    QVERIFY(*length >= 300 && *length <= 3000);
+    // With or without an audio device, and without the file, playing returns (a hang fails the run).
+    PlaySoundToEnd(QStringLiteral(VINTREL_SOUND_PATH));
+    PlaySoundToEnd(clips_.filePath(QStringLiteral("missing.wav")));
+  }
+};
+
+QTEST_MAIN(AppShellTest)
+#include "app_shell_test.moc"
