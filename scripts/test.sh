@@ -4,7 +4,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 bash scripts/install-deps.sh
-for stage in native; do
+for stage in native windows; do
   echo "=== test stage: $stage"
   bash "scripts/test-$stage.sh"
 done
