@@ -56,8 +56,7 @@ FramePtr NewPicture(int width, int height, const std::string& path) {
   return frame;
 }
 
-}  // namespace
-
+// Copies a picture turned clockwise by 90, 180 or 270 degrees into `target` at (x, y).
 void RotateInto(const AVFrame* source, int rotation, AVFrame* target, int x, int y) {
   for (int plane = 0; plane < 3; ++plane) {
     int shift = plane ? 1 : 0;
@@ -82,6 +81,8 @@ void RotateInto(const AVFrame* source, int rotation, AVFrame* target, int x, int
     }
   }
 }
+
+}  // namespace
 
 VideoEncoder::VideoEncoder(const EncodeOptions& options, const VideoLayout& layout, OutputFile& output)
     : layout_(layout), output_(output), packet_(MakePacket()) {

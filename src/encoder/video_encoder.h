@@ -50,7 +50,4 @@ class VideoEncoder {
   std::atomic<int64_t> written_{0};
 };
 
-// Copies a picture turned clockwise by 90, 180 or 270 degrees into `target` at (x, y).
-void RotateInto(const AVFrame* source, int rotation, AVFrame* target, int x, int y);
-
 }  // namespace conv

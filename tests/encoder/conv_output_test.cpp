@@ -182,21 +182,37 @@ TEST(Output, PictureKeepsItsShapeBetweenBlackBars) {
 }
 
 TEST(Output, RotationMetadataIsHonoured) {
-  // White left half, black right half; the file says: show it turned by 90 degrees, which
-  // ffmpeg's own player shows with the white half at the bottom.
+  // White left half, black right half, shown turned as ffmpeg's own player shows it.
   std::string plain = Clip(
       "halves.mp4", {"-f", "lavfi", "-i", "color=white:size=160x180:rate=25:duration=1,pad=320:180:0:0:black",
                      "-c:v", "libx264", "-preset", "ultrafast"});
-  std::string turned = Clip("turned.mp4", {"-i", plain, "-c", "copy", "-metadata:s:v", "rotate=90"});
-  TempDir dir;
-  RunResult run = RunConv(WindowArgs(turned, dir.Path("out.3gp")));
-  ASSERT_EQ(run.exitCode, 0) << run.output;
-  Picture p = DecodePicture(dir.Path("out.3gp"), 3);
-  // Standing up, the 16:9 picture is 9:16: a pillarbox, dark at the top, white at the bottom.
-  EXPECT_LT(p.Mean(0, 0, 40, 144), 20);
-  EXPECT_LT(p.Mean(136, 0, 176, 144), 20);
-  EXPECT_LT(p.Mean(70, 10, 106, 60), 40);
-  EXPECT_GT(p.Mean(70, 84, 106, 134), 200);
+  struct Case {
+    const char* rotate;
+    bool upright;   // turned by a quarter: a 9:16 picture in a pillarbox
+    bool whiteLow;  // white half at the bottom (quarter turns) or on the right (half turn)
+  };
+  for (const Case& c : {Case{"90", true, true}, Case{"270", true, false}, Case{"180", false, true}}) {
+    SCOPED_TRACE(c.rotate);
+    std::string turned =
+        Clip(std::string("turned") + c.rotate + ".mp4",
+             {"-i", plain, "-c", "copy", "-metadata:s:v", std::string("rotate=") + c.rotate});
+    TempDir dir;
+    RunResult run = RunConv(WindowArgs(turned, dir.Path("out.3gp")));
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    Picture p = DecodePicture(dir.Path("out.3gp"), 3);
+    if (c.upright) {
+      EXPECT_LT(p.Mean(0, 0, 40, 144), 20);
+      EXPECT_LT(p.Mean(136, 0, 176, 144), 20);
+      double top = p.Mean(70, 10, 106, 60);
+      double bottom = p.Mean(70, 84, 106, 134);
+      EXPECT_GT(c.whiteLow ? bottom : top, 200);
+      EXPECT_LT(c.whiteLow ? top : bottom, 40);
+    } else {
+      EXPECT_LT(p.Mean(0, 0, 176, 12), 20);
+      EXPECT_LT(p.Mean(10, 30, 70, 100), 40);
+      EXPECT_GT(p.Mean(106, 30, 166, 100), 200);
+    }
+  }
 }
 
 TEST(Output, SourcesWithOnlyPictureOrOnlySound) {
