@@ -106,7 +106,9 @@ int main(int argc, char** argv) {
   }
   const EncodeOptions& options = *parsed.options;
   if (options.help) {
-    console::Line(UsageText());
+    std::string usage = UsageText();
+    usage.pop_back();  // Line ends it
+    console::Line(usage);
     return 0;
   }
   InstallSignalHandlers(options.output);

@@ -21,7 +21,7 @@ class VideoEncoder {
  public:
   VideoEncoder(const EncodeOptions& options, const VideoLayout& layout, OutputFile& output);
 
-  AVRational FrameDuration() const { return encoder_->time_base; }
+  AVRational FrameDuration() const { return frameDuration_; }
   const AVCodecContext* Context() const { return encoder_.get(); }
 
   // A decoded picture that falls on output slot `slot`; pictures arrive in display order.
@@ -41,6 +41,7 @@ class VideoEncoder {
   OutputFile& output_;
   CodecContextPtr encoder_;
   AVStream* stream_ = nullptr;
+  AVRational frameDuration_{1, 1};  // a copy other threads may read while the encoder works
   PacketPtr packet_;
   FramePicker picker_;
   FramePtr pending_;
