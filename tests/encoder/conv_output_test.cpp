@@ -215,6 +215,23 @@ TEST(Output, RotationMetadataIsHonoured) {
   }
 }
 
+TEST(Output, SoundThatStartsLateStaysInStepWithThePicture) {
+  // The tone starts half a second after the picture; the output keeps that half second silent.
+  std::vector<std::string> args = TestPicture("320x240", 2);
+  args.insert(args.end(), {"-itsoffset", "0.5"});
+  for (const std::string& arg : TestTone(1.5)) args.push_back(arg);
+  args.insert(args.end(), {"-c:v", "mpeg4", "-c:a", "aac"});
+  std::string source = Clip("late.mp4", args);
+  TempDir dir;
+  RunResult run = RunConv(WindowArgs(source, dir.Path("out.3gp")));
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_LT(SoundLevel(dir.Path("out.3gp"), 0.0, 0.35), 0.01);
+  EXPECT_GT(SoundLevel(dir.Path("out.3gp"), 0.7, 1.8), 0.03);  // the test tone is at 1/8 of full scale
+  FileFacts out = Probe(dir.Path("out.3gp"));
+  ASSERT_TRUE(out.audio && out.video);
+  EXPECT_NEAR(out.audio->duration, out.video->duration, 0.2);
+}
+
 TEST(Output, SourcesWithOnlyPictureOrOnlySound) {
   TempDir dir;
   std::string silent = Clip("silent.avi", [] {
