@@ -5,6 +5,8 @@
 # Usage: bench/encoder.sh [BUILD_DIR]
 #   RUNS=N            timed runs per command (default 5)
 #   VINTREL_BENCH_DIR where the clips and outputs are kept (default ~/.cache/vintrel-bench)
+#   REALTIME=1        run every timed command at real-time priority (chrt -f 10, needs root), so
+#                     that other work on a shared machine does not disturb the measurement
 #
 # Quality: every output is compared by SSIM with one reference per clip: the source put on the
 # output's frame grid (ffmpeg's fps filter) and scaled with lanczos to the picture each output
@@ -21,6 +23,8 @@ cache=${VINTREL_BENCH_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/vintrel-bench}
 command -v hyperfine >/dev/null || { echo "hyperfine is missing (bash scripts/install-deps.sh)" >&2; exit 1; }
 mkdir -p "$cache"
 cd "$cache"
+rt=""
+if [ "${REALTIME:-0}" = 1 ]; then rt="chrt -f 10 "; fi
 
 make_clip() {  # name, ffmpeg output arguments...
   local name=$1; shift
@@ -58,9 +62,9 @@ for clip in hd1080.mp4 vga480.avi; do
   stem=${clip%.*}
   echo "=== $clip"
   hyperfine --warmup 1 --runs "$runs" --export-csv "times-$stem.csv" \
-    -n ffmpeg "ffmpeg -v error -y -i $clip -b:v 120k -r 14.985 -s 176x144 -c:a libopencore_amrnb -ar 8000 -ac 1 -b:a 5.15k ffmpeg-$stem.3gp" \
-    -n conv "'$conv' -i $clip -b 120k -y -r 14.985 -s 176x144 -acodec libamr_nb -ar 8000 -ac 1 -ab 5.15k conv-$stem.3gp" \
-    -n decode-only "ffmpeg -v error -i $clip -f null -"
+    -n ffmpeg "${rt}ffmpeg -v error -y -i $clip -b:v 120k -r 14.985 -s 176x144 -c:a libopencore_amrnb -ar 8000 -ac 1 -b:a 5.15k ffmpeg-$stem.3gp" \
+    -n conv "$rt'$conv' -i $clip -b 120k -y -r 14.985 -s 176x144 -acodec libamr_nb -ar 8000 -ac 1 -ab 5.15k conv-$stem.3gp" \
+    -n decode-only "${rt}ffmpeg -v error -i $clip -f null -"
   IFS=, read -r width height < <(ffprobe -v error -select_streams v:0 -show_entries stream=width,height -of csv=p=0 "$clip")
   # The picture box conv.exe uses for a square-pixel source in a 176x144 frame: shape kept, the
   # leading edge on the macroblock line nearest the centre.
@@ -90,5 +94,5 @@ for clip in hd1080.mp4 vga480.avi; do
     printf "%-11s SSIM ffmpeg %.4f (offset %d), conv %.4f (offset %d), difference %+.4f (target >= -0.01)\n", "", qf, of, qc, oc, qc - qf }')")
 done
 echo
-echo "=== summary ($runs runs each, $(nproc) cores)"
+echo "=== summary ($runs runs each, $(nproc) cores${rt:+, real-time priority})"
 printf '%s\n' "${summary[@]}"
