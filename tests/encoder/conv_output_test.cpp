@@ -232,6 +232,20 @@ TEST(Output, SoundThatStartsLateStaysInStepWithThePicture) {
   EXPECT_NEAR(out.audio->duration, out.video->duration, 0.2);
 }
 
+TEST(Output, JoinedMpegFilesConvertWhole) {
+  // Two MPEG files put end to end: the second one's clock starts again from the beginning.
+  std::string piece =
+      ReadFile(SourceClip(SourceFormat{"mpg", {"-c:v", "mpeg1video", "-c:a", "mp2", "-f", "mpeg"}}));
+  TempDir dir;
+  WriteFile(dir.Path("joined.mpg"), piece + piece);
+  RunResult run = RunConv(WindowArgs(dir.Path("joined.mpg"), dir.Path("out.3gp")));
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  FileFacts out = Probe(dir.Path("out.3gp"));
+  ASSERT_TRUE(out.audio && out.video);
+  EXPECT_NEAR(out.video->duration, 4.0, 0.2);
+  EXPECT_NEAR(out.audio->duration, 4.0, 0.2);
+}
+
 TEST(Output, SourcesWithOnlyPictureOrOnlySound) {
   TempDir dir;
   std::string silent = Clip("silent.avi", [] {
