@@ -5,6 +5,8 @@
 # Usage: bench/encoder.sh [BUILD_DIR]
 #   RUNS=N            timed runs per command (default 5)
 #   VINTREL_BENCH_DIR where the clips and outputs are kept (default ~/.cache/vintrel-bench)
+#   REALTIME=1        run every timed command at real-time priority (chrt -f 10, needs root), so
+#                     that other work on a shared machine does not disturb the measurement
 #
 # Quality: every output is compared by SSIM with one reference per clip: the source put on the
 # output's frame grid (ffmpeg's fps filter) and scaled with lanczos to the picture each output
@@ -21,6 +23,8 @@ cache=${VINTREL_BENCH_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/vintrel-bench}
 command -v hyperfine >/dev/null || { echo "hyperfine is missing (bash scripts/install-deps.sh)" >&2; exit 1; }
 mkdir -p "$cache"
 cd "$cache"
+rt=""
+if [ "${REALTIME:-0}" = 1 ]; then rt="chrt -f 10 "; fi
 
 make_clip() {  # name, ffmpeg output arguments...
   local name=$1; shift
@@ -50,16 +54,17 @@ ssim() {  # output, reference, crop filter or "" -> "ssim offset"
   echo "$best $at"
 }
 
-mean() { awk -F, -v name="$2" '$1 == name { print $2 }' "$1"; }
+# Columns of hyperfine's CSV: command,mean,stddev,median,user,system,min,max
+column() { awk -F, -v name="$2" -v col="$3" '$1 == name { print $col }' "$1"; }
 
 summary=()
 for clip in hd1080.mp4 vga480.avi; do
   stem=${clip%.*}
   echo "=== $clip"
   hyperfine --warmup 1 --runs "$runs" --export-csv "times-$stem.csv" \
-    -n ffmpeg "ffmpeg -v error -y -i $clip -b:v 120k -r 14.985 -s 176x144 -c:a libopencore_amrnb -ar 8000 -ac 1 -b:a 5.15k ffmpeg-$stem.3gp" \
-    -n conv "'$conv' -i $clip -b 120k -y -r 14.985 -s 176x144 -acodec libamr_nb -ar 8000 -ac 1 -ab 5.15k conv-$stem.3gp" \
-    -n decode-only "ffmpeg -v error -i $clip -f null -"
+    -n ffmpeg "${rt}ffmpeg -v error -y -i $clip -b:v 120k -r 14.985 -s 176x144 -c:a libopencore_amrnb -ar 8000 -ac 1 -b:a 5.15k ffmpeg-$stem.3gp" \
+    -n conv "$rt'$conv' -i $clip -b 120k -y -r 14.985 -s 176x144 -acodec libamr_nb -ar 8000 -ac 1 -ab 5.15k conv-$stem.3gp" \
+    -n decode-only "${rt}ffmpeg -v error -i $clip -f null -"
   IFS=, read -r width height < <(ffprobe -v error -select_streams v:0 -show_entries stream=width,height -of csv=p=0 "$clip")
   # The picture box conv.exe uses for a square-pixel source in a 176x144 frame: shape kept, the
   # leading edge on the macroblock line nearest the centre.
@@ -72,17 +77,22 @@ for clip in hd1080.mp4 vga480.avi; do
   ffmpeg -v error -y -i "$clip" -an -vf "fps=15000/1001,scale=$bw:$bh:flags=lanczos" -c:v ffv1 "ref-$stem-box.nut"
   read -r ff_ssim ff_offset < <(ssim "ffmpeg-$stem.3gp" "ref-$stem-full.nut" "")
   read -r conv_ssim conv_offset < <(ssim "conv-$stem.3gp" "ref-$stem-box.nut" "crop=$bw:$bh:$bx:$by")
-  t_ff=$(mean "times-$stem.csv" ffmpeg)
-  t_conv=$(mean "times-$stem.csv" conv)
-  t_dec=$(mean "times-$stem.csv" decode-only)
+  t_ff=$(column "times-$stem.csv" ffmpeg 2)
+  t_conv=$(column "times-$stem.csv" conv 2)
+  t_dec=$(column "times-$stem.csv" decode-only 2)
+  # The fastest run of each is the one least disturbed by other work on the machine.
+  m_ff=$(column "times-$stem.csv" ffmpeg 7)
+  m_conv=$(column "times-$stem.csv" conv 7)
   s_ff=$(stat -c %s "ffmpeg-$stem.3gp")
   s_conv=$(stat -c %s "conv-$stem.3gp")
-  summary+=("$(awk -v c="$clip" -v tf="$t_ff" -v tc="$t_conv" -v td="$t_dec" -v sf="$s_ff" -v sc="$s_conv" \
+  summary+=("$(awk -v c="$clip" -v tf="$t_ff" -v tc="$t_conv" -v td="$t_dec" -v mf="$m_ff" -v mc="$m_conv" \
+    -v sf="$s_ff" -v sc="$s_conv" \
     -v qf="$ff_ssim" -v of="$ff_offset" -v qc="$conv_ssim" -v oc="$conv_offset" 'BEGIN {
-    printf "%-11s ffmpeg %.2f s, conv %.2f s, decode-only %.2f s | conv/ffmpeg %.2fx (target <= 0.80), conv/decode %.2fx\n", c, tf, tc, td, tc / tf, tc / td
+    printf "%-11s mean: ffmpeg %.2f s, conv %.2f s, decode-only %.2f s | conv/ffmpeg %.2fx (target <= 0.80), conv/decode %.2fx\n", c, tf, tc, td, tc / tf, tc / td
+    printf "%-11s fastest: ffmpeg %.2f s, conv %.2f s | conv/ffmpeg %.2fx\n", "", mf, mc, mc / mf
     printf "%-11s size ffmpeg %d B, conv %d B (%+.1f %%, target within 15 %%)\n", "", sf, sc, (sc - sf) * 100 / sf
     printf "%-11s SSIM ffmpeg %.4f (offset %d), conv %.4f (offset %d), difference %+.4f (target >= -0.01)\n", "", qf, of, qc, oc, qc - qf }')")
 done
 echo
-echo "=== summary ($runs runs each, $(nproc) cores)"
+echo "=== summary ($runs runs each, $(nproc) cores${rt:+, real-time priority})"
 printf '%s\n' "${summary[@]}"

@@ -35,7 +35,9 @@ void PrintStreams(const Input& input, const VideoEncoder* video, const AudioTrac
     const AVCodecParameters* par = s->codecpar;
     console::Line("  Video: " + std::string(avcodec_get_name(par->codec_id)) + ", " +
                   std::to_string(par->width) + "x" + std::to_string(par->height) +
-                  Format(", %.5g fps", av_q2d(s->avg_frame_rate)));
+                  (s->avg_frame_rate.num > 0 && s->avg_frame_rate.den > 0
+                       ? Format(", %.5g fps", av_q2d(s->avg_frame_rate))
+                       : std::string()));
   }
   if (const AVStream* s = input.Audio()) {
     const AVCodecParameters* par = s->codecpar;
@@ -106,7 +108,9 @@ int main(int argc, char** argv) {
   }
   const EncodeOptions& options = *parsed.options;
   if (options.help) {
-    console::Line(UsageText());
+    std::string usage = UsageText();
+    usage.pop_back();  // Line ends it
+    console::Line(usage);
     return 0;
   }
   InstallSignalHandlers(options.output);

@@ -1,6 +1,7 @@
 #include "output_file.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -75,10 +76,18 @@ void CheckOutputPath(const std::string& source, const std::string& output, bool 
 OutputFile::OutputFile(std::string finalPath, bool overwrite)
     : finalPath_(std::move(finalPath)), overwrite_(overwrite) {
   std::string pattern = TempTemplate(finalPath_);
+  // A signal between creating the file and arming its removal would leave it behind.
+  sigset_t terminating, previous;
+  sigemptyset(&terminating);
+  sigaddset(&terminating, SIGINT);
+  sigaddset(&terminating, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &terminating, &previous);
   fd_ = mkstemp(pattern.data());
-  if (fd_ < 0) throw EncodeError(finalPath_, "cannot create a file in its folder: " + SystemError(errno));
+  int error = errno;
+  if (fd_ >= 0) ArmTempCleanup(pattern);
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  if (fd_ < 0) throw EncodeError(finalPath_, "cannot create a file in its folder: " + SystemError(error));
   tempPath_ = pattern;
-  ArmTempCleanup(tempPath_);
   mode_t mask = umask(0);
   umask(mask);
   if (fchmod(fd_, 0666 & ~mask) != 0) {

@@ -80,6 +80,7 @@ void Pipeline::Demux() {
       break;
     }
     AVStream* stream = context->streams[packet->stream_index];
+    if (context->iformat->flags & AVFMT_TS_DISCONT) Splice(packet.get(), stream);
     NoteReached(packet.get(), stream);
     if (tracks_.videoDecoder && stream == input_.Video()) {
       ++videoPackets_;
@@ -104,6 +105,24 @@ void Pipeline::NoteReached(const AVPacket* packet, const AVStream* stream) {
   double end = (time + std::max<int64_t>(0, packet->duration)) * av_q2d(stream->time_base) -
                static_cast<double>(input_.Origin()) / AV_TIME_BASE;
   reachedSeconds_ = std::max(reachedSeconds_, end);
+}
+
+void Pipeline::Splice(AVPacket* packet, const AVStream* stream) {
+  if (stream != input_.Video() && stream != input_.Audio()) return;
+  Timeline& line = timelines_[stream == input_.Video() ? 0 : 1];
+  if (packet->dts != AV_NOPTS_VALUE) {
+    int64_t dts = packet->dts + line.offset;
+    int64_t tenth = av_rescale_q(AV_TIME_BASE / 10, AV_TIME_BASE_Q, stream->time_base);
+    // Backwards, or far ahead: a new piece begins; it goes on where the last one ended.
+    if (line.nextDts != AV_NOPTS_VALUE && (dts + tenth < line.lastDts || dts > line.nextDts + 100 * tenth)) {
+      line.offset += line.nextDts - dts;
+      dts = line.nextDts;
+    }
+    packet->dts = dts;
+    line.lastDts = dts;
+    line.nextDts = dts + std::max<int64_t>(packet->duration, 0);
+  }
+  if (packet->pts != AV_NOPTS_VALUE) packet->pts += line.offset;
 }
 
 void Pipeline::VideoLoop() {

@@ -46,6 +46,7 @@ class Pipeline {
   void Guard(F&& body);
   void Fail(std::exception_ptr error);
   void NoteReached(const AVPacket* packet, const AVStream* stream);
+  void Splice(AVPacket* packet, const AVStream* stream);
   void CheckComplete() const;
 
   Input& input_;
@@ -57,6 +58,14 @@ class Pipeline {
   int readError_ = 0;
   double reachedSeconds_ = 0;
   int64_t videoPackets_ = 0;
+  // Per stream, for formats whose timestamps may restart (joined MPEG files): the shift that
+  // keeps them running on, the last decoding time and the next one expected.
+  struct Timeline {
+    int64_t offset = 0;
+    int64_t lastDts = AV_NOPTS_VALUE;
+    int64_t nextDts = AV_NOPTS_VALUE;
+  };
+  Timeline timelines_[2];
   std::chrono::steady_clock::time_point started_;
 
   std::mutex errorMutex_;

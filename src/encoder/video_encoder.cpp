@@ -56,8 +56,7 @@ FramePtr NewPicture(int width, int height, const std::string& path) {
   return frame;
 }
 
-}  // namespace
-
+// Copies a picture turned clockwise by 90, 180 or 270 degrees into `target` at (x, y).
 void RotateInto(const AVFrame* source, int rotation, AVFrame* target, int x, int y) {
   for (int plane = 0; plane < 3; ++plane) {
     int shift = plane ? 1 : 0;
@@ -83,6 +82,8 @@ void RotateInto(const AVFrame* source, int rotation, AVFrame* target, int x, int
   }
 }
 
+}  // namespace
+
 VideoEncoder::VideoEncoder(const EncodeOptions& options, const VideoLayout& layout, OutputFile& output)
     : layout_(layout), output_(output), packet_(MakePacket()) {
   const std::string& path = output.FinalPath();
@@ -102,6 +103,7 @@ VideoEncoder::VideoEncoder(const EncodeOptions& options, const VideoLayout& layo
   if (output.Context()->oformat->flags & AVFMT_GLOBALHEADER) encoder_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   Check(avcodec_open2(encoder_.get(), codec, nullptr), path, "cannot open the video encoder");
   stream_ = output.AddStream(encoder_.get());
+  frameDuration_ = encoder_->time_base;
 }
 
 void VideoEncoder::Take(FramePtr decoded, int64_t slot) {
@@ -151,7 +153,10 @@ void VideoEncoder::ScaleInto(const AVFrame* decoded, AVFrame* target, int x, int
     HalveFrame(decoded, halved, output_.FinalPath());
     decoded = halved.get();
   }
-  bool fullRange = decoded->color_range == AVCOL_RANGE_JPEG;
+  // Full-range YUV (from JPEG-style sources) needs converting; RGB has no such range.
+  const AVPixFmtDescriptor* format = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(decoded->format));
+  bool fullRange =
+      decoded->color_range == AVCOL_RANGE_JPEG && format && !(format->flags & AV_PIX_FMT_FLAG_RGB);
   int key[4] = {decoded->width, decoded->height, decoded->format, fullRange};
   if (!scaler_ || std::memcmp(key, scalerKey_, sizeof key) != 0) {
     scaler_.reset(sws_getContext(decoded->width, decoded->height, static_cast<AVPixelFormat>(decoded->format),
@@ -165,9 +170,11 @@ void VideoEncoder::ScaleInto(const AVFrame* decoded, AVFrame* target, int x, int
     int* inverse = nullptr;
     int* table = nullptr;
     int srcRange = 0, dstRange = 0, brightness = 0, contrast = 0, saturation = 0;
-    if (fullRange && sws_getColorspaceDetails(scaler_.get(), &inverse, &srcRange, &table, &dstRange,
-                                              &brightness, &contrast, &saturation) >= 0) {
-      sws_setColorspaceDetails(scaler_.get(), inverse, 1, table, 0, brightness, contrast, saturation);
+    if (fullRange && (sws_getColorspaceDetails(scaler_.get(), &inverse, &srcRange, &table, &dstRange,
+                                               &brightness, &contrast, &saturation) < 0 ||
+                      sws_setColorspaceDetails(scaler_.get(), inverse, 1, table, 0, brightness, contrast,
+                                               saturation) < 0)) {
+      throw EncodeError(output_.FinalPath(), "cannot convert the picture's full-range colours");
     }
   }
   uint8_t* planes[4] = {

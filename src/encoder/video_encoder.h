@@ -21,7 +21,7 @@ class VideoEncoder {
  public:
   VideoEncoder(const EncodeOptions& options, const VideoLayout& layout, OutputFile& output);
 
-  AVRational FrameDuration() const { return encoder_->time_base; }
+  AVRational FrameDuration() const { return frameDuration_; }
   const AVCodecContext* Context() const { return encoder_.get(); }
 
   // A decoded picture that falls on output slot `slot`; pictures arrive in display order.
@@ -41,6 +41,7 @@ class VideoEncoder {
   OutputFile& output_;
   CodecContextPtr encoder_;
   AVStream* stream_ = nullptr;
+  AVRational frameDuration_{1, 1};  // a copy other threads may read while the encoder works
   PacketPtr packet_;
   FramePicker picker_;
   FramePtr pending_;
@@ -49,8 +50,5 @@ class VideoEncoder {
   int scalerKey_[4] = {-1, -1, -1, -1};
   std::atomic<int64_t> written_{0};
 };
-
-// Copies a picture turned clockwise by 90, 180 or 270 degrees into `target` at (x, y).
-void RotateInto(const AVFrame* source, int rotation, AVFrame* target, int x, int y);
 
 }  // namespace conv

@@ -182,21 +182,68 @@ TEST(Output, PictureKeepsItsShapeBetweenBlackBars) {
 }
 
 TEST(Output, RotationMetadataIsHonoured) {
-  // White left half, black right half; the file says: show it turned by 90 degrees, which
-  // ffmpeg's own player shows with the white half at the bottom.
+  // White left half, black right half, shown turned as ffmpeg's own player shows it.
   std::string plain = Clip(
       "halves.mp4", {"-f", "lavfi", "-i", "color=white:size=160x180:rate=25:duration=1,pad=320:180:0:0:black",
                      "-c:v", "libx264", "-preset", "ultrafast"});
-  std::string turned = Clip("turned.mp4", {"-i", plain, "-c", "copy", "-metadata:s:v", "rotate=90"});
+  struct Case {
+    const char* rotate;
+    bool upright;   // turned by a quarter: a 9:16 picture in a pillarbox
+    bool whiteLow;  // white half at the bottom (quarter turns) or on the right (half turn)
+  };
+  for (const Case& c : {Case{"90", true, true}, Case{"270", true, false}, Case{"180", false, true}}) {
+    SCOPED_TRACE(c.rotate);
+    std::string turned =
+        Clip(std::string("turned") + c.rotate + ".mp4",
+             {"-i", plain, "-c", "copy", "-metadata:s:v", std::string("rotate=") + c.rotate});
+    TempDir dir;
+    RunResult run = RunConv(WindowArgs(turned, dir.Path("out.3gp")));
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    Picture p = DecodePicture(dir.Path("out.3gp"), 3);
+    if (c.upright) {
+      EXPECT_LT(p.Mean(0, 0, 40, 144), 20);
+      EXPECT_LT(p.Mean(136, 0, 176, 144), 20);
+      double top = p.Mean(70, 10, 106, 60);
+      double bottom = p.Mean(70, 84, 106, 134);
+      EXPECT_GT(c.whiteLow ? bottom : top, 200);
+      EXPECT_LT(c.whiteLow ? top : bottom, 40);
+    } else {
+      EXPECT_LT(p.Mean(0, 0, 176, 12), 20);
+      EXPECT_LT(p.Mean(10, 30, 70, 100), 40);
+      EXPECT_GT(p.Mean(106, 30, 166, 100), 200);
+    }
+  }
+}
+
+TEST(Output, SoundThatStartsLateStaysInStepWithThePicture) {
+  // The tone starts half a second after the picture; the output keeps that half second silent.
+  std::vector<std::string> args = TestPicture("320x240", 2);
+  args.insert(args.end(), {"-itsoffset", "0.5"});
+  for (const std::string& arg : TestTone(1.5)) args.push_back(arg);
+  args.insert(args.end(), {"-c:v", "mpeg4", "-c:a", "aac"});
+  std::string source = Clip("late.mp4", args);
   TempDir dir;
-  RunResult run = RunConv(WindowArgs(turned, dir.Path("out.3gp")));
+  RunResult run = RunConv(WindowArgs(source, dir.Path("out.3gp")));
   ASSERT_EQ(run.exitCode, 0) << run.output;
-  Picture p = DecodePicture(dir.Path("out.3gp"), 3);
-  // Standing up, the 16:9 picture is 9:16: a pillarbox, dark at the top, white at the bottom.
-  EXPECT_LT(p.Mean(0, 0, 40, 144), 20);
-  EXPECT_LT(p.Mean(136, 0, 176, 144), 20);
-  EXPECT_LT(p.Mean(70, 10, 106, 60), 40);
-  EXPECT_GT(p.Mean(70, 84, 106, 134), 200);
+  EXPECT_LT(SoundLevel(dir.Path("out.3gp"), 0.0, 0.35), 0.01);
+  EXPECT_GT(SoundLevel(dir.Path("out.3gp"), 0.7, 1.8), 0.03);  // the test tone is at 1/8 of full scale
+  FileFacts out = Probe(dir.Path("out.3gp"));
+  ASSERT_TRUE(out.audio && out.video);
+  EXPECT_NEAR(out.audio->duration, out.video->duration, 0.2);
+}
+
+TEST(Output, JoinedMpegFilesConvertWhole) {
+  // Two MPEG files put end to end: the second one's clock starts again from the beginning.
+  std::string piece =
+      ReadFile(SourceClip(SourceFormat{"mpg", {"-c:v", "mpeg1video", "-c:a", "mp2", "-f", "mpeg"}}));
+  TempDir dir;
+  WriteFile(dir.Path("joined.mpg"), piece + piece);
+  RunResult run = RunConv(WindowArgs(dir.Path("joined.mpg"), dir.Path("out.3gp")));
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  FileFacts out = Probe(dir.Path("out.3gp"));
+  ASSERT_TRUE(out.audio && out.video);
+  EXPECT_NEAR(out.video->duration, 4.0, 0.2);
+  EXPECT_NEAR(out.audio->duration, 4.0, 0.2);
 }
 
 TEST(Output, SourcesWithOnlyPictureOrOnlySound) {

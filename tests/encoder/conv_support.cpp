@@ -12,6 +12,7 @@ extern "C" {
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -241,6 +242,46 @@ Picture DecodePicture(const std::string& path, int index) {
     }
     if (draining) throw std::runtime_error("fewer pictures than asked for in " + path);
   }
+}
+
+double SoundLevel(const std::string& path, double from, double to) {
+  InputPtr input = Open(path);
+  int stream = av_find_best_stream(input.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+  if (stream < 0) throw std::runtime_error("no sound in " + path);
+  const AVStream* st = input->streams[stream];
+  const AVCodec* codec = avcodec_find_decoder(st->codecpar->codec_id);
+  std::unique_ptr<AVCodecContext, CodecCloser> decoder(avcodec_alloc_context3(codec));
+  avcodec_parameters_to_context(decoder.get(), st->codecpar);
+  decoder->request_sample_fmt = AV_SAMPLE_FMT_FLT;
+  if (avcodec_open2(decoder.get(), codec, nullptr) < 0) throw std::runtime_error("no decoder for " + path);
+  std::unique_ptr<AVPacket, PacketCloser> packet(av_packet_alloc());
+  std::unique_ptr<AVFrame, FrameCloser> frame(av_frame_alloc());
+  double sum = 0;
+  int64_t count = 0;
+  auto take = [&] {
+    while (avcodec_receive_frame(decoder.get(), frame.get()) >= 0) {
+      if (frame->format != AV_SAMPLE_FMT_FLT && frame->format != AV_SAMPLE_FMT_FLTP) {
+        throw std::runtime_error("unexpected sample format in " + path);
+      }
+      double start = frame->pts * av_q2d(st->time_base);
+      const float* samples = reinterpret_cast<const float*>(frame->data[0]);
+      for (int i = 0; i < frame->nb_samples; ++i) {
+        double t = start + static_cast<double>(i) / frame->sample_rate;
+        if (t >= from && t < to) {
+          sum += samples[i] * samples[i];
+          ++count;
+        }
+      }
+    }
+  };
+  while (av_read_frame(input.get(), packet.get()) >= 0) {
+    if (packet->stream_index == stream) avcodec_send_packet(decoder.get(), packet.get());
+    av_packet_unref(packet.get());
+    take();
+  }
+  avcodec_send_packet(decoder.get(), nullptr);
+  take();
+  return count ? std::sqrt(sum / count) : 0.0;
 }
 
 TempDir::TempDir() {

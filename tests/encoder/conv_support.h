@@ -78,6 +78,9 @@ struct Picture {
 };
 Picture DecodePicture(const std::string& path, int index);
 
+// Root mean square of the decoded sound between two times in seconds (full scale 1.0).
+double SoundLevel(const std::string& path, double from, double to);
+
 // A fresh folder, removed with everything in it at the end.
 class TempDir {
  public:
