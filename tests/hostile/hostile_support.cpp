@@ -63,42 +63,79 @@ int OpenFolderOf(const fs::path& file) {
 
 }  // namespace
 
-RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options) {
+Started StartProgram(const std::vector<std::string>& argv, const RunOptions& options) {
   static int serial = 0;
   const fs::path logs = fs::temp_directory_path();
   const std::string tag = "vintrel-run-" + std::to_string(getpid()) + "-" + std::to_string(++serial);
-  const std::string outFile = (logs / (tag + ".out")).string();
-  const std::string errFile = (logs / (tag + ".err")).string();
+  Started started;
+  started.outFile = (logs / (tag + ".out")).string();
+  started.errFile = (logs / (tag + ".err")).string();
+  started.timeoutSeconds = options.timeoutSeconds;
+  started.pid = fork();
+  if (started.pid == 0) ExecChild(argv, options, started.outFile, started.errFile);
+  return started;
+}
 
+RunResult Finish(Started& started) {
   RunResult result;
-  const pid_t pid = fork();
-  if (pid == 0) ExecChild(argv, options, outFile, errFile);
-  if (pid < 0) return result;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.timeoutSeconds);
+  if (started.pid < 0) return result;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(started.timeoutSeconds);
   int status = 0;
   rusage usage{};
   for (;;) {
-    const pid_t done = wait4(pid, &status, WNOHANG, &usage);
-    if (done == pid) break;
+    const pid_t done = wait4(started.pid, &status, WNOHANG, &usage);
+    if (done == started.pid) break;
     if (done < 0 && errno != EINTR) break;
     if (std::chrono::steady_clock::now() > deadline) {
       result.timedOut = true;
-      kill(-pid, SIGKILL);
-      kill(pid, SIGKILL);
-      wait4(pid, &status, 0, &usage);
+      kill(-started.pid, SIGKILL);
+      kill(started.pid, SIGKILL);
+      wait4(started.pid, &status, 0, &usage);
       break;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
+  started.pid = -1;
   if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
   result.peakRssKb = usage.ru_maxrss;
-  result.out = ReadFile(outFile);
-  result.err = ReadFile(errFile);
+  result.out = ReadFile(started.outFile);
+  result.err = ReadFile(started.errFile);
   std::error_code ignored;
-  fs::remove(outFile, ignored);
-  fs::remove(errFile, ignored);
+  fs::remove(started.outFile, ignored);
+  fs::remove(started.errFile, ignored);
   return result;
+}
+
+RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options) {
+  Started started = StartProgram(argv, options);
+  return Finish(started);
+}
+
+std::vector<pid_t> ChildrenNamed(pid_t parent, const std::string& name) {
+  std::vector<pid_t> found;
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator("/proc", error)) {
+    const std::string pid = entry.path().filename().string();
+    if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+    // "pid (comm) state ppid ...": the name may hold blanks, so read from the last ')'.
+    const std::string stat = ReadFile(entry.path() / "stat");
+    const auto open = stat.find('('), close = stat.rfind(')');
+    if (open == std::string::npos || close == std::string::npos || close + 4 >= stat.size()) continue;
+    if (stat.substr(open + 1, close - open - 1) != name) continue;
+    if (std::atoi(stat.c_str() + close + 4) == parent) found.push_back(std::atoi(pid.c_str()));
+  }
+  return found;
+}
+
+bool HoldsFileIn(pid_t pid, const fs::path& folder) {
+  std::error_code error;
+  const std::string prefix = folder.string() + "/";
+  for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
+    std::error_code unreadable;
+    if (fs::read_symlink(fd.path(), unreadable).string().starts_with(prefix)) return true;
+  }
+  return false;
 }
 
 bool HasSanitizerReport(const std::string& text) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <sys/resource.h>
+#include <sys/types.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -39,8 +40,21 @@ struct RunResult {
   bool Crashed() const { return signal != 0 || timedOut; }
 };
 
+// A program started in the background; Finish waits for it (killing it after the timeout).
+struct Started {
+  pid_t pid = -1;
+  std::string outFile, errFile;
+  int timeoutSeconds = 0;
+};
+Started StartProgram(const std::vector<std::string>& argv, const RunOptions& options = {});
+RunResult Finish(Started& started);
 // Runs a program (no shell) with stdin from /dev/null, in a process group of its own.
 RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options = {});
+
+// Processes whose parent is `parent` and whose command name is `name`.
+std::vector<pid_t> ChildrenNamed(pid_t parent, const std::string& name);
+// Whether the process holds a file in the folder open (also one without a name yet).
+bool HoldsFileIn(pid_t pid, const fs::path& folder);
 
 // A report of AddressSanitizer, LeakSanitizer or UndefinedBehaviorSanitizer in the text.
 bool HasSanitizerReport(const std::string& text);
