@@ -44,8 +44,10 @@ AudioTrack::~AudioTrack() {
 }
 
 void AudioTrack::Take(const AVPacket* packet) {
+  ++sent_;
   int ret = avcodec_send_packet(decoder_.get(), packet);
   if (ret == AVERROR(ENOMEM)) Check(ret, sourcePath_, "cannot decode the audio");
+  if (ret < 0 && ret != AVERROR(EAGAIN)) ++damaged_;
   Receive();
 }
 
@@ -70,7 +72,11 @@ void AudioTrack::Receive() {
     int ret = avcodec_receive_frame(decoder_.get(), decoded_.get());
     if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) return;
     if (ret == AVERROR(ENOMEM)) Check(ret, sourcePath_, "cannot decode the audio");
-    if (ret < 0) return;
+    if (ret < 0) {
+      ++damaged_;
+      return;
+    }
+    if (decoded_->decode_error_flags || (decoded_->flags & AV_FRAME_FLAG_CORRUPT)) ++damaged_;
     decodedSamples_ += decoded_->nb_samples;
     Resample(decoded_.get());
     av_frame_unref(decoded_.get());

@@ -24,6 +24,8 @@ class AudioTrack {
   void Finish();
 
   int64_t SamplesDecoded() const { return decodedSamples_; }
+  int64_t PacketsSent() const { return sent_; }
+  int64_t Damaged() const { return damaged_; }
   double Position() const { return static_cast<double>(encodedSamples_.load()) / kRate; }
   const AVCodecContext* Context() const { return encoder_.get(); }
 
@@ -56,6 +58,8 @@ class AudioTrack {
   bool started_ = false;
   std::vector<int16_t> buffer_;
   int64_t decodedSamples_ = 0;
+  int64_t sent_ = 0;
+  int64_t damaged_ = 0;
   std::atomic<int64_t> encodedSamples_{0};
 };
 

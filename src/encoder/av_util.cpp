@@ -35,10 +35,4 @@ FramePtr CloneFrame(const AVFrame* frame) {
   return copy;
 }
 
-PacketPtr ClonePacket(const AVPacket* packet) {
-  PacketPtr copy(av_packet_clone(packet));
-  if (!copy) throw EncodeError("conv.exe", "out of memory");
-  return copy;
-}
-
 }  // namespace conv

@@ -59,9 +59,6 @@ struct SwrDeleter {
 struct AudioFifoDeleter {
   void operator()(AVAudioFifo* f) const { av_audio_fifo_free(f); }
 };
-struct DictionaryDeleter {
-  void operator()(AVDictionary* d) const { av_dict_free(&d); }
-};
 
 using InputContextPtr = std::unique_ptr<AVFormatContext, InputContextDeleter>;
 using OutputContextPtr = std::unique_ptr<AVFormatContext, OutputContextDeleter>;
@@ -76,7 +73,6 @@ FramePtr MakeFrame();
 PacketPtr MakePacket();
 // A new reference to the same picture or samples.
 FramePtr CloneFrame(const AVFrame* frame);
-PacketPtr ClonePacket(const AVPacket* packet);
 
 // Options handed to an FFmpeg open call; the call removes what it used.
 class Dictionary {

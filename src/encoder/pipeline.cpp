@@ -15,6 +15,11 @@ std::string Seconds(double value) {
   return text;
 }
 
+// A player conceals a few damaged frames; a file damaged throughout is refused.
+bool MostlyIntact(int64_t damaged, int64_t total) {
+  return damaged <= std::max<int64_t>(2, total / 10);
+}
+
 }  // namespace
 
 Pipeline::Pipeline(Input& input, Tracks tracks, OutputFile& output)
@@ -77,6 +82,7 @@ void Pipeline::Demux() {
     AVStream* stream = context->streams[packet->stream_index];
     NoteReached(packet.get(), stream);
     if (tracks_.videoDecoder && stream == input_.Video()) {
+      ++videoPackets_;
       tracks_.videoDecoder->Send(packet.get(), sink);
     } else if (tracks_.audio && stream == input_.Audio()) {
       PacketPtr queued = MakePacket();
@@ -137,11 +143,27 @@ console::ProgressFigures Pipeline::Figures() const {
 
 void Pipeline::CheckComplete() const {
   const std::string& path = input_.Path();
-  if (tracks_.videoDecoder && tracks_.videoDecoder->FramesDecoded() == 0) {
-    throw EncodeError(path, "no picture could be decoded: the video is damaged");
+  if (const VideoDecoder* video = tracks_.videoDecoder) {
+    if (video->FramesDecoded() == 0)
+      throw EncodeError(path, "no picture could be decoded: the video is damaged");
+    if (!MostlyIntact(video->Damaged(), video->PacketsSent())) {
+      throw EncodeError(path, "the video is damaged (" + std::to_string(video->Damaged()) + " of " +
+                                  std::to_string(video->PacketsSent()) + " pictures cannot be decoded)");
+    }
+    // AVI and MP4 headers count the pictures; a file cut short has fewer.
+    int64_t declared = input_.Video()->nb_frames;
+    if (declared > 0 && videoPackets_ < declared - std::max<int64_t>(2, declared / 20)) {
+      throw EncodeError(path, "the file ends after " + std::to_string(videoPackets_) + " of its " +
+                                  std::to_string(declared) + " pictures: it is truncated or damaged");
+    }
   }
-  if (tracks_.audio && tracks_.audio->SamplesDecoded() == 0) {
-    throw EncodeError(path, "no sound could be decoded: the audio is damaged");
+  if (const AudioTrack* audio = tracks_.audio) {
+    if (audio->SamplesDecoded() == 0)
+      throw EncodeError(path, "no sound could be decoded: the audio is damaged");
+    if (!MostlyIntact(audio->Damaged(), audio->PacketsSent())) {
+      throw EncodeError(path, "the audio is damaged (" + std::to_string(audio->Damaged()) + " of " +
+                                  std::to_string(audio->PacketsSent()) + " packets cannot be decoded)");
+    }
   }
   double declared = input_.DurationSeconds();
   bool trusted = declared > 0 && !input_.DurationIsEstimate();

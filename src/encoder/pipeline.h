@@ -56,6 +56,7 @@ class Pipeline {
   std::atomic<int64_t> videoEndSlot_{0};
   int readError_ = 0;
   double reachedSeconds_ = 0;
+  int64_t videoPackets_ = 0;
   std::chrono::steady_clock::time_point started_;
 
   std::mutex errorMutex_;

@@ -5,19 +5,11 @@
 
 #include <cstdint>
 
-#include "av_util.h"
-
 namespace conv {
 
 // Averages each 2x2 block of `source` into one pixel of `target` (width / 2 x height / 2, rounded
 // down); a last odd column or row of a plane is averaged with itself.
 void HalvePlane(const uint8_t* source, int sourceStride, int sourceWidth, int sourceHeight, uint8_t* target,
                 int targetStride, int targetWidth, int targetHeight);
-
-// True for the 8-bit 4:2:0 formats HalveFrame handles.
-bool CanHalve(int pixelFormat);
-
-// Fills `target` (reallocated when its size or format differ) with `source` halved.
-void HalveFrame(const AVFrame* source, FramePtr& target);
 
 }  // namespace conv

@@ -48,8 +48,10 @@ void VideoDecoder::Send(const AVPacket* packet, const Sink& sink) {
     // Frames other frames refer to are always decoded; the decoder knows which they are.
     decoder_->skip_frame = replaced ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
   }
+  ++sent_;
   int ret = avcodec_send_packet(decoder_.get(), packet);
   if (ret == AVERROR(ENOMEM)) Check(ret, path_, "cannot decode the video");
+  if (ret < 0 && ret != AVERROR(EAGAIN)) ++damaged_;
   Receive(sink);
 }
 
@@ -65,7 +67,11 @@ void VideoDecoder::Receive(const Sink& sink) {
     int ret = avcodec_receive_frame(decoder_.get(), frame_.get());
     if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) return;
     if (ret == AVERROR(ENOMEM)) Check(ret, path_, "cannot decode the video");
-    if (ret < 0) return;  // a damaged frame; the next packet goes on
+    if (ret < 0) {
+      ++damaged_;  // the next packet goes on
+      return;
+    }
+    if (frame_->decode_error_flags || (frame_->flags & AV_FRAME_FLAG_CORRUPT)) ++damaged_;
     int64_t pts = frame_->best_effort_timestamp;
     if (pts == AV_NOPTS_VALUE) pts = lastPts_ == AV_NOPTS_VALUE ? origin_ : lastPts_ + lastDuration_;
     lastPts_ = pts;

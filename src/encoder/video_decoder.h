@@ -21,7 +21,10 @@ class VideoDecoder {
   void Send(const AVPacket* packet, const Sink& sink);
   void Flush(const Sink& sink);
 
+  int64_t PacketsSent() const { return sent_; }
   int64_t FramesDecoded() const { return decoded_; }
+  // Packets the decoder refused plus pictures it could only patch up.
+  int64_t Damaged() const { return damaged_; }
   // The slot just after the last decoded frame has ended.
   int64_t EndSlot() const;
 
@@ -39,7 +42,9 @@ class VideoDecoder {
   int64_t guessedDuration_ = 0;
   // Frames the next one would replace on the grid need not be decoded if nothing refers to them.
   bool mayDropFrames_ = false;
+  int64_t sent_ = 0;
   int64_t decoded_ = 0;
+  int64_t damaged_ = 0;
   int64_t lastPts_ = AV_NOPTS_VALUE;
   int64_t lastDuration_ = 0;
 };

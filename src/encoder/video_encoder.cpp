@@ -23,6 +23,30 @@ void FillBlack(AVFrame* frame) {
   }
 }
 
+bool CanHalve(int pixelFormat) {
+  return pixelFormat == AV_PIX_FMT_YUV420P || pixelFormat == AV_PIX_FMT_YUVJ420P;
+}
+
+// Fills `target` (made anew when its size or format differ) with `source` halved.
+void HalveFrame(const AVFrame* source, FramePtr& target, const std::string& path) {
+  int width = source->width / 2;
+  int height = source->height / 2;
+  if (!target || target->width != width || target->height != height || target->format != source->format) {
+    target = MakeFrame();
+    target->format = source->format;
+    target->width = width;
+    target->height = height;
+    Check(av_frame_get_buffer(target.get(), 0), path, "cannot make a picture");
+  }
+  for (int plane = 0; plane < 3; ++plane) {
+    int shift = plane ? 1 : 0;
+    HalvePlane(source->data[plane], source->linesize[plane], (source->width + shift) >> shift,
+               (source->height + shift) >> shift, target->data[plane], target->linesize[plane],
+               (width + shift) >> shift, (height + shift) >> shift);
+  }
+  target->color_range = source->color_range;
+}
+
 FramePtr NewPicture(int width, int height, const std::string& path) {
   FramePtr frame = MakeFrame();
   frame->format = AV_PIX_FMT_YUV420P;
@@ -124,7 +148,7 @@ void VideoEncoder::ScaleInto(const AVFrame* decoded, AVFrame* target, int x, int
   // Halve while a reduction of at least 2 is left for the bicubic step.
   for (FramePtr& halved : halved_) {
     if (!CanHalve(decoded->format) || decoded->width < 4 * width || decoded->height < 4 * height) break;
-    HalveFrame(decoded, halved);
+    HalveFrame(decoded, halved, output_.FinalPath());
     decoded = halved.get();
   }
   bool fullRange = decoded->color_range == AVCOL_RANGE_JPEG;

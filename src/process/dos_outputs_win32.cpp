@@ -13,6 +13,9 @@ namespace {
 // What a console process reports when it is ended by Ctrl+C; used for Stop() as well.
 constexpr UINT kStoppedExitCode = 0xC000013A;
 constexpr DWORD kCleanupWaitMs = 5000;
+// The default pipe buffer is a few KiB: with a 50 ms pause between polls that would throttle a
+// talkative child. This matches the usual POSIX pipe.
+constexpr DWORD kPipeBufferBytes = 64 * 1024;
 
 class Handle {
  public:
@@ -135,7 +138,7 @@ StartResult StartChildProcess(const std::string& commandLine) {
   SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   Handle readEnd;
   Handle writeEnd;
-  if (!CreatePipe(readEnd.Out(), writeEnd.Out(), &inheritable, 0)) {
+  if (!CreatePipe(readEnd.Out(), writeEnd.Out(), &inheritable, kPipeBufferBytes)) {
     result.failure = StartResult::Failure::Pipe;
     result.errorCode = GetLastError();
     return result;

@@ -263,12 +263,12 @@ TEST_F(DOSOutputsTest, StopFromAnOutputHandlerOrThePumpEndsTheRunWithCommandOver
 
   // As the CLI does when its pump notices Ctrl+C.
   log.clear();
-  pump.onWait = [&] {
-    if (pump.waits == 3) runner.Stop();
+  int pumpCalls = 0;
+  auto stopOnThirdCall = [&] {
+    if (++pumpCalls == 3) runner.Stop();
   };
-  pump.onDispatch = [&] {
-    if (pump.dispatches == 6) runner.Stop();
-  };
+  pump.onWait = stopOnThirdCall;
+  pump.onDispatch = stopOnThirdCall;
   runner.ExecuteCommand(ChildCommand("sleep 30000 line finished"));
   EXPECT_EQ(log, std::vector<std::string>{"over"});
   ExpectStopped(runner.LastExitStatus());

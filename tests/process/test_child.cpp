@@ -27,8 +27,9 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
-#include <shellapi.h>
 #include <windows.h>
+// Needs windows.h first.
+#include <shellapi.h>
 #else
 #include <fcntl.h>
 #include <unistd.h>
@@ -74,7 +75,8 @@ long StartGrandchild(long ms) {
   startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
   startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
   PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
+  // No console of its own: it writes only through the inherited pipe.
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr, nullptr,
                       &startup, &process)) {
     return -1;
   }

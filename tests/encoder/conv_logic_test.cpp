@@ -1,0 +1,178 @@
+// The encoder's decisions that need no media: option values, picture placement, frame choice.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "geometry.h"
+#include "options.h"
+#include "shrink.h"
+
+namespace conv {
+namespace {
+
+TEST(Options, TheWindowsLineInAnyOrder) {
+  const std::vector<std::string> line{"-i",        "D:\\Clips\\beach trip.avi",
+                                      "-b",        "120k",
+                                      "-y",        "-r",
+                                      "14.985",    "-s",
+                                      "176x144",   "-acodec",
+                                      "libamr_nb", "-ar",
+                                      "8000",      "-ac",
+                                      "1",         "-ab",
+                                      "5.15k",     "C:\\out\\beach trip.3gp"};
+  ParseResult parsed = ParseOptions(line);
+  ASSERT_TRUE(parsed.options) << parsed.error;
+  const EncodeOptions& o = *parsed.options;
+  EXPECT_EQ(o.input, "D:\\Clips\\beach trip.avi");
+  EXPECT_EQ(o.output, "C:\\out\\beach trip.3gp");
+  EXPECT_TRUE(o.overwrite);
+  EXPECT_EQ(o.videoBitrate, 120000);
+  EXPECT_EQ(o.frameRate, (Rational{15000, 1001}));
+  EXPECT_EQ(o.width, 176);
+  EXPECT_EQ(o.height, 144);
+  EXPECT_EQ(o.audioBitrate, 5150);
+
+  ParseResult shuffled = ParseOptions({"out.3gp", "-s", "352x288", "-i", "-odd.avi", "-ab", "12.2k"});
+  ASSERT_TRUE(shuffled.options) << shuffled.error;
+  EXPECT_EQ(shuffled.options->input, "-odd.avi");
+  EXPECT_EQ(shuffled.options->output, "out.3gp");
+  EXPECT_EQ(shuffled.options->width, 352);
+  EXPECT_FALSE(shuffled.options->overwrite);
+  EXPECT_EQ(shuffled.options->audioBitrate, 12200);
+
+  ParseResult dashed = ParseOptions({"-i", "a.avi", "--", "-out.3gp"});
+  ASSERT_TRUE(dashed.options) << dashed.error;
+  EXPECT_EQ(dashed.options->output, "-out.3gp");
+  EXPECT_TRUE(ParseOptions({"-h"}).options->help);
+}
+
+TEST(Options, FrameRatesOfTheNtscFamilyAreExact) {
+  EXPECT_EQ(ParseFrameRate("14.985"), (Rational{15000, 1001}));
+  EXPECT_EQ(ParseFrameRate("23.975"), (Rational{24000, 1001}));
+  EXPECT_EQ(ParseFrameRate("23.976"), (Rational{24000, 1001}));
+  EXPECT_EQ(ParseFrameRate("29.97"), (Rational{30000, 1001}));
+  EXPECT_EQ(ParseFrameRate("25.0"), (Rational{25, 1}));
+  EXPECT_EQ(ParseFrameRate("15"), (Rational{15, 1}));
+  EXPECT_EQ(ParseFrameRate("12.5"), (Rational{25, 2}));
+  EXPECT_EQ(ParseFrameRate("30000/1001"), (Rational{30000, 1001}));
+  EXPECT_EQ(ParseFrameRate("30"), (Rational{30, 1}));
+  for (const char* bad : {"0", "-1", "30.5", "abc", "", "25fps", "1e400", "nan", "1/0", "0/5"}) {
+    EXPECT_FALSE(ParseFrameRate(bad)) << bad;
+  }
+}
+
+TEST(Options, BitratesAndTheNearestAmrMode) {
+  EXPECT_EQ(ParseBitrate("120k"), 120000);
+  EXPECT_EQ(ParseBitrate("5.15k"), 5150);
+  EXPECT_EQ(ParseBitrate("1M"), 1000000);
+  EXPECT_EQ(ParseBitrate("12200"), 12200);
+  for (const char* bad : {"", "k", "-5k", "0", "12kk", "1.2.3k", "inf"})
+    EXPECT_FALSE(ParseBitrate(bad)) << bad;
+
+  EXPECT_EQ(NearestAmrMode(4750), 4750);
+  EXPECT_EQ(NearestAmrMode(5000), 5150);
+  EXPECT_EQ(NearestAmrMode(7900), 7950);
+  EXPECT_EQ(NearestAmrMode(11000), 10200);
+  EXPECT_EQ(NearestAmrMode(11500), 12200);
+}
+
+TEST(Options, FrameSizesAndTheirCodec) {
+  EXPECT_EQ(ParseFrameSize("160x120"), (std::pair{160, 120}));
+  EXPECT_EQ(ParseFrameSize("qcif"), (std::pair{176, 144}));
+  for (const char* bad :
+       {"176", "176x", "x144", "176x144x2", "175x144", "8x8", "8192x8192", "-176x144", "a x b"}) {
+    EXPECT_FALSE(ParseFrameSize(bad)) << bad;
+  }
+  EXPECT_TRUE(IsH263Size(128, 96));
+  EXPECT_TRUE(IsH263Size(176, 144));
+  EXPECT_TRUE(IsH263Size(352, 288));
+  EXPECT_FALSE(IsH263Size(160, 120));
+  EXPECT_FALSE(IsH263Size(144, 176));
+}
+
+TEST(Geometry, PictureKeepsItsShapeOnTheMacroblockGrid) {
+  // 4:3 into 11:9: a 12-line letterbox, the picture's top on the grid line nearest the centre.
+  EXPECT_EQ(FitPicture(640, 480, 1, 1, 0, 176, 144), (PictureBox{0, 0, 176, 132}));
+  // 16:9, stored square or anamorphic: 176x99 rounds to an even 100.
+  EXPECT_EQ(FitPicture(1920, 1080, 0, 1, 0, 176, 144), (PictureBox{0, 16, 176, 100}));
+  EXPECT_EQ(FitPicture(352, 288, 16, 11, 0, 176, 144), (PictureBox{0, 16, 176, 100}));
+  // Portrait, or landscape turned upright: a pillarbox.
+  EXPECT_EQ(FitPicture(180, 320, 1, 1, 0, 176, 144), (PictureBox{48, 0, 82, 144}));
+  EXPECT_EQ(FitPicture(320, 180, 1, 1, 90, 176, 144), (PictureBox{48, 0, 82, 144}));
+  EXPECT_EQ(FitPicture(320, 180, 1, 1, 180, 176, 144), (PictureBox{0, 16, 176, 100}));
+  // Exact and nearly exact shapes fill the frame: bars of 2 pixels would only cost bits.
+  EXPECT_EQ(FitPicture(352, 288, 1, 1, 0, 176, 144), (PictureBox{0, 0, 176, 144}));
+  EXPECT_EQ(FitPicture(178, 144, 1, 1, 0, 176, 144), (PictureBox{0, 0, 176, 144}));
+  EXPECT_EQ(FitPicture(720, 576, 12, 11, 0, 176, 144), (PictureBox{0, 0, 176, 130}));
+  EXPECT_EQ(FitPicture(640, 480, 1, 1, 0, 352, 288), (PictureBox{0, 16, 352, 264}));
+  EXPECT_EQ(FitPicture(640, 480, 1, 1, 0, 160, 120), (PictureBox{0, 0, 160, 120}));
+  // A sliver of a picture still gets two lines.
+  EXPECT_EQ(FitPicture(4000, 10, 1, 1, 0, 176, 144).height, 2);
+}
+
+TEST(Geometry, ReducedDecodingAndSkippedDeblocking) {
+  PictureBox qcif43{0, 0, 176, 132};
+  PictureBox qcif169{0, 16, 176, 100};
+  EXPECT_EQ(LowresLevel(640, 480, 0, qcif43, 2), 1);
+  EXPECT_EQ(LowresLevel(320, 240, 0, qcif43, 2), 0);
+  EXPECT_EQ(LowresLevel(1920, 1080, 0, qcif169, 2), 2);
+  EXPECT_EQ(LowresLevel(1920, 1080, 0, qcif169, 0), 0);
+  // Turned upright, the box's width is the source's height.
+  EXPECT_EQ(LowresLevel(640, 360, 0, PictureBox{48, 0, 82, 144}, 3), 1);
+  EXPECT_EQ(LowresLevel(640, 360, 90, PictureBox{48, 0, 82, 144}, 3), 2);
+
+  EXPECT_EQ(LoopFilterSkipping(1920, 1080, 0, qcif169), 2);
+  EXPECT_EQ(LoopFilterSkipping(640, 480, 0, qcif43), 1);
+  EXPECT_EQ(LoopFilterSkipping(320, 240, 0, qcif43), 0);
+}
+
+std::vector<int64_t> Shown(FramePicker& picker, std::vector<int64_t> slots, int64_t end) {
+  // For every source frame, which output slots show it.
+  std::vector<int64_t> shownBy;
+  int frame = -1;
+  auto take = [&](FramePicker::Run run) {
+    for (int64_t i = 0; i < run.count; ++i) {
+      EXPECT_EQ(run.first + i, static_cast<int64_t>(shownBy.size()));
+      shownBy.push_back(frame);
+    }
+  };
+  for (int64_t slot : slots) {
+    take(picker.Push(slot));
+    ++frame;
+  }
+  take(picker.Finish(end));
+  return shownBy;
+}
+
+TEST(FramePicker, LastFrameOfEachSlotFillsItAndGapsRepeat) {
+  FramePicker halving;
+  // 30 fps into 15: frames 0..5 round to slots 0,1,1,2,2,3; the later of each pair is shown.
+  EXPECT_EQ(Shown(halving, {0, 1, 1, 2, 2, 3}, 4), (std::vector<int64_t>{0, 2, 4, 5}));
+  FramePicker late;
+  // The picture starts after the sound: its first frame fills the slots before it.
+  EXPECT_EQ(Shown(late, {2, 3, 5}, 6), (std::vector<int64_t>{0, 0, 0, 1, 1, 2}));
+  FramePicker early;
+  // Frames before the start are replaced by the first one on the grid.
+  EXPECT_EQ(Shown(early, {-2, -1, 0, 1}, 2), (std::vector<int64_t>{2, 3}));
+  FramePicker single;
+  EXPECT_EQ(Shown(single, {0}, 0), (std::vector<int64_t>{0}));
+  FramePicker none;
+  EXPECT_TRUE(Shown(none, {}, 5).empty());
+  EXPECT_TRUE(IsReplaced(3, 3));
+  EXPECT_FALSE(IsReplaced(3, 4));
+}
+
+TEST(Shrink, HalvingAveragesBlocksAndRepeatsAnOddEdge) {
+  const uint8_t source[3 * 4] = {0,   10,  20, 0,  //
+                                 2,   12,  22, 0,  //
+                                 100, 200, 7,  0};
+  uint8_t target[2 * 2] = {};
+  HalvePlane(source, 4, 3, 3, target, 2, 2, 2);
+  EXPECT_EQ(target[0], (0 + 10 + 2 + 12 + 2) / 4);
+  EXPECT_EQ(target[1], (20 + 20 + 22 + 22 + 2) / 4);
+  EXPECT_EQ(target[2], (100 + 200 + 100 + 200 + 2) / 4);
+  EXPECT_EQ(target[3], 7);
+}
+
+}  // namespace
+}  // namespace conv

@@ -1,0 +1,276 @@
+// What conv.exe writes for good sources: container, codecs, sizes, rates, audio modes, picture
+// placement and the console lines the window reads.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+
+#include "conv_support.h"
+
+namespace convtest {
+namespace {
+
+// A 4:3 clip with sound in one of the formats the window's open dialog offers.
+struct SourceFormat {
+  const char* name;
+  std::vector<std::string> codecArgs;
+};
+
+void PrintTo(const SourceFormat& format, std::ostream* out) {
+  *out << format.name;
+}
+
+std::string SourceClip(const SourceFormat& format) {
+  std::vector<std::string> args = TestPicture("320x240", 2);
+  for (const std::string& arg : TestTone(2)) args.push_back(arg);
+  args.insert(args.end(), format.codecArgs.begin(), format.codecArgs.end());
+  args.push_back("-shortest");
+  return Clip(std::string("source.") + format.name, args);
+}
+
+void ExpectQcif3gp(const FileFacts& out, double sourceDuration) {
+  EXPECT_EQ(out.format, "mov,mp4,m4a,3gp,3g2,mj2");
+  EXPECT_EQ(out.majorBrand, "3gp4");
+  ASSERT_TRUE(out.video);
+  EXPECT_EQ(out.video->codec, "h263");
+  EXPECT_EQ(out.video->width, 176);
+  EXPECT_EQ(out.video->height, 144);
+  EXPECT_EQ(out.video->rateNum, 15000);
+  EXPECT_EQ(out.video->rateDen, 1001);
+  ASSERT_TRUE(out.audio);
+  EXPECT_EQ(out.audio->codec, "amr_nb");
+  EXPECT_EQ(out.audio->sampleRate, 8000);
+  EXPECT_EQ(out.audio->channels, 1);
+  EXPECT_NEAR(out.duration, sourceDuration, 0.2);
+  // Sound and picture end together: neither runs on alone.
+  EXPECT_NEAR(out.video->duration, out.audio->duration, 0.2);
+}
+
+class Formats : public ::testing::TestWithParam<SourceFormat> {};
+
+TEST_P(Formats, BecomeQcifH263WithAmrNarrowBand) {
+  std::string source = SourceClip(GetParam());
+  TempDir dir;
+  RunResult run = RunConv(WindowArgs(source, dir.Path("clip.3gp")));
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"clip.3gp"});
+  ExpectQcif3gp(Probe(dir.Path("clip.3gp")), Probe(source).duration);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    OpenDialogTypes, Formats,
+    ::testing::Values(SourceFormat{"avi", {"-c:v", "mpeg4", "-c:a", "libmp3lame"}},
+                      SourceFormat{"divx.avi", {"-c:v", "msmpeg4", "-c:a", "libmp3lame"}},
+                      SourceFormat{"flv", {"-c:v", "flv1", "-c:a", "libmp3lame"}},
+                      SourceFormat{"wmv", {"-c:v", "wmv2", "-c:a", "wmav2"}},
+                      SourceFormat{"asf", {"-c:v", "wmv2", "-c:a", "wmav2"}},
+                      SourceFormat{"mov", {"-c:v", "mpeg4", "-c:a", "aac"}},
+                      SourceFormat{"dat", {"-c:v", "mpeg1video", "-c:a", "mp2", "-f", "vcd"}},
+                      SourceFormat{"mpg", {"-c:v", "mpeg1video", "-c:a", "mp2", "-f", "mpeg"}},
+                      SourceFormat{"mp4", {"-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac"}}),
+    [](const auto& info) {
+      std::string name = info.param.name;
+      for (char& c : name) {
+        if (c == '.') c = '_';
+      }
+      return name;
+    });
+
+const SourceFormat kAvi{"avi", {"-c:v", "mpeg4", "-c:a", "libmp3lame"}};
+
+TEST(Output, EverySizeAndRateOfTheWindow) {
+  struct Case {
+    const char* size;
+    const char* rate;
+    const char* codec;
+    int num, den;
+  };
+  const Case cases[] = {{"128x96", "14.985", "h263", 15000, 1001},
+                        {"160x120", "23.975", "mpeg4", 24000, 1001},
+                        {"176x144", "25.0", "h263", 25, 1},
+                        {"352x288", "29.97", "h263", 30000, 1001}};
+  std::string source = SourceClip(kAvi);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.size) + " at " + c.rate);
+    TempDir dir;
+    Settings settings;
+    settings.frameSize = c.size;
+    settings.frameRate = c.rate;
+    RunResult run = RunConv(WindowArgs(source, dir.Path("out.3gp"), settings));
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    FileFacts out = Probe(dir.Path("out.3gp"));
+    ASSERT_TRUE(out.video);
+    EXPECT_EQ(out.video->codec, c.codec);
+    EXPECT_EQ(std::to_string(out.video->width) + "x" + std::to_string(out.video->height), c.size);
+    EXPECT_EQ(out.video->rateNum, c.num);
+    EXPECT_EQ(out.video->rateDen, c.den);
+    EXPECT_NEAR(out.duration, 2.0, 0.2);
+  }
+}
+
+TEST(Output, EveryAudioModeAndTheNearestBetweenThem) {
+  // An AMR-NB packet is one header byte and the speech bits of one mode.
+  const std::pair<const char*, int> cases[] = {{"4.75k", 13}, {"5.15k", 14}, {"5.9k", 16},  {"6.7k", 18},
+                                               {"7.4k", 20},  {"7.95k", 21}, {"10.2k", 27}, {"12.2k", 32},
+                                               {"5k", 14},    {"11k", 27},   {"12200", 32}};
+  std::string source = Clip("tone.mp3", [] {
+    std::vector<std::string> args = TestTone(1);
+    args.insert(args.end(), {"-c:a", "libmp3lame"});
+    return args;
+  }());
+  for (auto [mode, packetSize] : cases) {
+    SCOPED_TRACE(mode);
+    TempDir dir;
+    Settings settings;
+    settings.audioBitrate = mode;
+    RunResult run = RunConv(WindowArgs(source, dir.Path("out.3gp"), settings));
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    FileFacts out = Probe(dir.Path("out.3gp"));
+    EXPECT_FALSE(out.video);
+    ASSERT_TRUE(out.audio);
+    EXPECT_EQ(out.audio->sampleRate, 8000);
+    EXPECT_EQ(out.audio->channels, 1);
+    EXPECT_EQ(out.firstAudioPacketSize, packetSize);
+  }
+}
+
+// Mean brightness of the first frame's bands: black bars read about 16.
+struct Bands {
+  double top, middle, bottom, left, right;
+};
+
+Bands Look(const std::string& path) {
+  Picture p = DecodePicture(path, 3);
+  return Bands{p.Mean(0, 0, p.width, 12), p.Mean(60, 40, 116, 100), p.Mean(0, 120, p.width, 144),
+               p.Mean(0, 40, 40, 100), p.Mean(p.width - 30, 40, p.width, 100)};
+}
+
+TEST(Output, PictureKeepsItsShapeBetweenBlackBars) {
+  TempDir dir;
+  // 16:9 stored as square pixels, and 16:9 stored anamorphic in a 4:3 frame: both are letterboxed.
+  std::string wide = Clip("wide.mp4", [] {
+    std::vector<std::string> a = TestPicture("320x180", 1);
+    a.insert(a.end(), {"-c:v", "libx264", "-preset", "ultrafast"});
+    return a;
+  }());
+  std::string anamorphic = Clip("anamorphic.avi", [] {
+    std::vector<std::string> a = TestPicture("352x288", 1);
+    a.insert(a.end(), {"-vf", "setsar=16/11", "-c:v", "mpeg4"});
+    return a;
+  }());
+  for (const std::string& source : {wide, anamorphic}) {
+    SCOPED_TRACE(source);
+    ASSERT_EQ(RunConv(WindowArgs(source, dir.Path("wide.3gp"))).exitCode, 0);
+    Bands bands = Look(dir.Path("wide.3gp"));
+    EXPECT_LT(bands.top, 20);
+    EXPECT_LT(bands.bottom, 20);
+    EXPECT_GT(bands.middle, 40);
+    EXPECT_GT(bands.left, 40);
+  }
+  // Portrait 9:16: pillarbox.
+  std::string tall = Clip("tall.avi", [] {
+    std::vector<std::string> a = TestPicture("180x320", 1);
+    a.insert(a.end(), {"-c:v", "mpeg4"});
+    return a;
+  }());
+  ASSERT_EQ(RunConv(WindowArgs(tall, dir.Path("tall.3gp"))).exitCode, 0);
+  Bands bands = Look(dir.Path("tall.3gp"));
+  EXPECT_LT(bands.left, 20);
+  EXPECT_LT(bands.right, 20);
+  EXPECT_GT(bands.middle, 40);
+}
+
+TEST(Output, RotationMetadataIsHonoured) {
+  // White left half, black right half; the file says: show it turned by 90 degrees, which
+  // ffmpeg's own player shows with the white half at the bottom.
+  std::string plain = Clip(
+      "halves.mp4", {"-f", "lavfi", "-i", "color=white:size=160x180:rate=25:duration=1,pad=320:180:0:0:black",
+                     "-c:v", "libx264", "-preset", "ultrafast"});
+  std::string turned = Clip("turned.mp4", {"-i", plain, "-c", "copy", "-metadata:s:v", "rotate=90"});
+  TempDir dir;
+  RunResult run = RunConv(WindowArgs(turned, dir.Path("out.3gp")));
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  Picture p = DecodePicture(dir.Path("out.3gp"), 3);
+  // Standing up, the 16:9 picture is 9:16: a pillarbox, dark at the top, white at the bottom.
+  EXPECT_LT(p.Mean(0, 0, 40, 144), 20);
+  EXPECT_LT(p.Mean(136, 0, 176, 144), 20);
+  EXPECT_LT(p.Mean(70, 10, 106, 60), 40);
+  EXPECT_GT(p.Mean(70, 84, 106, 134), 200);
+}
+
+TEST(Output, SourcesWithOnlyPictureOrOnlySound) {
+  TempDir dir;
+  std::string silent = Clip("silent.avi", [] {
+    std::vector<std::string> a = TestPicture("320x240", 1);
+    a.insert(a.end(), {"-c:v", "mpeg4"});
+    return a;
+  }());
+  ASSERT_EQ(RunConv(WindowArgs(silent, dir.Path("silent.3gp"))).exitCode, 0);
+  FileFacts pictureOnly = Probe(dir.Path("silent.3gp"));
+  EXPECT_TRUE(pictureOnly.video);
+  EXPECT_FALSE(pictureOnly.audio);
+  EXPECT_NEAR(pictureOnly.duration, 1.0, 0.2);
+
+  std::string tone = Clip("tone.wav", TestTone(1));
+  ASSERT_EQ(RunConv(WindowArgs(tone, dir.Path("tone.3gp"))).exitCode, 0);
+  FileFacts soundOnly = Probe(dir.Path("tone.3gp"));
+  EXPECT_FALSE(soundOnly.video);
+  EXPECT_TRUE(soundOnly.audio);
+  EXPECT_NEAR(soundOnly.duration, 1.0, 0.2);
+}
+
+// "time=" followed by seconds with two decimals and a blank; negative when the text has none.
+double TimeField(const std::string& line) {
+  size_t at = line.find("time=");
+  if (at == std::string::npos) return -1;
+  const char* start = line.c_str() + at + 5;
+  char* end = nullptr;
+  double seconds = std::strtod(start, &end);
+  bool twoDecimals = end - start >= 4 && end[-3] == '.' && std::isdigit(end[-1]) && std::isdigit(end[-2]);
+  return twoDecimals && *end == ' ' ? seconds : -1;
+}
+
+TEST(Output, ConsoleShowsDurationFirstThenTimeInSeconds) {
+  std::string source = SourceClip(kAvi);
+  TempDir dir;
+  RunResult run = RunConv(WindowArgs(source, dir.Path("out.3gp")));
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  size_t duration = run.output.find("Duration: 00:00:02.");
+  size_t firstTime = run.output.find("time=");
+  ASSERT_NE(duration, std::string::npos) << run.output;
+  ASSERT_NE(firstTime, std::string::npos) << run.output;
+  EXPECT_LT(duration, firstTime);
+  // What the window reads: the field up to the first blank, hours:minutes:seconds and a comma.
+  std::string field = run.output.substr(duration + 10, run.output.find(' ', duration + 10) - duration - 10);
+  EXPECT_EQ(field.size(), 12u) << field;
+  EXPECT_EQ(field.back(), ',');
+  // The last line is the final progress line; its position is the whole clip, in seconds.
+  EXPECT_NEAR(TimeField(run.LastLine()), 2.0, 0.2) << run.LastLine();
+  EXPECT_EQ(run.output.back(), '\n');
+}
+
+TEST(Output, OptionsInAnyOrderAndASourceNamedLikeAnOption) {
+  TempDir dir;
+  std::string odd = dir.Path("-clip.avi");
+  WriteFile(odd, ReadFile(SourceClip(kAvi)));
+  RunResult run = RunConv({dir.Path("out.3gp"), "-ab", "7.4k", "-s", "128x96", "-ac", "1", "-r", "25.0",
+                           "-ar", "8000", "-acodec", "libamr_nb", "-b", "80k", "-i", odd});
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  FileFacts out = Probe(dir.Path("out.3gp"));
+  ASSERT_TRUE(out.video);
+  EXPECT_EQ(out.video->width, 128);
+  EXPECT_EQ(out.firstAudioPacketSize, 20);
+}
+
+TEST(Output, ReplacesAnEarlierOutputWhenToldTo) {
+  TempDir dir;
+  WriteFile(dir.Path("out.3gp"), "an earlier result");
+  RunResult run = RunConv(WindowArgs(SourceClip(kAvi), dir.Path("out.3gp")));
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_TRUE(Probe(dir.Path("out.3gp")).video);
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"out.3gp"});
+}
+
+}  // namespace
+}  // namespace convtest

@@ -1,0 +1,100 @@
+// Helpers for the end-to-end tests of conv.exe: sample clips made with ffmpeg, runs of the
+// encoder as a real child process, and a look into its outputs with libavformat.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace convtest {
+
+struct RunResult {
+  int exitCode = -1;  // -1 when ended by a signal
+  int signal = 0;
+  std::string output;  // stdout and stderr as one stream, as the window reads them
+  std::string LastLine() const;
+};
+
+// Runs conv.exe with stdin from /dev/null and stdout+stderr joined into one pipe.
+RunResult RunConv(const std::vector<std::string>& args);
+
+// Runs Debian's ffmpeg (quietly, -y) with these arguments.
+RunResult RunFfmpeg(const std::vector<std::string>& args);
+
+struct Child {
+  pid_t pid = -1;
+  int outputFd = -1;
+};
+Child StartConv(const std::vector<std::string>& args);
+// Reads the output to its end (unless outputFd was closed and set to -1) and waits for the exit.
+RunResult FinishConv(Child child);
+
+// The line the window builds, with the settings it offers.
+struct Settings {
+  std::string videoBitrate = "120";
+  std::string frameRate = "14.985";
+  std::string frameSize = "176x144";
+  std::string audioBitrate = "5.15k";
+};
+std::vector<std::string> WindowArgs(const std::string& source, const std::string& output,
+                                    const Settings& s = {});
+
+// A clip made once by `ffmpeg -y <args> <file>` and kept in the build tree between runs.
+std::string Clip(const std::string& fileName, const std::vector<std::string>& ffmpegArgs);
+// The usual test picture and tone as ffmpeg inputs.
+std::vector<std::string> TestPicture(const std::string& size, double seconds, int rate = 25);
+std::vector<std::string> TestTone(double seconds);
+
+struct StreamFacts {
+  std::string codec;
+  int width = 0;
+  int height = 0;
+  int rateNum = 0;  // average frame rate
+  int rateDen = 1;
+  int sampleRate = 0;
+  int channels = 0;
+  double duration = 0;
+};
+
+struct FileFacts {
+  std::string format;
+  std::string majorBrand;
+  double duration = 0;
+  std::optional<StreamFacts> video;
+  std::optional<StreamFacts> audio;
+  int firstAudioPacketSize = 0;
+};
+FileFacts Probe(const std::string& path);
+
+struct Picture {
+  int width = 0;
+  int height = 0;
+  std::vector<uint8_t> luma;
+  // Mean brightness of the rectangle [x0, x1) x [y0, y1).
+  double Mean(int x0, int y0, int x1, int y1) const;
+};
+Picture DecodePicture(const std::string& path, int index);
+
+// A fresh folder, removed with everything in it at the end.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  std::string Path(const std::string& name) const { return path_ + "/" + name; }
+  const std::string& Path() const { return path_; }
+  std::vector<std::string> Entries() const;
+
+ private:
+  std::string path_;
+};
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& content);
+bool Exists(const std::string& path);
+
+}  // namespace convtest
