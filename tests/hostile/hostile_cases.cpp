@@ -27,9 +27,10 @@ const std::vector<Container> kContainers{
     {"mp4", {"-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p", "-c:a", "aac", "-f", "mp4"}},
 };
 
-std::vector<std::string> Join(std::vector<std::string> a, const std::vector<std::string>& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
+std::vector<std::string> Join(std::initializer_list<std::vector<std::string>> parts) {
+  std::vector<std::string> all;
+  for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
 }
 
 // Inputs first, then the length, which ends the output whatever the inputs are.
@@ -147,7 +148,7 @@ class Cases {
   void AddClip(const std::string& what, const std::string& ext, const std::vector<std::string>& args,
                Outcome both) {
     const std::string id = Id();
-    ASSERT_TRUE(Ffmpeg(Join(args, {Named(id, what, ext).string()}))) << what;
+    ASSERT_TRUE(Ffmpeg(Join({args, {Named(id, what, ext).string()}}))) << what;
     Add(Named(id, what, ext), both, both, id);
   }
   // The same good clip under a name that is the point of the case; "#" stands for the id.
@@ -170,8 +171,7 @@ void AddBrokenContainers(Cases& cases, const fs::path& work) {
   unsigned seed = 1;
   for (const Container& c : kContainers) {
     const fs::path good = work / ("good." + c.ext);
-    ASSERT_TRUE(
-        Ffmpeg(Join(Join(Join(Join(Picture("320x240", 25), kTone), Lasting(1)), c.codecs), {good.string()})))
+    ASSERT_TRUE(Ffmpeg(Join({Picture("320x240", 25), kTone, Lasting(1), c.codecs, {good.string()}})))
         << c.ext;
     const std::string bytes = ReadFile(good);
     cases.AddBytes("valid", c.ext, bytes, Outcome::Converts);
@@ -189,16 +189,17 @@ void AddBrokenContainers(Cases& cases, const fs::path& work) {
 }
 
 void AddOddMedia(Cases& cases, const fs::path& work) {
-  const auto tone = [](double seconds) { return Join(kTone, Lasting(seconds)); };
-  cases.AddClip("audio-only", "mp4", Join(tone(1), {"-c:a", "aac", "-f", "mp4"}), Outcome::Converts);
-  cases.AddClip("audio-only", "avi", Join(tone(1), {"-c:a", "libmp3lame", "-f", "avi"}), Outcome::Converts);
+  cases.AddClip("audio-only", "mp4", Join({kTone, Lasting(1), {"-c:a", "aac", "-f", "mp4"}}),
+                Outcome::Converts);
+  cases.AddClip("audio-only", "avi", Join({kTone, Lasting(1), {"-c:a", "libmp3lame", "-f", "avi"}}),
+                Outcome::Converts);
   cases.AddClip("video-only", "avi",
-                Join(Join(Picture("320x240", 25), Lasting(1)), {"-c:v", "mpeg4", "-f", "avi"}),
+                Join({Picture("320x240", 25), Lasting(1), {"-c:v", "mpeg4", "-f", "avi"}}),
                 Outcome::Converts);
-  cases.AddClip("video-only", "mp4",
-                Join(Join(Picture("320x240", 25), Lasting(1)),
-                     {"-c:v", "libx264", "-preset", "ultrafast", "-f", "mp4"}),
-                Outcome::Converts);
+  cases.AddClip(
+      "video-only", "mp4",
+      Join({Picture("320x240", 25), Lasting(1), {"-c:v", "libx264", "-preset", "ultrafast", "-f", "mp4"}}),
+      Outcome::Converts);
   cases.AddClip("one-pixel", "avi",
                 {"-f", "lavfi", "-i", "color=c=red:s=2x2:r=10", "-t", "1", "-vf", "scale=1:1", "-c:v", "ffv1",
                  "-f", "avi"},
@@ -208,26 +209,27 @@ void AddOddMedia(Cases& cases, const fs::path& work) {
                  "yuvj420p", "-f", "avi"},
                 Outcome::Either);
   cases.AddClip("odd-175x143", "avi",
-                Join(Join(Picture("175x143", 25), Lasting(1)), {"-c:v", "mpeg4", "-f", "avi"}),
+                Join({Picture("175x143", 25), Lasting(1), {"-c:v", "mpeg4", "-f", "avi"}}),
                 Outcome::Converts);
   cases.AddClip("wide-4096x16", "avi",
-                Join(Join(Picture("4096x16", 25), Lasting(1)), {"-c:v", "mpeg4", "-f", "avi"}),
-                Outcome::Either);
+                Join({Picture("4096x16", 25), Lasting(1), {"-c:v", "mpeg4", "-f", "avi"}}), Outcome::Either);
   cases.AddClip("tall-16x4096", "avi",
-                Join(Join(Picture("16x4096", 25), Lasting(1)), {"-c:v", "mpeg4", "-f", "avi"}),
-                Outcome::Either);
+                Join({Picture("16x4096", 25), Lasting(1), {"-c:v", "mpeg4", "-f", "avi"}}), Outcome::Either);
   cases.AddClip(
       "anamorphic", "mpg",
-      Join(Join(Picture("720x576", 25), Lasting(1)), {"-aspect", "16:9", "-c:v", "mpeg2video", "-f", "vob"}),
+      Join({Picture("720x576", 25), Lasting(1), {"-aspect", "16:9", "-c:v", "mpeg2video", "-f", "vob"}}),
       Outcome::Converts);
   cases.AddClip("variable-rate", "mp4",
-                Join(Join(Picture("320x240", 25), Lasting(2)),
-                     {"-vf", "setpts='if(lt(N,20),N*0.01,0.2+(N-20)*0.1)/TB'", "-fps_mode", "vfr", "-c:v",
-                      "libx264", "-preset", "ultrafast", "-f", "mp4"}),
+                Join({Picture("320x240", 25),
+                      Lasting(2),
+                      {"-vf", "setpts='if(lt(N,20),N*0.01,0.2+(N-20)*0.1)/TB'", "-fps_mode", "vfr", "-c:v",
+                       "libx264", "-preset", "ultrafast", "-f", "mp4"}}),
                 Outcome::Converts);
   cases.AddClip("starts-at-10h", "mpg",
-                Join(Join(Join(Picture("320x240", 25), kTone), Lasting(1)),
-                     {"-c:v", "mpeg2video", "-c:a", "mp2", "-output_ts_offset", "36000", "-f", "vob"}),
+                Join({Picture("320x240", 25),
+                      kTone,
+                      Lasting(1),
+                      {"-c:v", "mpeg2video", "-c:a", "mp2", "-output_ts_offset", "36000", "-f", "vob"}}),
                 Outcome::Either);
 
   const std::string mp4 = ReadFile(work / "good.mp4");
