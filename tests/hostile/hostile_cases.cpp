@@ -126,9 +126,8 @@ class Cases {
   explicit Cases(const CaseFolders& folders) : folders_(folders) {}
 
   std::string Id() {
-    char id[8];
-    std::snprintf(id, sizeof id, "c%03d", ++serial_);
-    return id;
+    const std::string number = std::to_string(++serial_);
+    return "c" + std::string(number.size() < 3 ? 3 - number.size() : 0, '0') + number;
   }
   // A case file named after its id: "c042-what.ext".
   fs::path Named(const std::string& id, const std::string& what, const std::string& ext) const {
