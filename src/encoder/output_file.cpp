@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <random>
 
 namespace conv {
 namespace {
@@ -33,6 +34,10 @@ void ArmTempCleanup(const std::string& path) {
   gTempArmed.store(true);
 }
 
+std::string ProcPath(int fd) {
+  return "/proc/self/fd/" + std::to_string(fd);
+}
+
 std::string SystemError(int error) {
   return std::strerror(error);
 }
@@ -45,6 +50,31 @@ std::string TempTemplate(const std::string& finalPath) {
   // Leave room under the 255-byte name limit.
   if (name.empty() || name.size() > 200) name = "conv";
   return (folder / (name + ".part-XXXXXX")).string();
+}
+
+std::string FolderOf(const std::string& finalPath) {
+  std::string folder = std::filesystem::path(finalPath).parent_path().string();
+  return folder.empty() ? "." : folder;
+}
+
+int OpenUnnamed(const std::string& folder) {
+  const int fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd < 0) return -1;
+  // Writing and naming go through /proc; without it, fall back to a named file.
+  if (access(ProcPath(fd).c_str(), W_OK) != 0) {
+    close(fd);
+    errno = ENOENT;
+    return -1;
+  }
+  return fd;
+}
+
+std::string RandomSuffix() {
+  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  static std::mt19937 random(std::random_device{}());
+  std::string suffix(6, 'x');
+  for (char& c : suffix) c = kLetters[random() % (sizeof kLetters - 1)];
+  return suffix;
 }
 
 }  // namespace
@@ -75,19 +105,32 @@ void CheckOutputPath(const std::string& source, const std::string& output, bool 
 
 OutputFile::OutputFile(std::string finalPath, bool overwrite)
     : finalPath_(std::move(finalPath)), overwrite_(overwrite) {
-  std::string pattern = TempTemplate(finalPath_);
-  // A signal between creating the file and arming its removal would leave it behind.
-  sigset_t terminating, previous;
-  sigemptyset(&terminating);
-  sigaddset(&terminating, SIGINT);
-  sigaddset(&terminating, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &terminating, &previous);
-  fd_ = mkstemp(pattern.data());
-  int error = errno;
-  if (fd_ >= 0) ArmTempCleanup(pattern);
-  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-  if (fd_ < 0) throw EncodeError(finalPath_, "cannot create a file in its folder: " + SystemError(error));
-  tempPath_ = pattern;
+  // A file without a name until it is complete: even a process killed outright (kill -9, the
+  // out-of-memory killer) leaves nothing behind. File systems that cannot make one get a
+  // named temporary file, which the signal handlers remove.
+  std::string writePath;
+  fd_ = OpenUnnamed(FolderOf(finalPath_));
+  if (fd_ >= 0) {
+    writePath = ProcPath(fd_);
+  } else {
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL && errno != ENOENT) {
+      throw EncodeError(finalPath_, "cannot create a file in its folder: " + SystemError(errno));
+    }
+    std::string pattern = TempTemplate(finalPath_);
+    // A signal between creating the file and arming its removal would leave it behind.
+    sigset_t terminating, previous;
+    sigemptyset(&terminating);
+    sigaddset(&terminating, SIGINT);
+    sigaddset(&terminating, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &terminating, &previous);
+    fd_ = mkstemp(pattern.data());
+    const int error = errno;
+    if (fd_ >= 0) ArmTempCleanup(pattern);
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    if (fd_ < 0) throw EncodeError(finalPath_, "cannot create a file in its folder: " + SystemError(error));
+    tempPath_ = pattern;
+    writePath = tempPath_;
+  }
   mode_t mask = umask(0);
   umask(mask);
   if (fchmod(fd_, 0666 & ~mask) != 0) {
@@ -95,10 +138,10 @@ OutputFile::OutputFile(std::string finalPath, bool overwrite)
   }
   AVFormatContext* context = nullptr;
   // The muxer is chosen by name: the temporary name has no .3gp ending.
-  Check(avformat_alloc_output_context2(&context, nullptr, "3gp", tempPath_.c_str()), finalPath_,
+  Check(avformat_alloc_output_context2(&context, nullptr, "3gp", writePath.c_str()), finalPath_,
         "cannot set up the 3GP writer");
   context_.reset(context);
-  Check(avio_open2(&context_->pb, ("file:" + tempPath_).c_str(), AVIO_FLAG_WRITE, nullptr, nullptr),
+  Check(avio_open2(&context_->pb, ("file:" + writePath).c_str(), AVIO_FLAG_WRITE, nullptr, nullptr),
         finalPath_, "cannot write the output");
 }
 
@@ -106,7 +149,7 @@ OutputFile::~OutputFile() {
   if (committed_) return;
   context_.reset();
   if (fd_ >= 0) close(fd_);
-  unlink(tempPath_.c_str());
+  if (!tempPath_.empty()) unlink(tempPath_.c_str());
   gTempArmed.store(false);
 }
 
@@ -141,9 +184,63 @@ void OutputFile::Commit() {
   bytes_.store(avio_tell(context_->pb));
   Check(avio_closep(&context_->pb), finalPath_, "cannot finish the output");
   if (fsync(fd_) != 0) throw EncodeError(finalPath_, "cannot save the output: " + SystemError(errno));
-  int fd = fd_;
+  if (tempPath_.empty()) {
+    NameUnnamedFile();
+  } else {
+    int fd = fd_;
+    fd_ = -1;
+    if (close(fd) != 0) throw EncodeError(finalPath_, "cannot save the output: " + SystemError(errno));
+    RenameTemporaryFile();
+  }
+  committed_ = true;
+  gTempArmed.store(false);
+}
+
+void OutputFile::NameUnnamedFile() {
+  const std::string self = ProcPath(fd_);
+  if (!overwrite_) {
+    // A link never replaces an existing name: the no-overwrite check and the naming are one step.
+    if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, finalPath_.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+      if (errno == EEXIST) throw EncodeError(finalPath_, "already exists (add -y to replace it)");
+      throw EncodeError(finalPath_, "cannot give the output its name: " + SystemError(errno));
+    }
+  } else {
+    // Replacing takes a name of its own first, then a rename over the old file.
+    std::string temp;
+    for (int attempt = 0; attempt < 100 && temp.empty(); ++attempt) {
+      std::string candidate = TempTemplate(finalPath_);
+      candidate.replace(candidate.size() - 6, 6, RandomSuffix());
+      // The handlers may remove the name only once it is ours: no signal between link and arm.
+      sigset_t block, previous;
+      sigemptyset(&block);
+      sigaddset(&block, SIGINT);
+      sigaddset(&block, SIGTERM);
+      pthread_sigmask(SIG_BLOCK, &block, &previous);
+      const bool linked = linkat(AT_FDCWD, self.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0;
+      const int error = errno;
+      if (linked) ArmTempCleanup(candidate);
+      pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+      if (linked) {
+        temp = candidate;
+      } else if (error != EEXIST) {
+        throw EncodeError(finalPath_, "cannot give the output its name: " + SystemError(error));
+      }
+    }
+    if (temp.empty())
+      throw EncodeError(finalPath_, "cannot give the output its name: no free temporary name");
+    if (std::rename(temp.c_str(), finalPath_.c_str()) != 0) {
+      const int error = errno;
+      unlink(temp.c_str());
+      gTempArmed.store(false);
+      throw EncodeError(finalPath_, "cannot give the output its name: " + SystemError(error));
+    }
+  }
+  // The data is on disk already; a late close error changes nothing about the file.
+  close(fd_);
   fd_ = -1;
-  if (close(fd) != 0) throw EncodeError(finalPath_, "cannot save the output: " + SystemError(errno));
+}
+
+void OutputFile::RenameTemporaryFile() {
   int renamed = overwrite_
                     ? std::rename(tempPath_.c_str(), finalPath_.c_str())
                     : renameat2(AT_FDCWD, tempPath_.c_str(), AT_FDCWD, finalPath_.c_str(), RENAME_NOREPLACE);
@@ -160,8 +257,6 @@ void OutputFile::Commit() {
     if (errno == EEXIST) throw EncodeError(finalPath_, "already exists (add -y to replace it)");
     throw EncodeError(finalPath_, "cannot give the output its name: " + SystemError(errno));
   }
-  committed_ = true;
-  gTempArmed.store(false);
 }
 
 }  // namespace conv

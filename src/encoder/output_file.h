@@ -1,4 +1,5 @@
-// The 3GP being written: a temporary file beside the final name, renamed only when complete.
+// The 3GP being written: an unnamed file in the output folder (or, where the file system has
+// none, a temporary one beside the final name) that gets its name only when complete.
 #pragma once
 
 #include <atomic>
@@ -31,12 +32,15 @@ class OutputFile {
   // Safe to call from several threads; takes over the packet's contents.
   void Write(AVPacket* packet, AVStream* stream, AVRational encoderTimeBase);
   int64_t BytesWritten() const { return bytes_.load(); }
-  // Trailer, flush to disk, rename to the final name.
+  // Trailer, flush to disk, then the final name.
   void Commit();
 
  private:
+  void NameUnnamedFile();
+  void RenameTemporaryFile();
+
   std::string finalPath_;
-  std::string tempPath_;
+  std::string tempPath_;  // empty while the file has no name
   bool overwrite_;
   int fd_ = -1;
   OutputContextPtr context_;

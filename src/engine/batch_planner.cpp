@@ -40,6 +40,13 @@ PlannedFile BatchPlanner::Plan(const std::string& source, const ConversionSettin
     return file;
   }
   file.commandLine = BuildCommandLineTo(settings, source, file.output, applicationFolder_, style_);
+  // Handed on, such a line fails to start, which reads as a missing encoder and ends the batch.
+  if (file.commandLine.size() > kMaxCommandLineLength) {
+    file.refusal = "The paths are too long to be passed to the encoder (a command line of " +
+                   std::to_string(file.commandLine.size()) + " characters; at most " +
+                   std::to_string(kMaxCommandLineLength) + " fit)";
+    file.commandLine.clear();
+  }
   return file;
 }
 

@@ -11,6 +11,9 @@
 namespace vintrel {
 
 inline constexpr const char* kOverwriteSourceReason = "Output would overwrite the source";
+// The longest command line Windows starts a program with; no usable line is longer on POSIX
+// either, where a longer path fails anyway and a longer argument cannot be passed at all.
+inline constexpr std::size_t kMaxCommandLineLength = 32767;
 
 // What one file of a batch will run, or why it will not run.
 struct PlannedFile {

@@ -55,6 +55,7 @@ class Child {
   }
   std::string OutSoFar() const { return ReadAll(out_); }
   void Signal(int signal) const { kill(pid_, signal); }
+  pid_t Pid() const { return pid_; }
   Finished Wait() {
     int status = 0;
     waitpid(pid_, &status, 0);
@@ -69,6 +70,26 @@ class Child {
   fs::path out_, err_;
   pid_t pid_ = -1;
 };
+
+// Whether a child of `parent` holds a file of the folder open: the encoder writing its output,
+// which has no name until it is complete.
+bool ChildWritesInto(pid_t parent, const fs::path& folder) {
+  std::error_code error;
+  for (const auto& process : fs::directory_iterator("/proc", error)) {
+    if (process.path().filename().string().find_first_not_of("0123456789") != std::string::npos) continue;
+    const std::string stat = ReadAll(process.path() / "stat");
+    const auto close = stat.rfind(')');
+    if (close == std::string::npos || close + 4 >= stat.size() ||
+        std::atoi(stat.c_str() + close + 4) != parent) {
+      continue;
+    }
+    std::error_code ignored;
+    for (const auto& fd : fs::directory_iterator(process.path() / "fd", ignored)) {
+      if (fs::read_symlink(fd.path(), ignored).string().starts_with(folder.string() + "/")) return true;
+    }
+  }
+  return false;
+}
 
 void MakeClip(const fs::path& file, const std::string& video, const std::string& codecs, int seconds) {
   const std::string command = "ffmpeg -v error -y -f lavfi -i " + video +
@@ -257,11 +278,11 @@ TEST_F(CliTest, CtrlCStopsTheEncoderAndLeavesNoPartialOutput) {
   MakeClip(longClip, "testsrc=size=160x120:rate=10", "-c:v mpeg4 -q:v 10 -c:a libmp3lame", 600);
   Child child = Launch({"--output", out_.string(), "--size", "352x288", "--fps", "29.97", "--video-bitrate",
                         "512", longClip.string(), Clip("a.avi")});
-  // Wait until the encoder has started writing its temporary file.
+  // Wait until the encoder has started writing its output.
   const auto deadline = std::chrono::steady_clock::now() + 60s;
-  while (OutputNames().empty() && std::chrono::steady_clock::now() < deadline)
+  while (!ChildWritesInto(child.Pid(), out_) && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(20ms);
-  ASSERT_FALSE(OutputNames().empty()) << child.OutSoFar();
+  ASSERT_TRUE(ChildWritesInto(child.Pid(), out_)) << child.OutSoFar();
   child.Signal(SIGINT);
   const Finished run = child.Wait();
   EXPECT_EQ(run.status, 130) << run.out << run.err;

@@ -1,0 +1,236 @@
+// Faults from outside while files convert: the encoder killed, an output folder that cannot be
+// written, a full disk, the window leaving mid-file. Each must end with every failure named,
+// earlier results intact and no partial file anywhere.
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/prctl.h>
+#include <sys/statvfs.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "app/settings.h"
+#include "hostile_support.h"
+
+namespace vintrel::hostile {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::vector<std::string> gFigures;
+
+class FigureReport : public ::testing::Environment {
+ public:
+  void TearDown() override {
+    std::string text;
+    for (const std::string& line : gFigures) text += line + "\n";
+    std::printf("\n%s", text.c_str());
+    WriteFile(fs::path(VINTREL_REPORT_DIR) / "fault-report.txt", text);
+  }
+};
+const auto* const kReport = ::testing::AddGlobalTestEnvironment(new FigureReport);
+
+std::string FailureOf(const RunResult& cli, const std::string& source) {
+  const std::string entry = "\n  " + source + ": ";
+  const auto list = cli.out.find("\nFailed:\n");
+  const auto at = list == std::string::npos ? list : cli.out.find(entry, list);
+  if (at == std::string::npos) return {};
+  const auto from = at + entry.size();
+  return cli.out.substr(from, cli.out.find('\n', from) - from);
+}
+
+class FaultInjection : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    permissionsBind_ = MakePermissionsBind();
+    mounts_ = EnterPrivateMounts();
+    clips_ = fs::temp_directory_path() / ("vintrel-fault-clips-" + std::to_string(getpid()));
+    fs::create_directories(clips_);
+    // The long clip keeps even a fast build busy for a second or more.
+    for (auto [name, size, seconds] :
+         {std::tuple{"long.avi", "640x480", 10}, std::tuple{"a.avi", "320x240", 1},
+          std::tuple{"b.avi", "320x240", 1}}) {
+      ASSERT_TRUE(Ffmpeg({"-f", "lavfi", "-i", std::string("testsrc2=size=") + size + ":rate=30", "-f",
+                          "lavfi", "-i", "sine=frequency=440", "-t", std::to_string(seconds), "-c:v", "mpeg4",
+                          "-c:a", "libmp3lame", (clips_ / name).string()}));
+    }
+  }
+  static void TearDownTestSuite() { fs::remove_all(clips_); }
+
+  void SetUp() override { box_ = std::make_unique<Sandbox>("fault"); }
+  void TearDown() override { box_.reset(); }
+
+  static std::string Clip(const std::string& name) { return (clips_ / name).string(); }
+  RunResult Cli(const fs::path& out, const std::vector<std::string>& files) const {
+    std::vector<std::string> argv{box_->Cli().string(), "--output", out.string(), "--"};
+    argv.insert(argv.end(), files.begin(), files.end());
+    return RunProgram(argv, Within(600));
+  }
+
+  static inline bool permissionsBind_ = false;
+  static inline bool mounts_ = false;
+  static inline fs::path clips_;
+  std::unique_ptr<Sandbox> box_;
+};
+
+class EncoderKilled : public FaultInjection, public ::testing::WithParamInterface<int> {};
+
+TEST_P(EncoderKilled, FileFailsWithoutTraceAndTheBatchGoesOn) {
+  const fs::path out = box_->Make("out");
+  std::vector<std::string> argv{box_->Cli().string(), "--output",    out.string(), "--",
+                                Clip("long.avi"),     Clip("a.avi"), Clip("b.avi")};
+  Started cli = StartProgram(argv, Within(600));
+  // Caught with its output open and not yet complete, then held there until the signal lands.
+  pid_t encoder = -1;
+  for (auto deadline = std::chrono::steady_clock::now() + 60s;
+       encoder < 0 && std::chrono::steady_clock::now() < deadline;) {
+    for (pid_t pid : ChildrenNamed(cli.pid, "conv.exe")) {
+      if (ReadFile("/proc/" + std::to_string(pid) + "/cmdline").find("long.avi") == std::string::npos)
+        continue;
+      if (HoldsFileIn(pid, out) && kill(pid, SIGSTOP) == 0) encoder = pid;
+    }
+  }
+  ASSERT_GT(encoder, 0) << "the encoder of long.avi was never seen writing";
+  ASSERT_EQ(kill(encoder, GetParam()), 0);
+  kill(encoder, SIGCONT);
+  const RunResult done = Finish(cli);
+
+  EXPECT_EQ(done.exitCode, 1) << done.out << done.err;
+  const std::string reason = FailureOf(done, Clip("long.avi"));
+  EXPECT_FALSE(reason.empty()) << done.out;
+  EXPECT_TRUE(FailureOf(done, Clip("a.avi")).empty() && FailureOf(done, Clip("b.avi")).empty()) << done.out;
+  EXPECT_EQ(ListTree(out), (std::vector<std::string>{"a.3gp", "b.3gp"}));
+  EXPECT_TRUE(ProbeClip(out / "a.3gp") && ProbeClip(out / "b.3gp"));
+  std::string left;
+  for (const std::string& name : ListTree(out)) left += " " + name;
+  gFigures.push_back("encoder killed by signal " + std::to_string(GetParam()) + ": reported \"" + reason +
+                     "\", output folder:" + left);
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, EncoderKilled, ::testing::Values(SIGKILL, SIGTERM));
+
+TEST_F(FaultInjection, UnwritableOutputFolderFailsEveryFileWithTheReason) {
+  struct Variant {
+    std::string name;
+    fs::path out;
+    std::string because;
+  };
+  std::vector<Variant> variants;
+  if (permissionsBind_) {
+    const fs::path locked = box_->Make("locked");
+    fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
+    variants.push_back({"read-only folder", locked, "Permission denied"});
+    variants.push_back({"folder under a read-only one", locked / "new", "No such file or directory"});
+  }
+  if (mounts_) {
+    const fs::path readOnly = box_->Make("ro");
+    ASSERT_TRUE(MountTmpfs(readOnly, 1 << 20, true));
+    variants.push_back({"read-only file system", readOnly, "Read-only file system"});
+  }
+  if (variants.empty()) GTEST_SKIP() << "permission bits do not bind and mounts are not allowed here";
+  for (const Variant& v : variants) {
+    const RunResult done = Cli(v.out, {Clip("a.avi"), Clip("b.avi")});
+    EXPECT_EQ(done.exitCode, 1) << v.name;
+    for (const char* clip : {"a.avi", "b.avi"}) {
+      const std::string reason = FailureOf(done, Clip(clip));
+      EXPECT_NE(reason.find(v.because), std::string::npos) << v.name << ": \"" << reason << "\"";
+    }
+    EXPECT_TRUE(!fs::exists(v.out) || ListTree(v.out).empty()) << v.name;
+    gFigures.push_back(v.name + ": 2 of 2 failed, reason \"" + FailureOf(done, Clip("a.avi")) + "\"");
+  }
+  if (mounts_) umount2((box_->Root() / "ro").c_str(), MNT_DETACH);
+}
+
+// Fills the file system until at most `leave` bytes are free.
+void FillUpTo(const fs::path& filler, std::size_t leave) {
+  struct statvfs info {};
+  ASSERT_EQ(statvfs(filler.parent_path().c_str(), &info), 0);
+  const std::size_t free = info.f_bavail * info.f_frsize;
+  const std::string block(free > leave ? free - leave : 0, 'f');
+  std::FILE* file = std::fopen(filler.c_str(), "ab");
+  ASSERT_NE(file, nullptr);
+  std::fwrite(block.data(), 1, block.size(), file);
+  std::fclose(file);
+}
+
+TEST_F(FaultInjection, FullDiskKeepsTheEarlierResultAndTheSettings) {
+  if (!mounts_) GTEST_SKIP() << "mounting a small tmpfs is not allowed here (needs root)";
+  const fs::path disk = box_->Make("disk");
+  ASSERT_TRUE(MountTmpfs(disk, 512 << 10, false));
+  const std::string earlier = "an earlier a.3gp that must survive\n";
+  WriteFile(disk / "a.3gp", earlier);
+  WriteFile(disk / "setup.ini", "\"1\"\r\n\"1\"\r\n\"1\"\r\n\"1\"\r\n\"/videos\"\r\n");
+  const std::string settingsBefore = ReadFile(disk / "setup.ini");
+  FillUpTo(disk / "filler", 16 << 10);
+
+  const RunResult full = Cli(disk, {Clip("a.avi"), Clip("long.avi")});
+  EXPECT_EQ(full.exitCode, 1);
+  for (const char* clip : {"a.avi", "long.avi"}) {
+    const std::string reason = FailureOf(full, Clip(clip));
+    EXPECT_NE(reason.find("No space left on device"), std::string::npos) << clip << ": \"" << reason << "\"";
+  }
+  EXPECT_EQ(ReadFile(disk / "a.3gp"), earlier);
+  EXPECT_EQ(ListTree(disk), (std::vector<std::string>{"a.3gp", "filler", "setup.ini"}));
+  gFigures.push_back("disk full: 2 of 2 failed, reason \"" + FailureOf(full, Clip("a.avi")) +
+                     "\", earlier a.3gp unchanged, no partial file");
+
+  FillUpTo(disk / "filler", 0);
+  StoredSettings changed;
+  changed.outputFolder = "/elsewhere";
+  EXPECT_FALSE(SaveSettings((disk / "setup.ini").string(), changed));
+  EXPECT_EQ(ReadFile(disk / "setup.ini"), settingsBefore);
+  EXPECT_EQ(ListTree(disk), (std::vector<std::string>{"a.3gp", "filler", "setup.ini"}));
+
+  // Space again: the same batch converts and only now replaces the earlier result.
+  fs::remove(disk / "filler");
+  const RunResult freed = Cli(disk, {Clip("a.avi")});
+  EXPECT_EQ(freed.exitCode, 0) << freed.out;
+  EXPECT_TRUE(ProbeClip(disk / "a.3gp"));
+  umount2(disk.c_str(), MNT_DETACH);
+}
+
+class WindowLeaves : public FaultInjection, public ::testing::WithParamInterface<const char*> {};
+
+// The encoder is left running on its own: it finishes the file, or removes its temporary one.
+TEST_P(WindowLeaves, MidFileLeavesNoCorruptOutput) {
+  ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+  const fs::path out = box_->Make("out");
+  const RunResult window = RunProgram(
+      {VINTREL_ABANDON_PATH, GetParam(), box_->App().string(), out.string(), Clip("long.avi"), Clip("a.avi")},
+      Within(300));
+  EXPECT_NE(window.exitCode, 3) << "the batch ended before the window could leave";
+  EXPECT_TRUE(window.exitCode == 0 || window.signal == SIGKILL) << window.err;
+
+  // The orphaned encoder now belongs to this test: wait for it to end.
+  bool encoderLeft = false;
+  for (auto deadline = std::chrono::steady_clock::now() + 300s;
+       std::chrono::steady_clock::now() < deadline;) {
+    const bool running = !ChildrenNamed(getpid(), "conv.exe").empty();
+    encoderLeft = encoderLeft || running;
+    while (waitpid(-1, nullptr, WNOHANG) > 0) {
+    }
+    if (!running) break;
+    std::this_thread::sleep_for(20ms);
+  }
+  EXPECT_TRUE(ChildrenNamed(getpid(), "conv.exe").empty()) << "the encoder never ended";
+  const std::vector<std::string> left = ListTree(out);
+  double seconds = 0;
+  if (!left.empty()) {
+    EXPECT_EQ(left, std::vector<std::string>{"long.3gp"});
+    EXPECT_TRUE(ProbeClip(out / "long.3gp", &seconds));
+    EXPECT_NEAR(seconds, 10.0, 0.3) << "the final output is cut short";
+  }
+  gFigures.push_back(
+      std::string("window ") + (GetParam() == std::string("kill") ? "killed" : "closed") + " mid-file: " +
+      window.out.substr(0, window.out.find('\n')) + ", encoder " + (encoderLeft ? "outlived it and " : "") +
+      (left.empty() ? "left nothing" : "finished long.3gp (" + std::to_string(seconds) + " s)"));
+  prctl(PR_SET_CHILD_SUBREAPER, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, WindowLeaves, ::testing::Values("exit", "kill"));
+
+}  // namespace
+}  // namespace vintrel::hostile

@@ -1,0 +1,277 @@
+#include "hostile_support.h"
+
+#include <fcntl.h>
+#include <linux/capability.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <thread>
+
+extern char** environ;
+
+namespace vintrel::hostile {
+namespace {
+
+[[noreturn]] void ExecChild(const std::vector<std::string>& argv, const RunOptions& options,
+                            const std::string& outFile, const std::string& errFile) {
+  setpgid(0, 0);
+  const int in = open("/dev/null", O_RDONLY);
+  const int out = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  const int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(125);
+  if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) _exit(125);
+  if (options.stackBytes != 0) {
+    rlimit limit{options.stackBytes, options.stackBytes};
+    if (setrlimit(RLIMIT_STACK, &limit) != 0) _exit(125);
+  }
+  for (const std::string& entry : options.env) putenv(const_cast<char*>(entry.c_str()));
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  execvp(args[0], args.data());
+  _exit(127);
+}
+
+std::uint64_t Fnv1a(const std::string& bytes) {
+  std::uint64_t hash = 1469598103934665603ull;
+  for (unsigned char c : bytes) hash = (hash ^ c) * 1099511628211ull;
+  return hash;
+}
+
+// One folder at a time, so paths longer than the system takes in one piece still open.
+int OpenFolderOf(const fs::path& file) {
+  int dir = open(file.is_absolute() ? "/" : ".", O_DIRECTORY | O_RDONLY);
+  for (const fs::path& part : file.parent_path().relative_path()) {
+    if (dir < 0) break;
+    const int next = openat(dir, part.c_str(), O_DIRECTORY | O_RDONLY);
+    close(dir);
+    dir = next;
+  }
+  return dir;
+}
+
+}  // namespace
+
+Started StartProgram(const std::vector<std::string>& argv, const RunOptions& options) {
+  static int serial = 0;
+  const fs::path logs = fs::temp_directory_path();
+  const std::string tag = "vintrel-run-" + std::to_string(getpid()) + "-" + std::to_string(++serial);
+  Started started;
+  started.outFile = (logs / (tag + ".out")).string();
+  started.errFile = (logs / (tag + ".err")).string();
+  started.timeoutSeconds = options.timeoutSeconds;
+  started.pid = fork();
+  if (started.pid == 0) ExecChild(argv, options, started.outFile, started.errFile);
+  return started;
+}
+
+RunResult Finish(Started& started) {
+  RunResult result;
+  if (started.pid < 0) return result;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(started.timeoutSeconds);
+  int status = 0;
+  rusage usage{};
+  for (;;) {
+    const pid_t done = wait4(started.pid, &status, WNOHANG, &usage);
+    if (done == started.pid) break;
+    if (done < 0 && errno != EINTR) break;
+    if (std::chrono::steady_clock::now() > deadline) {
+      result.timedOut = true;
+      kill(-started.pid, SIGKILL);
+      kill(started.pid, SIGKILL);
+      wait4(started.pid, &status, 0, &usage);
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  started.pid = -1;
+  if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+  result.peakRssKb = usage.ru_maxrss;
+  result.out = ReadFile(started.outFile);
+  result.err = ReadFile(started.errFile);
+  std::error_code ignored;
+  fs::remove(started.outFile, ignored);
+  fs::remove(started.errFile, ignored);
+  return result;
+}
+
+RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options) {
+  Started started = StartProgram(argv, options);
+  return Finish(started);
+}
+
+std::vector<pid_t> ChildrenNamed(pid_t parent, const std::string& name) {
+  std::vector<pid_t> found;
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator("/proc", error)) {
+    const std::string pid = entry.path().filename().string();
+    if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+    // "pid (comm) state ppid ...": the name may hold blanks, so read from the last ')'.
+    const std::string stat = ReadFile(entry.path() / "stat");
+    const auto open = stat.find('('), close = stat.rfind(')');
+    if (open == std::string::npos || close == std::string::npos || close + 4 >= stat.size()) continue;
+    if (stat.substr(open + 1, close - open - 1) != name) continue;
+    if (std::atoi(stat.c_str() + close + 4) == parent) found.push_back(std::atoi(pid.c_str()));
+  }
+  return found;
+}
+
+bool HoldsFileIn(pid_t pid, const fs::path& folder) {
+  std::error_code error;
+  const std::string prefix = folder.string() + "/";
+  for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
+    std::error_code unreadable;
+    if (fs::read_symlink(fd.path(), unreadable).string().starts_with(prefix)) return true;
+  }
+  return false;
+}
+
+bool HasSanitizerReport(const std::string& text) {
+  // The last line of a report alone (the reason a batch records) still gives it away.
+  for (const char* marker :
+       {"AddressSanitizer", "LeakSanitizer", "UndefinedBehaviorSanitizer", "runtime error:", "==ABORTING"}) {
+    if (text.find(marker) != std::string::npos) return true;
+  }
+  return false;
+}
+
+std::string ReadFile(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFile(const fs::path& file, const std::string& content) {
+  std::ofstream(file, std::ios::binary | std::ios::trunc) << content;
+}
+
+Fingerprint FingerprintOf(const fs::path& file) {
+  Fingerprint print;
+  const int dir = OpenFolderOf(file);
+  if (dir < 0) return print;
+  const std::string leaf = file.filename().string();
+  struct stat info {};
+  if (fstatat(dir, leaf.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
+    print.size = static_cast<std::uintmax_t>(info.st_size);
+    print.mtimeNs = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    if (S_ISREG(info.st_mode)) {
+      int fd = openat(dir, leaf.c_str(), O_RDONLY | O_NOFOLLOW);
+      // An unreadable case file is read by lending its owner the right for a moment.
+      if (fd < 0 && errno == EACCES && fchmodat(dir, leaf.c_str(), info.st_mode | S_IRUSR, 0) == 0) {
+        fd = openat(dir, leaf.c_str(), O_RDONLY | O_NOFOLLOW);
+        fchmodat(dir, leaf.c_str(), info.st_mode & 07777, 0);
+      }
+      if (fd >= 0) {
+        std::string bytes;
+        char buffer[65536];
+        for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;)
+          bytes.append(buffer, static_cast<std::size_t>(n));
+        close(fd);
+        print.hash = Fnv1a(bytes);
+      }
+    } else if (S_ISLNK(info.st_mode)) {
+      char target[4096];
+      const ssize_t n = readlinkat(dir, leaf.c_str(), target, sizeof target);
+      if (n >= 0) print.hash = Fnv1a(std::string(target, static_cast<std::size_t>(n)));
+    }
+  }
+  close(dir);
+  return print;
+}
+
+std::vector<std::string> ListTree(const fs::path& folder) {
+  std::vector<std::string> entries;
+  std::error_code error;
+  auto it = fs::recursive_directory_iterator(folder, fs::directory_options::skip_permission_denied, error);
+  for (; !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+    const std::string path = it->path().string();
+    entries.push_back(path.substr(folder.string().size() + 1));
+    // Deeper than a path can be opened in one piece: listed, not entered.
+    if (path.size() > 3800) it.disable_recursion_pending();
+  }
+  std::sort(entries.begin(), entries.end());
+  return entries;
+}
+
+bool Ffmpeg(const std::vector<std::string>& arguments) {
+  std::vector<std::string> argv{"ffmpeg", "-nostdin", "-v", "error", "-y"};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  return RunProgram(argv, Within(60)).exitCode == 0;
+}
+
+bool ProbeClip(const fs::path& file, double* seconds) {
+  const RunResult probe = RunProgram({"ffprobe", "-v", "error", "-show_entries", "format=duration", "-of",
+                                      "default=noprint_wrappers=1:nokey=1", file.string()});
+  if (probe.exitCode != 0 || !probe.err.empty()) return false;
+  if (seconds) *seconds = std::atof(probe.out.c_str());
+  return true;
+}
+
+Sandbox::Sandbox(const std::string& tag) {
+  root_ = fs::temp_directory_path() / ("vintrel-" + tag + "-" + std::to_string(std::random_device{}()));
+  fs::create_directories(root_ / "app" / "data");
+  root_ = fs::canonical(root_);  // the program finds its own folder with links resolved
+  fs::copy_file(VINTREL_CLI_PATH, Cli());
+  fs::copy_file(VINTREL_ENCODER_PATH, Encoder());
+}
+
+Sandbox::~Sandbox() {
+  std::error_code error;
+  // Folders a test made read-only or unreadable must open again before they can go.
+  for (auto it = fs::recursive_directory_iterator(root_, error);
+       !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+    if (it->is_directory(error))
+      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, error);
+  }
+  fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add, error);
+  fs::remove_all(root_, error);
+}
+
+fs::path Sandbox::Make(const std::string& folder) const {
+  fs::create_directories(root_ / folder);
+  return root_ / folder;
+}
+
+std::vector<std::string> EncoderArgs(const fs::path& encoder, const std::string& source,
+                                     const std::string& output) {
+  return {encoder.string(), "-i",        source, "-b",   "120k", "-y", "-r",  "14.985", "-s",  "176x144",
+          "-acodec",        "libamr_nb", "-ar",  "8000", "-ac",  "1",  "-ab", "5.15k",  output};
+}
+
+bool MakePermissionsBind() {
+  if (geteuid() != 0) return true;
+  for (int cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER}) {
+    if (prctl(PR_CAPBSET_DROP, cap, 0, 0, 0) != 0) return false;
+  }
+  __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct data[2]{};
+  if (syscall(SYS_capget, &header, data) != 0) return false;
+  for (int cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER}) {
+    data[cap / 32].effective &= ~(1u << (cap % 32));
+    data[cap / 32].permitted &= ~(1u << (cap % 32));
+    data[cap / 32].inheritable &= ~(1u << (cap % 32));
+  }
+  return syscall(SYS_capset, &header, data) == 0;
+}
+
+bool EnterPrivateMounts() {
+  return unshare(CLONE_NEWNS) == 0 && mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+}
+
+bool MountTmpfs(const fs::path& folder, std::size_t bytes, bool readOnly) {
+  const std::string options = "size=" + std::to_string(bytes) + ",mode=0755";
+  return mount("tmpfs", folder.c_str(), "tmpfs", readOnly ? MS_RDONLY : 0, options.c_str()) == 0;
+}
+
+}  // namespace vintrel::hostile
