@@ -4,7 +4,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 bash scripts/install-deps.sh
-for stage in native windows; do
+for stage in native sanitize windows fuzz; do
   echo "=== test stage: $stage"
   bash "scripts/test-$stage.sh"
 done
