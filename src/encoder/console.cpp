@@ -4,6 +4,7 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include <chrono>
 #include <cinttypes>
 #include <cmath>
 #include <cstdarg>
@@ -13,7 +14,7 @@ extern "C" {
 namespace conv::console {
 namespace {
 
-std::mutex gMutex;
+std::timed_mutex gMutex;
 bool gStdoutBroken = false;
 bool gStderrBroken = false;
 
@@ -35,6 +36,12 @@ void LogCallback(void* avcl, int level, const char* format, va_list args) {
 }
 
 }  // namespace
+
+void Silence() {
+  // Held until the process ends, so no line can follow the closing one. A writer stuck on a
+  // stalled reader must not keep a signal from ending the encoder: give up waiting after a while.
+  (void)gMutex.try_lock_for(std::chrono::milliseconds(500));
+}
 
 void Install() {
   av_log_set_level(AV_LOG_ERROR);

@@ -11,6 +11,8 @@ namespace conv::console {
 void Install();
 
 void Line(const std::string& text);
+// Stops all further console output for good; used just before the process ends on a signal.
+void Silence();
 // The closing failure line, on stderr after everything on stdout.
 void ErrorLine(const std::string& text);
 

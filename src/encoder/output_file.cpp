@@ -10,19 +10,34 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <random>
+#include <thread>
+
+#include "console.h"
 
 namespace conv {
 namespace {
 
-// Only async-signal-safe state: filled before the handler can need it.
+// Filled before a terminating signal can need them.
 char gTempPath[4096];
 std::atomic<bool> gTempArmed{false};
+std::mutex gTempMutex;  // creating the temporary file and arming its removal are one step
 char gInterruptMessage[4352];
 size_t gInterruptMessageLength = 0;
 
-extern "C" void OnTerminatingSignal(int signal) {
-  if (gTempArmed.load()) unlink(gTempPath);
+// SIGINT and SIGTERM are blocked in every thread and taken here, by an ordinary thread: it can
+// wait for the temporary file to be armed and silence the console, so "interrupted" is the
+// last line the reader sees, whatever the other threads were printing.
+[[noreturn]] void AwaitTerminatingSignal(sigset_t signals) {
+  int signal = 0;
+  while (sigwait(&signals, &signal) != 0) {
+  }
+  {
+    std::lock_guard lock(gTempMutex);
+    if (gTempArmed.load()) unlink(gTempPath);
+  }
+  console::Silence();
   ssize_t ignored = write(STDERR_FILENO, gInterruptMessage, gInterruptMessageLength);
   (void)ignored;
   _exit(128 + signal);
@@ -83,11 +98,13 @@ void InstallSignalHandlers(const std::string& outputPath) {
   std::snprintf(gInterruptMessage, sizeof gInterruptMessage, "Error: %s: interrupted, nothing written\n",
                 outputPath.c_str());
   gInterruptMessageLength = std::strlen(gInterruptMessage);
-  struct sigaction action {};
-  action.sa_handler = OnTerminatingSignal;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  // Before any other thread exists, so they all inherit the mask.
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  std::thread(AwaitTerminatingSignal, signals).detach();
   std::signal(SIGPIPE, SIG_IGN);
 }
 
@@ -117,16 +134,13 @@ OutputFile::OutputFile(std::string finalPath, bool overwrite)
       throw EncodeError(finalPath_, "cannot create a file in its folder: " + SystemError(errno));
     }
     std::string pattern = TempTemplate(finalPath_);
-    // A signal between creating the file and arming its removal would leave it behind.
-    sigset_t terminating, previous;
-    sigemptyset(&terminating);
-    sigaddset(&terminating, SIGINT);
-    sigaddset(&terminating, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &terminating, &previous);
-    fd_ = mkstemp(pattern.data());
-    const int error = errno;
-    if (fd_ >= 0) ArmTempCleanup(pattern);
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    int error = 0;
+    {
+      std::lock_guard lock(gTempMutex);
+      fd_ = mkstemp(pattern.data());
+      error = errno;
+      if (fd_ >= 0) ArmTempCleanup(pattern);
+    }
     if (fd_ < 0) throw EncodeError(finalPath_, "cannot create a file in its folder: " + SystemError(error));
     tempPath_ = pattern;
     writePath = tempPath_;
