@@ -224,16 +224,15 @@ void OutputFile::NameUnnamedFile() {
     for (int attempt = 0; attempt < 100 && temp.empty(); ++attempt) {
       std::string candidate = TempTemplate(finalPath_);
       candidate.replace(candidate.size() - 6, 6, RandomSuffix());
-      // The handlers may remove the name only once it is ours: no signal between link and arm.
-      sigset_t block, previous;
-      sigemptyset(&block);
-      sigaddset(&block, SIGINT);
-      sigaddset(&block, SIGTERM);
-      pthread_sigmask(SIG_BLOCK, &block, &previous);
-      const bool linked = linkat(AT_FDCWD, self.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0;
-      const int error = errno;
-      if (linked) ArmTempCleanup(candidate);
-      pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+      // The signal thread may remove the name only once it is ours, and must not miss it then.
+      bool linked = false;
+      int error = 0;
+      {
+        std::lock_guard lock(gTempMutex);
+        linked = linkat(AT_FDCWD, self.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0;
+        error = errno;
+        if (linked) ArmTempCleanup(candidate);
+      }
       if (linked) {
         temp = candidate;
       } else if (error != EEXIST) {

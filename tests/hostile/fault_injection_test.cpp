@@ -194,15 +194,31 @@ TEST_F(FaultInjection, FullDiskKeepsTheEarlierResultAndTheSettings) {
 
 class WindowLeaves : public FaultInjection, public ::testing::WithParamInterface<const char*> {};
 
+#ifdef VINTREL_WINDOW_LEAVES_PATH
+constexpr const char* kWindowLeaves = VINTREL_WINDOW_LEAVES_PATH;
+#else
+constexpr const char* kWindowLeaves = "";
+#endif
+
 // The encoder is left running on its own: it finishes the file, or removes its temporary one.
 TEST_P(WindowLeaves, MidFileLeavesNoCorruptOutput) {
   ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
   const fs::path out = box_->Make("out");
-  const RunResult window = RunProgram(
-      {VINTREL_ABANDON_PATH, GetParam(), box_->App().string(), out.string(), Clip("long.avi"), Clip("a.avi")},
-      Within(300));
+  const std::string way = GetParam();
+  std::vector<std::string> argv{VINTREL_ABANDON_PATH, way};
+  RunOptions options = Within(300);
+  if (way == "window") {
+    argv = {kWindowLeaves};
+    options.env = {"QT_QPA_PLATFORM=offscreen", "TMPDIR=" + box_->Root().string()};
+  }
+  argv.insert(argv.end(), {box_->App().string(), out.string(), Clip("long.avi"), Clip("a.avi")});
+  const RunResult window = RunProgram(argv, options);
   EXPECT_NE(window.exitCode, 3) << "the batch ended before the window could leave";
   EXPECT_TRUE(window.exitCode == 0 || window.signal == SIGKILL) << window.err;
+  // The window's own exit saves the settings on its way out.
+  if (way == "window") {
+    EXPECT_TRUE(fs::exists(box_->App() / "setup.ini"));
+  }
 
   // The orphaned encoder now belongs to this test: wait for it to end.
   bool encoderLeft = false;
@@ -223,14 +239,23 @@ TEST_P(WindowLeaves, MidFileLeavesNoCorruptOutput) {
     EXPECT_TRUE(ProbeClip(out / "long.3gp", &seconds));
     EXPECT_NEAR(seconds, 10.0, 0.3) << "the final output is cut short";
   }
+  const std::string how = way == "window" ? "window's exit clicked"
+                          : way == "kill" ? "batch killed"
+                                          : "batch left";
   gFigures.push_back(
-      std::string("window ") + (GetParam() == std::string("kill") ? "killed" : "closed") + " mid-file: " +
-      window.out.substr(0, window.out.find('\n')) + ", encoder " + (encoderLeft ? "outlived it and " : "") +
+      how + " mid-file: " + window.out.substr(0, window.out.find('\n')) + ", encoder " +
+      (encoderLeft ? "outlived it and " : "") +
       (left.empty() ? "left nothing" : "finished long.3gp (" + std::to_string(seconds) + " s)"));
   prctl(PR_SET_CHILD_SUBREAPER, 0);
 }
 
+// "exit" and "kill": a batch run through the core, left the way the window leaves (at once) or
+// killed; "window": the real window and its exit image.
+#ifdef VINTREL_WINDOW_LEAVES_PATH
+INSTANTIATE_TEST_SUITE_P(Ways, WindowLeaves, ::testing::Values("exit", "kill", "window"));
+#else
 INSTANTIATE_TEST_SUITE_P(Ways, WindowLeaves, ::testing::Values("exit", "kill"));
+#endif
 
 }  // namespace
 }  // namespace vintrel::hostile
