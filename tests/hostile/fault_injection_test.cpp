@@ -20,18 +20,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::vector<std::string> gFigures;
-
-class FigureReport : public ::testing::Environment {
- public:
-  void TearDown() override {
-    std::string text;
-    for (const std::string& line : gFigures) text += line + "\n";
-    std::printf("\n%s", text.c_str());
-    WriteFile(fs::path(VINTREL_REPORT_DIR) / "fault-report.txt", text);
-  }
-};
-const auto* const kReport = ::testing::AddGlobalTestEnvironment(new FigureReport);
+std::vector<std::string>& gFigures = ReportedFigures("fault-report.txt");
 
 std::string FailureOf(const RunResult& cli, const std::string& source) {
   const std::string entry = "\n  " + source + ": ";

@@ -1,6 +1,7 @@
 #include "hostile_support.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <linux/capability.h>
 #include <sched.h>
 #include <signal.h>
@@ -13,6 +14,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <random>
@@ -154,6 +156,27 @@ std::string ReadFile(const fs::path& file) {
 
 void WriteFile(const fs::path& file, const std::string& content) {
   std::ofstream(file, std::ios::binary | std::ios::trunc) << content;
+}
+
+std::vector<std::string>& ReportedFigures(const std::string& fileName) {
+  class Report : public ::testing::Environment {
+   public:
+    explicit Report(std::string name) : name_(std::move(name)) {}
+    void TearDown() override {
+      std::string text;
+      for (const std::string& line : figures) text += line + "\n";
+      std::printf("\n%s", text.c_str());
+      WriteFile(fs::path(VINTREL_REPORT_DIR) / name_, text);
+    }
+    std::vector<std::string> figures;
+
+   private:
+    std::string name_;
+  };
+  // gtest owns and deletes the environment after the run.
+  static Report* const report =
+      static_cast<Report*>(::testing::AddGlobalTestEnvironment(new Report(fileName)));
+  return report->figures;
 }
 
 Fingerprint FingerprintOf(const fs::path& file) {

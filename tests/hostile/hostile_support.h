@@ -62,6 +62,9 @@ bool HasSanitizerReport(const std::string& text);
 std::string ReadFile(const fs::path& file);
 void WriteFile(const fs::path& file, const std::string& content);
 
+// Lines of figures that the test program prints, and saves as <report folder>/fileName, when it ends.
+std::vector<std::string>& ReportedFigures(const std::string& fileName);
+
 // Contents, size and modification time: any change to a file changes it.
 struct Fingerprint {
   std::uint64_t hash = 0;

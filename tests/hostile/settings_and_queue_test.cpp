@@ -13,18 +13,7 @@
 namespace vintrel::hostile {
 namespace {
 
-std::vector<std::string> gFigures;
-
-class FigureReport : public ::testing::Environment {
- public:
-  void TearDown() override {
-    std::string text;
-    for (const std::string& line : gFigures) text += line + "\n";
-    std::printf("\n%s", text.c_str());
-    WriteFile(fs::path(VINTREL_REPORT_DIR) / "queue-report.txt", text);
-  }
-};
-const auto* const kReport = ::testing::AddGlobalTestEnvironment(new FigureReport);
+std::vector<std::string>& gFigures = ReportedFigures("queue-report.txt");
 
 // The four settings as the encoder's command line shows them, and the output folder.
 struct Shown {
