@@ -66,9 +66,9 @@ for clip in hd1080.mp4 vga480.avi; do
     -n conv "$rt'$conv' -i $clip -b 120k -y -r 14.985 -s 176x144 -acodec libamr_nb -ar 8000 -ac 1 -ab 5.15k conv-$stem.3gp" \
     -n decode-only "${rt}ffmpeg -v error -i $clip -f null -"
   IFS=, read -r width height < <(ffprobe -v error -select_streams v:0 -show_entries stream=width,height -of csv=p=0 "$clip")
-  # The picture box conv.exe uses for a square-pixel source in a 176x144 frame: shape kept, the
-  # leading edge on the macroblock line nearest the centre.
-  box=$(awk -v w="$width" -v h="$height" 'function off(spare,  o) { o = int((int(spare / 2) + 8) / 16) * 16; return o > spare ? spare : o }
+  # The picture box conv.exe uses for a square-pixel source in a 176x144 frame: shape kept,
+  # centred on even lines and columns.
+  box=$(awk -v w="$width" -v h="$height" 'function off(spare) { return 2 * int(int(spare / 2) / 2) }
     BEGIN { a = w / h
     if (a > 176 / 144) { bh = 2 * int(176 / a / 2 + 0.5); print 176, bh, 0, off(144 - bh) }
     else { bw = 2 * int(144 * a / 2 + 0.5); print bw, 144, off(176 - bw), 0 } }')

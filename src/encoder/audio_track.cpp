@@ -13,15 +13,17 @@ constexpr int64_t kMaxDrift = AudioTrack::kRate / 10;
 
 }  // namespace
 
-AudioTrack::AudioTrack(AVStream* stream, int64_t origin, int bitrate, OutputFile& output,
-                       const std::string& sourcePath)
+AudioTrack::AudioTrack(AVStream* stream, int64_t origin, const TimeLimits& limits, int bitrate,
+                       OutputFile& output, const std::string& sourcePath)
     : stream_(stream),
       sourcePath_(sourcePath),
       output_(output),
       decoder_(OpenDecoder(stream, DecoderTuning{}, sourcePath)),
       decoded_(MakeFrame()),
       packet_(MakePacket()),
-      origin_(av_rescale_q(origin, AV_TIME_BASE_Q, stream->time_base)) {
+      origin_(Rescale(origin, AV_TIME_BASE_Q, stream->time_base)),
+      limits_(limits),
+      timeline_(limits, kRate) {
   const std::string& path = output.FinalPath();
   const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_AMR_NB);
   if (!codec) throw EncodeError(path, "no AMR-NB encoder in this FFmpeg (Debian: install libavcodec-extra)");
@@ -112,8 +114,9 @@ void AudioTrack::Resample(const AVFrame* frame) {
   }
   int64_t pts = frame->best_effort_timestamp;
   if (pts != AV_NOPTS_VALUE) {
-    int64_t target = av_rescale_q(pts - origin_, stream_->time_base, AVRational{1, kRate});
-    int64_t gap = target - (stored_ + swr_get_delay(resampler_.get(), kRate));
+    int64_t expected = stored_ + swr_get_delay(resampler_.get(), kRate);
+    int64_t target = Rescale(SaturatingSub(pts, origin_), stream_->time_base, AVRational{1, kRate});
+    int64_t gap = SaturatingSub(timeline_.Place(target, expected), expected);
     if (!started_ || gap > kMaxDrift) {
       AddSilence(gap);
     } else if (gap < -kMaxDrift) {
@@ -153,6 +156,8 @@ void AudioTrack::Store(uint8_t* const* data, int samples) {
 void AudioTrack::EncodeFromFifo(bool last) {
   const int frameSize = encoder_->frame_size;
   while (av_audio_fifo_size(fifo_.get()) >= frameSize || (last && av_audio_fifo_size(fifo_.get()) > 0)) {
+    if (encodedSamples_.load() + frameSize > timeline_.End())
+      throw EncodeError(sourcePath_, limits_.OverrunReason());
     FramePtr frame = MakeFrame();
     frame->nb_samples = frameSize;
     frame->format = AV_SAMPLE_FMT_S16;

@@ -7,12 +7,13 @@
 
 #include "av_util.h"
 #include "output_file.h"
+#include "timeline.h"
 
 namespace conv {
 
 class AudioTrack {
  public:
-  AudioTrack(AVStream* stream, int64_t origin, int bitrate, OutputFile& output,
+  AudioTrack(AVStream* stream, int64_t origin, const TimeLimits& limits, int bitrate, OutputFile& output,
              const std::string& sourcePath);
   AudioTrack(const AudioTrack&) = delete;
   AudioTrack& operator=(const AudioTrack&) = delete;
@@ -53,7 +54,9 @@ class AudioTrack {
   AudioFifoPtr fifo_;
   FramePtr decoded_;
   PacketPtr packet_;
-  int64_t origin_;      // in the stream's time base
+  int64_t origin_;  // in the stream's time base
+  TimeLimits limits_;
+  Timeline timeline_;   // in samples
   int64_t stored_ = 0;  // samples put into the FIFO, silence included
   bool started_ = false;
   std::vector<int16_t> buffer_;

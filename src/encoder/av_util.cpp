@@ -4,6 +4,9 @@ extern "C" {
 #include <libavutil/error.h>
 }
 
+#include <limits>
+#include <new>
+
 namespace conv {
 
 std::string AvErrorText(int code) {
@@ -14,6 +17,7 @@ std::string AvErrorText(int code) {
 
 int Check(int ret, const std::string& path, const std::string& what) {
   if (ret >= 0) return ret;
+  if (ret == AVERROR(ENOMEM)) throw std::bad_alloc();  // reported once, with the memory ceiling
   throw EncodeError(path, what.empty() ? AvErrorText(ret) : what + ": " + AvErrorText(ret));
 }
 
@@ -33,6 +37,17 @@ FramePtr CloneFrame(const AVFrame* frame) {
   FramePtr copy(av_frame_clone(frame));
   if (!copy) throw EncodeError("conv.exe", "out of memory");
   return copy;
+}
+
+int64_t Rescale(int64_t value, AVRational from, AVRational to) {
+  constexpr int64_t kMin = std::numeric_limits<int64_t>::min();
+  constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
+  if (value == kMin || value == kMax) return value;
+  const long double estimate =
+      static_cast<long double>(value) * from.num * to.den / (static_cast<long double>(from.den) * to.num);
+  if (estimate >= 0x1p62L) return kMax;
+  if (estimate <= -0x1p62L) return kMin;
+  return av_rescale_q_rnd(value, from, to, AV_ROUND_NEAR_INF);
 }
 
 }  // namespace conv

@@ -11,34 +11,30 @@ extern "C" {
 }
 
 #include <memory>
-#include <stdexcept>
 #include <string>
+
+#include "encode_error.h"
 
 namespace conv {
 
-// A failure that ends the run. The user sees "Error: <path>: <reason>".
-class EncodeError : public std::runtime_error {
- public:
-  EncodeError(std::string path, const std::string& reason)
-      : std::runtime_error(reason), path_(std::move(path)) {}
-  const std::string& Path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
 std::string AvErrorText(int code);
 
-// Returns ret when it is not an error; otherwise throws with "<what>: <FFmpeg's reason>".
+// Returns ret when it is not an error; otherwise throws with "<what>: <FFmpeg's reason>", or
+// std::bad_alloc when memory ran out.
 int Check(int ret, const std::string& path, const std::string& what = {});
 
 struct InputContextDeleter {
   void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
 };
+// The output's I/O context is owned apart from it (IoContextPtr).
 struct OutputContextDeleter {
-  void operator()(AVFormatContext* c) const {
-    if (c->pb) avio_closep(&c->pb);
-    avformat_free_context(c);
+  void operator()(AVFormatContext* c) const { avformat_free_context(c); }
+};
+// An I/O context of our own callbacks, with its buffer.
+struct IoContextDeleter {
+  void operator()(AVIOContext* io) const {
+    av_freep(&io->buffer);
+    avio_context_free(&io);
   }
 };
 struct CodecContextDeleter {
@@ -62,6 +58,7 @@ struct AudioFifoDeleter {
 
 using InputContextPtr = std::unique_ptr<AVFormatContext, InputContextDeleter>;
 using OutputContextPtr = std::unique_ptr<AVFormatContext, OutputContextDeleter>;
+using IoContextPtr = std::unique_ptr<AVIOContext, IoContextDeleter>;
 using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
 using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
@@ -73,6 +70,10 @@ FramePtr MakeFrame();
 PacketPtr MakePacket();
 // A new reference to the same picture or samples.
 FramePtr CloneFrame(const AVFrame* frame);
+
+// `value` in units of `from` as units of `to`, to the nearest; held at the ends of the range
+// where the result would not fit.
+int64_t Rescale(int64_t value, AVRational from, AVRational to);
 
 // Options handed to an FFmpeg open call; the call removes what it used.
 class Dictionary {

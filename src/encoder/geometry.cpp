@@ -13,12 +13,10 @@ int EvenAtLeastTwo(double value) {
 // Bars thinner than this would only cost bits; the picture is stretched by under 2 % instead.
 constexpr int kThinnestBar = 2;
 
-// The picture starts on the 16-pixel macroblock grid, at the grid line nearest the centre: an
-// edge inside a macroblock costs bits and rings. The bars may so differ by up to 16 pixels.
+// Centred, on an even line or column so the half-size colour planes line up with it: the bars
+// differ by at most two pixels.
 int BarOffset(int spare) {
-  constexpr int kMacroblock = 16;
-  int snapped = (spare / 2 + kMacroblock / 2) / kMacroblock * kMacroblock;
-  return std::min(snapped, spare);
+  return spare / 2 / 2 * 2;
 }
 
 }  // namespace

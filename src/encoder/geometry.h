@@ -5,7 +5,7 @@
 
 namespace conv {
 
-// The part of the output frame the picture covers; the rest is black bars. All values even.
+// The part of the output frame the picture covers, centred; the rest is black bars. All values even.
 struct PictureBox {
   int x = 0;
   int y = 0;

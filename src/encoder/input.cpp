@@ -2,6 +2,7 @@
 
 extern "C" {
 #include <libavutil/display.h>
+#include <libavutil/imgutils.h>
 #include <libavutil/pixdesc.h>
 }
 
@@ -10,11 +11,68 @@ extern "C" {
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <string_view>
+#include <thread>
+#include <vector>
 
 #include "console.h"
 
 namespace conv {
 namespace {
+
+// Far above any camera's picture (8K with its coded margin), far below a picture bomb's.
+constexpr int64_t kMaxPixels = 8192 * 4352;
+// What the frame threads of one video decoder may hold in pictures between them.
+constexpr int64_t kThreadPictureBudget = 64 << 20;
+
+// Readers that take their pictures or sound from other files or the network: a "video" that is
+// a playlist must not pull in whatever it names.
+bool Indirect(const AVInputFormat* format) {
+  static constexpr std::string_view kIndirect[] = {"concat", "dash", "hls", "image2", "imf",
+                                                   "rtp",    "rtsp", "sap", "sdp"};
+  std::string_view names = format->name;
+  for (size_t at = 0; at <= names.size();) {
+    size_t comma = std::min(names.find(',', at), names.size());
+    for (std::string_view name : kIndirect) {
+      if (names.substr(at, comma - at) == name) return true;
+    }
+    at = comma + 1;
+  }
+  return false;
+}
+
+// Probes the file's format the way the open call would, without letting the reader start.
+const AVInputFormat* ProbeFormat(const std::string& url, const std::string& path) {
+  Dictionary options;
+  options.Set("protocol_whitelist", "file");
+  AVIOContext* io = nullptr;
+  Check(avio_open2(&io, url.c_str(), AVIO_FLAG_READ, nullptr, options.Address()), path);
+  const AVInputFormat* format = nullptr;
+  int ret = av_probe_input_buffer2(io, &format, url.c_str(), nullptr, 0, 0);
+  avio_closep(&io);
+  if (ret == AVERROR_INVALIDDATA || (ret >= 0 && Indirect(format))) {
+    throw EncodeError(path, "not a video or audio file that can be read");
+  }
+  Check(ret, path);
+  return format;
+}
+
+void CheckPictureSize(const AVStream* stream, const std::string& path) {
+  const AVCodecParameters* par = stream->codecpar;
+  if (par->codec_type != AVMEDIA_TYPE_VIDEO || int64_t{par->width} * par->height <= kMaxPixels) return;
+  throw EncodeError(path, "its pictures are too large (" + std::to_string(par->width) + "x" +
+                              std::to_string(par->height) + ", more than " +
+                              std::to_string(kMaxPixels / 1000000) + " million pixels)");
+}
+
+// Frame threads hold a picture each: huge pictures get fewer of them.
+int DecoderThreads(const AVCodecParameters* par) {
+  int bytes = av_image_get_buffer_size(static_cast<AVPixelFormat>(par->format), par->width, par->height, 1);
+  int64_t picture = bytes > 0 ? bytes : int64_t{4} * par->width * par->height;
+  int64_t fitting = kThreadPictureBudget / std::max<int64_t>(1, picture);
+  int automatic = static_cast<int>(std::thread::hardware_concurrency()) + 1;
+  return fitting >= automatic ? 0 : static_cast<int>(std::max<int64_t>(1, fitting));
+}
 
 bool IsUsable(const AVStream* stream) {
   const AVCodecParameters* par = stream->codecpar;
@@ -61,15 +119,27 @@ Input::Input(std::string path) : path_(std::move(path)) {
   if (!S_ISREG(info.st_mode)) throw EncodeError(path_, "is not a regular file");
   if (info.st_size == 0) throw EncodeError(path_, "the file is empty");
 
+  // Local files only: no network, no standard input, and no readers that open other files.
+  const std::string url = "file:" + path_;
+  const AVInputFormat* format = ProbeFormat(url, path_);
   Dictionary options;
-  // Local files only: no network, no standard input, not even from inside a playlist.
   options.Set("protocol_whitelist", "file");
   AVFormatContext* context = nullptr;
-  int ret = avformat_open_input(&context, ("file:" + path_).c_str(), nullptr, options.Address());
+  int ret = avformat_open_input(&context, url.c_str(), format, options.Address());
   if (ret == AVERROR_INVALIDDATA) throw EncodeError(path_, "not a video or audio file that can be read");
   Check(ret, path_);
   context_.reset(context);
-  ret = avformat_find_stream_info(context_.get(), nullptr);
+  // Probing decodes a little; a picture bomb must not be decoded even then.
+  for (unsigned i = 0; i < context_->nb_streams; ++i) CheckPictureSize(context_->streams[i], path_);
+  std::vector<Dictionary> probing(context_->nb_streams);
+  std::vector<AVDictionary*> probingOptions;
+  for (Dictionary& stream : probing) {
+    stream.Set("max_pixels", std::to_string(kMaxPixels).c_str());
+    stream.Set("threads", "1");
+    probingOptions.push_back(*stream.Address());
+  }
+  ret = avformat_find_stream_info(context_.get(), probingOptions.data());
+  for (size_t i = 0; i < probing.size(); ++i) *probing[i].Address() = probingOptions[i];
   if (ret < 0 && context_->nb_streams == 0) Check(ret, path_, "cannot read its streams");
 }
 
@@ -77,6 +147,7 @@ void Input::PickStreams() {
   video_ = Best(context_.get(), AVMEDIA_TYPE_VIDEO, path_);
   audio_ = Best(context_.get(), AVMEDIA_TYPE_AUDIO, path_);
   if (!video_ && !audio_) throw EncodeError(path_, "has neither video nor audio to convert");
+  if (video_) CheckPictureSize(video_, path_);
   for (unsigned i = 0; i < context_->nb_streams; ++i) {
     AVStream* stream = context_->streams[i];
     if (stream != video_ && stream != audio_) stream->discard = AVDISCARD_ALL;
@@ -131,8 +202,10 @@ CodecContextPtr OpenDecoder(AVStream* stream, const DecoderTuning& tuning, const
   Check(avcodec_parameters_to_context(decoder.get(), stream->codecpar), path, "cannot set up the decoder");
   decoder->pkt_timebase = stream->time_base;
   if (codec->type == AVMEDIA_TYPE_VIDEO) {
-    decoder->thread_count = 0;  // one per core, plus one
+    decoder->thread_count = DecoderThreads(stream->codecpar);
     decoder->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+    // A stream whose pictures grow beyond its declared size fails to decode them.
+    decoder->max_pixels = kMaxPixels;
     decoder->lowres = std::min<int>(tuning.lowres, codec->max_lowres);
     decoder->skip_loop_filter = tuning.skipLoopFilter;
   } else {

@@ -15,6 +15,8 @@
 #include "options.h"
 #include "output_file.h"
 #include "pipeline.h"
+#include "platform.h"
+#include "timeline.h"
 #include "video_decoder.h"
 #include "video_encoder.h"
 
@@ -23,6 +25,8 @@ namespace {
 
 // Deeper levels keep only a few DCT coefficients per block: too soft even for a small screen.
 constexpr int kMaxLowres = 2;
+// Whatever the input, the encoder stays within this; a file that needs more fails instead.
+constexpr size_t kMemoryCeiling = size_t{400} << 20;
 
 std::string Format(const char* format, double a, double b = 0) {
   char text[96];
@@ -64,6 +68,9 @@ void Convert(const EncodeOptions& options) {
   input.PrintSummary();
   input.PickStreams();
 
+  TimeLimits limits;
+  if (!input.DurationIsEstimate()) limits.length = input.DurationSeconds();
+
   OutputFile output(options.output, options.overwrite);
   std::unique_ptr<VideoEncoder> videoEncoder;
   std::unique_ptr<VideoDecoder> videoDecoder;
@@ -81,10 +88,11 @@ void Convert(const EncodeOptions& options) {
     constexpr AVDiscard kSkipping[] = {AVDISCARD_DEFAULT, AVDISCARD_NONREF, AVDISCARD_ALL};
     tuning.skipLoopFilter = kSkipping[LoopFilterSkipping(par->width, par->height, rotation, layout.box)];
     videoDecoder = std::make_unique<VideoDecoder>(stream, input.Origin(), videoEncoder->FrameDuration(),
-                                                  tuning, options.input);
+                                                  limits, tuning, options.input);
   }
   if (AVStream* stream = input.Audio()) {
-    audio = std::make_unique<AudioTrack>(stream, input.Origin(), options.audioBitrate, output, options.input);
+    audio = std::make_unique<AudioTrack>(stream, input.Origin(), limits, options.audioBitrate, output,
+                                         options.input);
   }
   PrintStreams(input, videoEncoder.get(), audio.get());
   output.WriteHeader();
@@ -113,11 +121,15 @@ int main(int argc, char** argv) {
     console::Line(usage);
     return 0;
   }
-  InstallSignalHandlers(options.output);
+  platform::HandleStopRequests("Error: " + options.output + ": interrupted, nothing written");
+  platform::LimitMemory(kMemoryCeiling);
   console::Install();
   try {
     Convert(options);
     return 0;
+  } catch (const std::bad_alloc&) {
+    console::ErrorLine("Error: " + options.input + ": needs more memory than the encoder may take (" +
+                       std::to_string(kMemoryCeiling >> 20) + " MB)");
   } catch (const EncodeError& error) {
     console::ErrorLine("Error: " + error.Path() + ": " + error.what());
   } catch (const std::exception& error) {

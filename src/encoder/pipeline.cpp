@@ -4,6 +4,8 @@
 #include <cmath>
 #include <thread>
 
+#include "timeline.h"
+
 namespace conv {
 namespace {
 
@@ -71,7 +73,9 @@ void Pipeline::Run() {
 void Pipeline::Demux() {
   AVFormatContext* context = input_.Context();
   PacketPtr packet = MakePacket();
-  auto sink = [this](FramePtr frame, int64_t slot) { pictures_.Push(Picture{std::move(frame), slot}); };
+  auto sink = [this](FramePtr frame, int64_t slot) {
+    pictures_.Push(Picture{tracks_.videoEncoder->Prepare(std::move(frame)), slot});
+  };
   while (!failed_.load()) {
     int ret = av_read_frame(context, packet.get());
     if (ret == AVERROR(EAGAIN)) continue;
@@ -102,7 +106,7 @@ void Pipeline::Demux() {
 void Pipeline::NoteReached(const AVPacket* packet, const AVStream* stream) {
   int64_t time = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
   if (time == AV_NOPTS_VALUE) return;
-  double end = (time + std::max<int64_t>(0, packet->duration)) * av_q2d(stream->time_base) -
+  double end = SaturatingAdd(time, std::max<int64_t>(0, packet->duration)) * av_q2d(stream->time_base) -
                static_cast<double>(input_.Origin()) / AV_TIME_BASE;
   reachedSeconds_ = std::max(reachedSeconds_, end);
 }
@@ -111,18 +115,19 @@ void Pipeline::Splice(AVPacket* packet, const AVStream* stream) {
   if (stream != input_.Video() && stream != input_.Audio()) return;
   Timeline& line = timelines_[stream == input_.Video() ? 0 : 1];
   if (packet->dts != AV_NOPTS_VALUE) {
-    int64_t dts = packet->dts + line.offset;
+    int64_t dts = SaturatingAdd(packet->dts, line.offset);
     int64_t tenth = av_rescale_q(AV_TIME_BASE / 10, AV_TIME_BASE_Q, stream->time_base);
     // Backwards, or far ahead: a new piece begins; it goes on where the last one ended.
-    if (line.nextDts != AV_NOPTS_VALUE && (dts + tenth < line.lastDts || dts > line.nextDts + 100 * tenth)) {
-      line.offset += line.nextDts - dts;
+    if (line.nextDts != AV_NOPTS_VALUE &&
+        (SaturatingAdd(dts, tenth) < line.lastDts || dts > SaturatingAdd(line.nextDts, 100 * tenth))) {
+      line.offset = SaturatingAdd(line.offset, SaturatingSub(line.nextDts, dts));
       dts = line.nextDts;
     }
     packet->dts = dts;
     line.lastDts = dts;
-    line.nextDts = dts + std::max<int64_t>(packet->duration, 0);
+    line.nextDts = SaturatingAdd(dts, std::max<int64_t>(packet->duration, 0));
   }
-  if (packet->pts != AV_NOPTS_VALUE) packet->pts += line.offset;
+  if (packet->pts != AV_NOPTS_VALUE) packet->pts = SaturatingAdd(packet->pts, line.offset);
 }
 
 void Pipeline::VideoLoop() {

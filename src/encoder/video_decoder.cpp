@@ -1,5 +1,7 @@
 #include "video_decoder.h"
 
+#include <algorithm>
+
 #include "geometry.h"
 
 namespace conv {
@@ -12,13 +14,15 @@ bool Valid(AVRational rate) {
 }  // namespace
 
 VideoDecoder::VideoDecoder(AVStream* stream, int64_t origin, AVRational outputFrameDuration,
-                           const DecoderTuning& tuning, const std::string& path)
+                           const TimeLimits& limits, const DecoderTuning& tuning, const std::string& path)
     : stream_(stream),
       path_(path),
       decoder_(OpenDecoder(stream, tuning, path)),
       frame_(MakeFrame()),
-      origin_(av_rescale_q(origin, AV_TIME_BASE_Q, stream->time_base)),
-      slotBase_(outputFrameDuration) {
+      origin_(Rescale(origin, AV_TIME_BASE_Q, stream->time_base)),
+      slotBase_(outputFrameDuration),
+      limits_(limits),
+      timeline_(limits, 1 / av_q2d(outputFrameDuration)) {
   AVRational rate = Valid(stream->avg_frame_rate) ? stream->avg_frame_rate : stream->r_frame_rate;
   if (Valid(rate)) {
     guessedDuration_ = av_rescale_q(1, av_inv_q(rate), stream->time_base);
@@ -28,23 +32,18 @@ VideoDecoder::VideoDecoder(AVStream* stream, int64_t origin, AVRational outputFr
 }
 
 int64_t VideoDecoder::SlotOf(int64_t pts) const {
-  return av_rescale_q_rnd(pts - origin_, stream_->time_base, slotBase_,
-                          static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
+  return Rescale(SaturatingSub(pts, origin_), stream_->time_base, slotBase_);
 }
 
 int64_t VideoDecoder::FrameDuration(const AVFrame* frame) const {
   return frame->pkt_duration > 0 ? frame->pkt_duration : guessedDuration_;
 }
 
-int64_t VideoDecoder::EndSlot() const {
-  if (lastPts_ == AV_NOPTS_VALUE) return 0;
-  return SlotOf(lastPts_ + lastDuration_);
-}
-
 void VideoDecoder::Send(const AVPacket* packet, const Sink& sink) {
   if (mayDropFrames_ && packet->pts != AV_NOPTS_VALUE) {
     int64_t duration = packet->duration > 0 ? packet->duration : guessedDuration_;
-    bool replaced = duration > 0 && IsReplaced(SlotOf(packet->pts), SlotOf(packet->pts + duration));
+    bool replaced =
+        duration > 0 && IsReplaced(SlotOf(packet->pts), SlotOf(SaturatingAdd(packet->pts, duration)));
     // Frames other frames refer to are always decoded; the decoder knows which they are.
     decoder_->skip_frame = replaced ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
   }
@@ -73,13 +72,26 @@ void VideoDecoder::Receive(const Sink& sink) {
     }
     if (frame_->decode_error_flags || (frame_->flags & AV_FRAME_FLAG_CORRUPT)) ++damaged_;
     int64_t pts = frame_->best_effort_timestamp;
-    if (pts == AV_NOPTS_VALUE) pts = lastPts_ == AV_NOPTS_VALUE ? origin_ : lastPts_ + lastDuration_;
+    if (pts == AV_NOPTS_VALUE)
+      pts = lastPts_ == AV_NOPTS_VALUE ? origin_ : SaturatingAdd(lastPts_, lastDuration_);
+    // After a break the picture goes on where the last one ended, or at least one slot on.
+    const int64_t expected = lastPts_ == AV_NOPTS_VALUE ? 0 : std::max(endSlot_, SaturatingAdd(lastSlot_, 1));
+    const int64_t slot = timeline_.Place(SlotOf(pts), expected);
+    int64_t duration = FrameDuration(frame_.get());
+    int64_t end = SaturatingAdd(SlotOf(SaturatingAdd(pts, duration)), timeline_.Shift());
+    if (!timeline_.Believable(slot, end)) {
+      duration = 0;
+      end = SaturatingAdd(slot, 1);
+    }
+    if (end > timeline_.End()) throw EncodeError(path_, limits_.OverrunReason());
     lastPts_ = pts;
-    lastDuration_ = FrameDuration(frame_.get());
+    lastDuration_ = duration;
+    lastSlot_ = slot;
+    endSlot_ = end;
     ++decoded_;
     FramePtr frame = std::move(frame_);
     frame_ = MakeFrame();
-    sink(std::move(frame), SlotOf(pts));
+    sink(std::move(frame), slot);
   }
 }
 

@@ -6,6 +6,7 @@
 
 #include "av_util.h"
 #include "input.h"
+#include "timeline.h"
 
 namespace conv {
 
@@ -14,8 +15,8 @@ class VideoDecoder {
   // `slot` is the output frame the decoded picture falls on.
   using Sink = std::function<void(FramePtr frame, int64_t slot)>;
 
-  VideoDecoder(AVStream* stream, int64_t origin, AVRational outputFrameDuration, const DecoderTuning& tuning,
-               const std::string& path);
+  VideoDecoder(AVStream* stream, int64_t origin, AVRational outputFrameDuration, const TimeLimits& limits,
+               const DecoderTuning& tuning, const std::string& path);
 
   // Damaged packets are skipped, as a player would.
   void Send(const AVPacket* packet, const Sink& sink);
@@ -26,7 +27,7 @@ class VideoDecoder {
   // Packets the decoder refused plus pictures it could only patch up.
   int64_t Damaged() const { return damaged_; }
   // The slot just after the last decoded frame has ended.
-  int64_t EndSlot() const;
+  int64_t EndSlot() const { return endSlot_; }
 
  private:
   int64_t SlotOf(int64_t pts) const;
@@ -45,8 +46,12 @@ class VideoDecoder {
   int64_t sent_ = 0;
   int64_t decoded_ = 0;
   int64_t damaged_ = 0;
+  TimeLimits limits_;
+  Timeline timeline_;
   int64_t lastPts_ = AV_NOPTS_VALUE;
   int64_t lastDuration_ = 0;
+  int64_t lastSlot_ = 0;
+  int64_t endSlot_ = 0;
 };
 
 }  // namespace conv

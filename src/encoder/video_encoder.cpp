@@ -1,17 +1,18 @@
 #include "video_encoder.h"
 
-extern "C" {
-#include <libavutil/pixdesc.h>
-}
-
 #include <cstring>
-
-#include "shrink.h"
 
 namespace conv {
 namespace {
 
-constexpr int kScaleFlags = SWS_BICUBIC;
+// Decoded pictures larger than this are brought down to their box before they wait in the queue.
+constexpr size_t kLargestQueuedPicture = 16 << 20;
+
+size_t PictureBytes(const AVFrame* frame) {
+  size_t bytes = 0;
+  for (const AVBufferRef* buffer : frame->buf) bytes += buffer ? buffer->size : 0;
+  return bytes;
+}
 
 void FillBlack(AVFrame* frame) {
   for (int plane = 0; plane < 3; ++plane) {
@@ -23,41 +24,8 @@ void FillBlack(AVFrame* frame) {
   }
 }
 
-bool CanHalve(int pixelFormat) {
-  return pixelFormat == AV_PIX_FMT_YUV420P || pixelFormat == AV_PIX_FMT_YUVJ420P;
-}
-
-// Fills `target` (made anew when its size or format differ) with `source` halved.
-void HalveFrame(const AVFrame* source, FramePtr& target, const std::string& path) {
-  int width = source->width / 2;
-  int height = source->height / 2;
-  if (!target || target->width != width || target->height != height || target->format != source->format) {
-    target = MakeFrame();
-    target->format = source->format;
-    target->width = width;
-    target->height = height;
-    Check(av_frame_get_buffer(target.get(), 0), path, "cannot make a picture");
-  }
-  for (int plane = 0; plane < 3; ++plane) {
-    int shift = plane ? 1 : 0;
-    HalvePlane(source->data[plane], source->linesize[plane], (source->width + shift) >> shift,
-               (source->height + shift) >> shift, target->data[plane], target->linesize[plane],
-               (width + shift) >> shift, (height + shift) >> shift);
-  }
-  target->color_range = source->color_range;
-}
-
-FramePtr NewPicture(int width, int height, const std::string& path) {
-  FramePtr frame = MakeFrame();
-  frame->format = AV_PIX_FMT_YUV420P;
-  frame->width = width;
-  frame->height = height;
-  Check(av_frame_get_buffer(frame.get(), 0), path, "cannot make a picture");
-  return frame;
-}
-
-// Copies a picture turned clockwise by 90, 180 or 270 degrees into `target` at (x, y).
-void RotateInto(const AVFrame* source, int rotation, AVFrame* target, int x, int y) {
+// Copies a picture turned clockwise by 0, 90, 180 or 270 degrees into `target` at (x, y).
+void PlaceInto(const AVFrame* source, int rotation, AVFrame* target, int x, int y) {
   for (int plane = 0; plane < 3; ++plane) {
     int shift = plane ? 1 : 0;
     int sw = source->width >> shift;
@@ -66,7 +34,9 @@ void RotateInto(const AVFrame* source, int rotation, AVFrame* target, int x, int
     int sls = source->linesize[plane];
     uint8_t* dst = target->data[plane] + (y >> shift) * target->linesize[plane] + (x >> shift);
     int dls = target->linesize[plane];
-    if (rotation == 180) {
+    if (rotation == 0) {
+      for (int row = 0; row < sh; ++row) std::memcpy(dst + row * dls, src + row * sls, sw);
+    } else if (rotation == 180) {
       for (int row = 0; row < sh; ++row) {
         for (int col = 0; col < sw; ++col) dst[row * dls + col] = src[(sh - 1 - row) * sls + (sw - 1 - col)];
       }
@@ -85,7 +55,11 @@ void RotateInto(const AVFrame* source, int rotation, AVFrame* target, int x, int
 }  // namespace
 
 VideoEncoder::VideoEncoder(const EncodeOptions& options, const VideoLayout& layout, OutputFile& output)
-    : layout_(layout), output_(output), packet_(MakePacket()) {
+    : layout_(layout),
+      output_(output),
+      packet_(MakePacket()),
+      scaler_(output.FinalPath()),
+      reducer_(output.FinalPath()) {
   const std::string& path = output.FinalPath();
   AVCodecID id = IsH263Size(options.width, options.height) ? AV_CODEC_ID_H263 : AV_CODEC_ID_MPEG4;
   const AVCodec* codec = avcodec_find_encoder(id);
@@ -104,6 +78,16 @@ VideoEncoder::VideoEncoder(const EncodeOptions& options, const VideoLayout& layo
   Check(avcodec_open2(encoder_.get(), codec, nullptr), path, "cannot open the video encoder");
   stream_ = output.AddStream(encoder_.get());
   frameDuration_ = encoder_->time_base;
+}
+
+FramePtr VideoEncoder::Prepare(FramePtr decoded) {
+  if (PictureBytes(decoded.get()) <= kLargestQueuedPicture) return decoded;
+  bool turned = layout_.rotation == 90 || layout_.rotation == 270;
+  int width = turned ? layout_.box.height : layout_.box.width;
+  int height = turned ? layout_.box.width : layout_.box.height;
+  FramePtr reduced = NewPicture(width, height, output_.FinalPath());
+  reducer_.ScaleInto(decoded.get(), reduced.get());
+  return reduced;
 }
 
 void VideoEncoder::Take(FramePtr decoded, int64_t slot) {
@@ -131,61 +115,16 @@ void VideoEncoder::Show(const AVFrame* decoded, FramePicker::Run run) {
 
 FramePtr VideoEncoder::MakePicture(const AVFrame* decoded) {
   const std::string& path = output_.FinalPath();
+  const PictureBox& box = layout_.box;
+  bool turned = layout_.rotation == 90 || layout_.rotation == 270;
+  // Scaled on its own first: the scaler may write a few pixels past the width it is given.
+  if (!scaled_) scaled_ = NewPicture(turned ? box.height : box.width, turned ? box.width : box.height, path);
+  scaler_.ScaleInto(decoded, scaled_.get());
   FramePtr picture = NewPicture(encoder_->width, encoder_->height, path);
   FillBlack(picture.get());
-  const PictureBox& box = layout_.box;
-  if (layout_.rotation == 0) {
-    ScaleInto(decoded, picture.get(), box.x, box.y, box.width, box.height);
-  } else {
-    bool turned = layout_.rotation == 90 || layout_.rotation == 270;
-    FramePtr upright = NewPicture(turned ? box.height : box.width, turned ? box.width : box.height, path);
-    ScaleInto(decoded, upright.get(), 0, 0, upright->width, upright->height);
-    RotateInto(upright.get(), layout_.rotation, picture.get(), box.x, box.y);
-  }
+  PlaceInto(scaled_.get(), layout_.rotation, picture.get(), box.x, box.y);
   picture->sample_aspect_ratio = AVRational{1, 1};
   return picture;
-}
-
-void VideoEncoder::ScaleInto(const AVFrame* decoded, AVFrame* target, int x, int y, int width, int height) {
-  // Halve while a reduction of at least 2 is left for the bicubic step.
-  for (FramePtr& halved : halved_) {
-    if (!CanHalve(decoded->format) || decoded->width < 4 * width || decoded->height < 4 * height) break;
-    HalveFrame(decoded, halved, output_.FinalPath());
-    decoded = halved.get();
-  }
-  // Full-range YUV (from JPEG-style sources) needs converting; RGB has no such range.
-  const AVPixFmtDescriptor* format = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(decoded->format));
-  bool fullRange =
-      decoded->color_range == AVCOL_RANGE_JPEG && format && !(format->flags & AV_PIX_FMT_FLAG_RGB);
-  int key[4] = {decoded->width, decoded->height, decoded->format, fullRange};
-  if (!scaler_ || std::memcmp(key, scalerKey_, sizeof key) != 0) {
-    scaler_.reset(sws_getContext(decoded->width, decoded->height, static_cast<AVPixelFormat>(decoded->format),
-                                 width, height, AV_PIX_FMT_YUV420P, kScaleFlags, nullptr, nullptr, nullptr));
-    if (!scaler_) {
-      const char* name = av_get_pix_fmt_name(static_cast<AVPixelFormat>(decoded->format));
-      throw EncodeError(output_.FinalPath(),
-                        std::string("cannot scale pictures of format ") + (name ? name : "unknown"));
-    }
-    std::memcpy(scalerKey_, key, sizeof key);
-    int* inverse = nullptr;
-    int* table = nullptr;
-    int srcRange = 0, dstRange = 0, brightness = 0, contrast = 0, saturation = 0;
-    if (fullRange && (sws_getColorspaceDetails(scaler_.get(), &inverse, &srcRange, &table, &dstRange,
-                                               &brightness, &contrast, &saturation) < 0 ||
-                      sws_setColorspaceDetails(scaler_.get(), inverse, 1, table, 0, brightness, contrast,
-                                               saturation) < 0)) {
-      throw EncodeError(output_.FinalPath(), "cannot convert the picture's full-range colours");
-    }
-  }
-  uint8_t* planes[4] = {
-      target->data[0] + y * target->linesize[0] + x,
-      target->data[1] + (y / 2) * target->linesize[1] + x / 2,
-      target->data[2] + (y / 2) * target->linesize[2] + x / 2,
-      nullptr,
-  };
-  int ret = sws_scale(scaler_.get(), decoded->data, decoded->linesize, 0, decoded->height, planes,
-                      target->linesize);
-  if (ret <= 0) Check(ret < 0 ? ret : AVERROR_BUG, output_.FinalPath(), "cannot scale a picture");
 }
 
 void VideoEncoder::Encode(AVFrame* frame) {

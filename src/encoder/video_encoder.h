@@ -9,6 +9,7 @@
 #include "geometry.h"
 #include "options.h"
 #include "output_file.h"
+#include "picture_scaler.h"
 
 namespace conv {
 
@@ -24,6 +25,9 @@ class VideoEncoder {
   AVRational FrameDuration() const { return frameDuration_; }
   const AVCodecContext* Context() const { return encoder_.get(); }
 
+  // On the decoding thread: a picture too large to wait in the queue as it is comes back
+  // brought down to its box; others come back untouched.
+  FramePtr Prepare(FramePtr decoded);
   // A decoded picture that falls on output slot `slot`; pictures arrive in display order.
   void Take(FramePtr decoded, int64_t slot);
   // Shows the last picture up to `endSlot` and drains the encoder.
@@ -34,7 +38,6 @@ class VideoEncoder {
  private:
   void Show(const AVFrame* decoded, FramePicker::Run run);
   FramePtr MakePicture(const AVFrame* decoded);
-  void ScaleInto(const AVFrame* decoded, AVFrame* target, int x, int y, int width, int height);
   void Encode(AVFrame* frame);
 
   VideoLayout layout_;
@@ -45,9 +48,9 @@ class VideoEncoder {
   PacketPtr packet_;
   FramePicker picker_;
   FramePtr pending_;
-  SwsPtr scaler_;
-  FramePtr halved_[2];
-  int scalerKey_[4] = {-1, -1, -1, -1};
+  PictureScaler scaler_;
+  FramePtr scaled_;        // the picture in its box, before it is turned and placed
+  PictureScaler reducer_;  // used by Prepare only
   std::atomic<int64_t> written_{0};
 };
 

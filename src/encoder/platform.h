@@ -1,0 +1,61 @@
+// What the encoder needs from the operating system, in one place: the output file that nobody
+// sees until it is complete, the way out when the process is told to stop, a memory ceiling and
+// file identity. One implementation per platform: platform_posix.cpp, platform_win32.cpp.
+//
+// A Windows side would make the pending output a hidden temporary file beside the final name,
+// commit it with MoveFileExW (MOVEFILE_REPLACE_EXISTING only when replacing, then
+// MOVEFILE_WRITE_THROUGH), take the stop request from SetConsoleCtrlHandler, cap memory with a
+// job object, and compare volume serial number and file index for identity.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace conv::platform {
+
+// Two paths name the same file when their identities are equal, whatever links lie between.
+struct FileIdentity {
+  std::uint64_t volume = 0;
+  std::uint64_t file = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+// Nothing when the path names no file that can be looked at.
+std::optional<FileIdentity> IdentityOf(const std::string& path);
+
+// Once, before any other thread starts. From then on a request to stop from outside (POSIX:
+// SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXFSZ; Windows: Ctrl+C, Ctrl+Break, the console closing)
+// removes the pending output, prints `lastLine` as the console's last line and ends the process
+// with 128 + the signal's number. A request that comes after the output got its final name ends
+// the process with status 0 and prints nothing: the work is done. A vanished console reader
+// makes writes fail instead of ending the process. A write past the file size limit fails the
+// write instead of ending the process.
+void HandleStopRequests(const std::string& lastLine);
+
+// Allocations beyond `bytes` fail, so the encoder reports them instead of being killed by the
+// system. Never raises a limit set from outside; a no-op where it cannot apply.
+void LimitMemory(std::size_t bytes);
+
+// The output while it is written: a new file in the folder of its final name, seen under that
+// name only once Commit succeeds. Whatever way the run ends before that (a throw, a stop
+// request, being killed where the system allows), nothing of it is left.
+class PendingOutput {
+ public:
+  virtual ~PendingOutput() = default;
+
+  // Writes all bytes at the current position: `size`, or minus an errno value.
+  virtual int Write(const std::uint8_t* data, int size) = 0;
+  // As lseek (SEEK_SET, SEEK_CUR, SEEK_END): the new position, or minus an errno value.
+  virtual std::int64_t Seek(std::int64_t offset, int whence) = 0;
+  // Puts the contents on disk, then gives the file its final name. Without `replace` an existing
+  // file is never replaced. Naming and leaving the stop handler's care are one step, so a stop
+  // request never removes or disowns a complete file. Throws EncodeError.
+  virtual void Commit(bool replace) = 0;
+};
+
+// Throws EncodeError(finalPath, reason) when the folder takes no new file.
+std::unique_ptr<PendingOutput> CreatePendingOutput(const std::string& finalPath);
+
+}  // namespace conv::platform

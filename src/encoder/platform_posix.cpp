@@ -1,0 +1,320 @@
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <mutex>
+#include <random>
+#include <thread>
+
+#include "console.h"
+#include "encode_error.h"
+#include "platform.h"
+
+namespace conv::platform {
+namespace {
+
+// Creating, naming and removing the output are each one step against the stop handler.
+std::mutex gMutex;
+// Filled before the stop handler can need them; changed only under gMutex.
+char gArmedPath[4096];
+bool gArmed = false;
+bool gCommitted = false;
+char gLastLine[4352];
+size_t gLastLineLength = 0;
+
+// The stop signals are blocked in every thread and taken here, by an ordinary thread: it can
+// wait for a naming step to finish and silence the console, so the last line is really last.
+[[noreturn]] void AwaitStopRequest(sigset_t signals) {
+  int signal = 0;
+  while (sigwait(&signals, &signal) != 0) {
+  }
+  gMutex.lock();  // kept until the end: nothing is named or removed any more
+  if (gCommitted) _exit(0);
+  if (gArmed) unlink(gArmedPath);
+  console::Silence();
+  ssize_t ignored = write(STDERR_FILENO, gLastLine, gLastLineLength);
+  (void)ignored;
+  _exit(128 + signal);
+}
+
+std::string SystemError(int error) {
+  return std::strerror(error);
+}
+
+std::string ProcPath(int fd) {
+  return "/proc/self/fd/" + std::to_string(fd);
+}
+
+std::string FolderOf(const std::string& finalPath) {
+  std::string folder = std::filesystem::path(finalPath).parent_path().string();
+  return folder.empty() ? "." : folder;
+}
+
+// "<folder>/<name>.part-" followed by six random letters.
+std::string TemporaryName(const std::string& finalPath) {
+  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  static std::mt19937 random(std::random_device{}());
+  std::string name = std::filesystem::path(finalPath).filename().string();
+  // Leave room under the 255-byte name limit.
+  if (name.empty() || name.size() > 200) name = "conv";
+  std::string suffix(6, 'x');
+  for (char& c : suffix) c = kLetters[random() % (sizeof kLetters - 1)];
+  return (std::filesystem::path(FolderOf(finalPath)) / (name + ".part-" + suffix)).string();
+}
+
+class UniqueFd {
+ public:
+  UniqueFd() = default;
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+  ~UniqueFd() { Reset(-1); }
+  int Get() const { return fd_; }
+  void Reset(int fd) {
+    if (fd_ >= 0) close(fd_);
+    fd_ = fd;
+  }
+  // Closes now, reporting the error; the descriptor is gone either way.
+  int Close() {
+    int fd = fd_;
+    fd_ = -1;
+    return close(fd);
+  }
+
+ private:
+  int fd_ = -1;
+};
+
+// A temporary name in the stop handler's care: removed by it on a stop request, and by this
+// object when it goes, unless the name was handed on to the final file.
+class ArmedName {
+ public:
+  ArmedName() = default;
+  ArmedName(const ArmedName&) = delete;
+  ArmedName& operator=(const ArmedName&) = delete;
+  ~ArmedName() {
+    if (path_.empty()) return;
+    std::lock_guard lock(gMutex);
+    unlink(path_.c_str());
+    gArmed = false;
+  }
+  const std::string& Path() const { return path_; }
+  bool Empty() const { return path_.empty(); }
+
+  // Runs `create` (which makes a file under `path`) and arms the name in one step; the
+  // result of `create`, with errno kept.
+  template <typename F>
+  int ArmIfCreated(const std::string& path, F&& create) {
+    std::lock_guard lock(gMutex);
+    int result = create();
+    int error = errno;
+    if (result >= 0) {
+      path_ = path;
+      // A longer path could not have been created.
+      if (path.size() < sizeof gArmedPath) {
+        std::memcpy(gArmedPath, path.c_str(), path.size() + 1);
+        gArmed = true;
+      }
+    }
+    errno = error;
+    return result;
+  }
+
+  // Runs `name` (which moves the armed name to the final one) and, when it succeeds, ends the
+  // stop handler's care in the same step. False with errno kept when it failed.
+  template <typename F>
+  static bool CommitIf(ArmedName* armed, F&& name) {
+    std::lock_guard lock(gMutex);
+    if (!name()) return false;
+    gCommitted = true;
+    gArmed = false;
+    if (armed) armed->path_.clear();
+    return true;
+  }
+
+ private:
+  std::string path_;
+};
+
+int OpenUnnamed(const std::string& folder) {
+  const int fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd < 0) return -1;
+  // Naming goes through /proc; without it, fall back to a named file.
+  if (access(ProcPath(fd).c_str(), F_OK) != 0) {
+    close(fd);
+    errno = ENOENT;
+    return -1;
+  }
+  return fd;
+}
+
+class PosixOutput final : public PendingOutput {
+ public:
+  explicit PosixOutput(std::string finalPath);
+
+  int Write(const std::uint8_t* data, int size) override;
+  std::int64_t Seek(std::int64_t offset, int whence) override;
+  void Commit(bool replace) override;
+
+ private:
+  void NameUnnamed(bool replace);
+  void RenameNamed(bool replace);
+  [[noreturn]] void Fail(const std::string& what, int error) const;
+
+  std::string finalPath_;
+  // Declared in this order so the descriptor closes before the name goes.
+  ArmedName name_;  // empty while the file has no name
+  UniqueFd fd_;
+};
+
+PosixOutput::PosixOutput(std::string finalPath) : finalPath_(std::move(finalPath)) {
+  // A file without a name until it is complete: even a process killed outright (kill -9, the
+  // out-of-memory killer) leaves nothing behind. File systems that cannot make one get a named
+  // temporary file, owned from its first moment.
+  fd_.Reset(OpenUnnamed(FolderOf(finalPath_)));
+  if (fd_.Get() < 0) {
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL && errno != ENOENT) {
+      Fail("cannot create a file in its folder", errno);
+    }
+    for (int attempt = 0; attempt < 100 && fd_.Get() < 0; ++attempt) {
+      const std::string path = TemporaryName(finalPath_);
+      int fd = name_.ArmIfCreated(
+          path, [&] { return open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600); });
+      fd_.Reset(fd);
+      if (fd < 0 && errno != EEXIST) Fail("cannot create a file in its folder", errno);
+    }
+    if (fd_.Get() < 0) Fail("cannot create a file in its folder", EEXIST);
+  }
+  mode_t mask = umask(0);
+  umask(mask);
+  if (fchmod(fd_.Get(), 0666 & ~mask) != 0) Fail("cannot set the file's permissions", errno);
+}
+
+void PosixOutput::Fail(const std::string& what, int error) const {
+  throw EncodeError(finalPath_, what + ": " + SystemError(error));
+}
+
+int PosixOutput::Write(const std::uint8_t* data, int size) {
+  for (int done = 0; done < size;) {
+    ssize_t n = write(fd_.Get(), data + done, static_cast<size_t>(size - done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return -errno;
+    done += static_cast<int>(n);
+  }
+  return size;
+}
+
+std::int64_t PosixOutput::Seek(std::int64_t offset, int whence) {
+  off_t at = lseek(fd_.Get(), offset, whence);
+  return at < 0 ? -errno : at;
+}
+
+void PosixOutput::Commit(bool replace) {
+  if (fsync(fd_.Get()) != 0) Fail("cannot save the output", errno);
+  if (name_.Empty()) {
+    NameUnnamed(replace);
+  } else {
+    if (fd_.Close() != 0) Fail("cannot save the output", errno);
+    RenameNamed(replace);
+  }
+}
+
+void PosixOutput::NameUnnamed(bool replace) {
+  const std::string self = ProcPath(fd_.Get());
+  auto link = [&](const std::string& to) {
+    return linkat(AT_FDCWD, self.c_str(), AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW) == 0;
+  };
+  if (!replace) {
+    // A link never replaces an existing name: the no-overwrite check and the naming are one step.
+    if (!ArmedName::CommitIf(nullptr, [&] { return link(finalPath_); })) {
+      if (errno == EEXIST) throw EncodeError(finalPath_, "already exists (add -y to replace it)");
+      Fail("cannot give the output its name", errno);
+    }
+  } else {
+    // Replacing takes a name of its own first, then a rename over the old file.
+    for (int attempt = 0; attempt < 100 && name_.Empty(); ++attempt) {
+      const std::string path = TemporaryName(finalPath_);
+      if (name_.ArmIfCreated(path, [&] { return link(path) ? 0 : -1; }) < 0 && errno != EEXIST) {
+        Fail("cannot give the output its name", errno);
+      }
+    }
+    if (name_.Empty())
+      throw EncodeError(finalPath_, "cannot give the output its name: no free temporary name");
+    RenameNamed(true);
+  }
+  // The data is on disk already; a late close error changes nothing about the file.
+  fd_.Reset(-1);
+}
+
+void PosixOutput::RenameNamed(bool replace) {
+  const char* from = name_.Path().c_str();
+  const char* to = finalPath_.c_str();
+  bool named = ArmedName::CommitIf(&name_, [&] {
+    if (replace) return std::rename(from, to) == 0;
+    if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // A file system without no-replace renames: check, then rename, still in one step here.
+    struct stat existing {};
+    if (stat(to, &existing) == 0) {
+      errno = EEXIST;
+      return false;
+    }
+    return std::rename(from, to) == 0;
+  });
+  if (!named) {
+    if (errno == EEXIST) throw EncodeError(finalPath_, "already exists (add -y to replace it)");
+    Fail("cannot give the output its name", errno);
+  }
+}
+
+}  // namespace
+
+std::optional<FileIdentity> IdentityOf(const std::string& path) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0) return std::nullopt;
+  return FileIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+}
+
+void HandleStopRequests(const std::string& lastLine) {
+  std::snprintf(gLastLine, sizeof gLastLine, "%s\n", lastLine.c_str());
+  gLastLineLength = std::strlen(gLastLine);
+  sigset_t signals;
+  sigemptyset(&signals);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXFSZ}) sigaddset(&signals, signal);
+  // Before any other thread exists, so they all inherit the mask. A SIGXFSZ raised by a write
+  // stays pending on the writing thread, and the write fails with EFBIG.
+  if (pthread_sigmask(SIG_BLOCK, &signals, nullptr) != 0) return;
+  std::thread(AwaitStopRequest, signals).detach();
+  (void)std::signal(SIGPIPE, SIG_IGN);  // cannot fail for these arguments
+}
+
+void LimitMemory(std::size_t bytes) {
+#if defined(__SANITIZE_ADDRESS__)
+  // The sanitizer's shadow memory alone is far beyond any such limit.
+  (void)bytes;
+#else
+  // Thread stacks count as data: FFmpeg's threads get smaller ones than the 8 MB default.
+  pthread_attr_t attr;
+  if (pthread_getattr_default_np(&attr) == 0) {
+    if (pthread_attr_setstacksize(&attr, 2 << 20) == 0) (void)pthread_setattr_default_np(&attr);
+    pthread_attr_destroy(&attr);
+  }
+  rlimit limit{};
+  if (getrlimit(RLIMIT_DATA, &limit) != 0 || limit.rlim_cur <= bytes) return;
+  limit.rlim_cur = bytes;
+  // A backstop only: where it cannot be set, the other bounds still hold.
+  (void)setrlimit(RLIMIT_DATA, &limit);
+#endif
+}
+
+std::unique_ptr<PendingOutput> CreatePendingOutput(const std::string& finalPath) {
+  return std::make_unique<PosixOutput>(finalPath);
+}
+
+}  // namespace conv::platform
