@@ -1,11 +1,14 @@
 // The encoder's decisions that need no media: option values, picture placement, frame choice.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <limits>
 #include <vector>
 
 #include "geometry.h"
 #include "options.h"
 #include "shrink.h"
+#include "timeline.h"
 
 namespace conv {
 namespace {
@@ -90,36 +93,59 @@ TEST(Options, FrameSizesAndTheirCodec) {
   EXPECT_FALSE(IsH263Size(144, 176));
 }
 
-TEST(Geometry, PictureKeepsItsShapeOnTheMacroblockGrid) {
-  // 4:3 into 11:9: a 12-line letterbox, the picture's top on the grid line nearest the centre.
-  EXPECT_EQ(FitPicture(640, 480, 1, 1, 0, 176, 144), (PictureBox{0, 0, 176, 132}));
+TEST(Geometry, PictureKeepsItsShapeCentredBetweenBars) {
+  // 4:3 into 11:9: a 12-line letterbox, 6 lines a side.
+  EXPECT_EQ(FitPicture(640, 480, 1, 1, 0, 176, 144), (PictureBox{0, 6, 176, 132}));
   // 16:9, stored square or anamorphic: 176x99 rounds to an even 100.
-  EXPECT_EQ(FitPicture(1920, 1080, 0, 1, 0, 176, 144), (PictureBox{0, 16, 176, 100}));
-  EXPECT_EQ(FitPicture(352, 288, 16, 11, 0, 176, 144), (PictureBox{0, 16, 176, 100}));
-  // Portrait, or landscape turned upright: a pillarbox.
-  EXPECT_EQ(FitPicture(180, 320, 1, 1, 0, 176, 144), (PictureBox{48, 0, 82, 144}));
-  EXPECT_EQ(FitPicture(320, 180, 1, 1, 90, 176, 144), (PictureBox{48, 0, 82, 144}));
-  EXPECT_EQ(FitPicture(320, 180, 1, 1, 180, 176, 144), (PictureBox{0, 16, 176, 100}));
+  EXPECT_EQ(FitPicture(1920, 1080, 0, 1, 0, 176, 144), (PictureBox{0, 22, 176, 100}));
+  EXPECT_EQ(FitPicture(352, 288, 16, 11, 0, 176, 144), (PictureBox{0, 22, 176, 100}));
+  // Portrait, or landscape turned upright: a pillarbox, its 47-column bar split 46 + 48 for chroma.
+  EXPECT_EQ(FitPicture(180, 320, 1, 1, 0, 176, 144), (PictureBox{46, 0, 82, 144}));
+  EXPECT_EQ(FitPicture(320, 180, 1, 1, 90, 176, 144), (PictureBox{46, 0, 82, 144}));
+  EXPECT_EQ(FitPicture(320, 180, 1, 1, 180, 176, 144), (PictureBox{0, 22, 176, 100}));
   // Exact and nearly exact shapes fill the frame: bars of 2 pixels would only cost bits.
   EXPECT_EQ(FitPicture(352, 288, 1, 1, 0, 176, 144), (PictureBox{0, 0, 176, 144}));
   EXPECT_EQ(FitPicture(178, 144, 1, 1, 0, 176, 144), (PictureBox{0, 0, 176, 144}));
-  EXPECT_EQ(FitPicture(720, 576, 12, 11, 0, 176, 144), (PictureBox{0, 0, 176, 130}));
-  EXPECT_EQ(FitPicture(640, 480, 1, 1, 0, 352, 288), (PictureBox{0, 16, 352, 264}));
+  EXPECT_EQ(FitPicture(720, 576, 12, 11, 0, 176, 144), (PictureBox{0, 6, 176, 130}));
+  EXPECT_EQ(FitPicture(640, 480, 1, 1, 0, 352, 288), (PictureBox{0, 12, 352, 264}));
   EXPECT_EQ(FitPicture(640, 480, 1, 1, 0, 160, 120), (PictureBox{0, 0, 160, 120}));
   // A sliver of a picture still gets two lines.
   EXPECT_EQ(FitPicture(4000, 10, 1, 1, 0, 176, 144).height, 2);
+
+  // Every frame size of the window, with landscape, portrait and anamorphic sources, turned or not:
+  // inside the frame, centred within a pixel, on even lines and columns.
+  struct Source {
+    int width, height, sarNum, sarDen, rotation;
+  };
+  for (auto [w, h] : {std::pair{128, 96}, {160, 120}, {176, 144}, {352, 288}}) {
+    for (Source s : {Source{1920, 1080, 1, 1, 0},
+                     {1080, 1920, 1, 1, 0},
+                     {720, 480, 32, 27, 0},
+                     {720, 576, 64, 45, 90},
+                     {640, 480, 1, 1, 270},
+                     {320, 240, 4, 3, 0},
+                     {100, 700, 1, 1, 0},
+                     {4000, 10, 1, 1, 0}}) {
+      const PictureBox box = FitPicture(s.width, s.height, s.sarNum, s.sarDen, s.rotation, w, h);
+      SCOPED_TRACE(::testing::Message() << s.width << "x" << s.height << " into " << w << "x" << h);
+      EXPECT_TRUE(box.x % 2 == 0 && box.y % 2 == 0 && box.width % 2 == 0 && box.height % 2 == 0);
+      EXPECT_TRUE(box.x >= 0 && box.y >= 0 && box.x + box.width <= w && box.y + box.height <= h);
+      EXPECT_LE(std::abs(2 * box.x + box.width - w), 2);
+      EXPECT_LE(std::abs(2 * box.y + box.height - h), 2);
+    }
+  }
 }
 
 TEST(Geometry, ReducedDecodingAndSkippedDeblocking) {
-  PictureBox qcif43{0, 0, 176, 132};
-  PictureBox qcif169{0, 16, 176, 100};
+  PictureBox qcif43{0, 6, 176, 132};
+  PictureBox qcif169{0, 22, 176, 100};
   EXPECT_EQ(LowresLevel(640, 480, 0, qcif43, 2), 1);
   EXPECT_EQ(LowresLevel(320, 240, 0, qcif43, 2), 0);
   EXPECT_EQ(LowresLevel(1920, 1080, 0, qcif169, 2), 2);
   EXPECT_EQ(LowresLevel(1920, 1080, 0, qcif169, 0), 0);
   // Turned upright, the box's width is the source's height.
-  EXPECT_EQ(LowresLevel(640, 360, 0, PictureBox{48, 0, 82, 144}, 3), 1);
-  EXPECT_EQ(LowresLevel(640, 360, 90, PictureBox{48, 0, 82, 144}, 3), 2);
+  EXPECT_EQ(LowresLevel(640, 360, 0, PictureBox{46, 0, 82, 144}, 3), 1);
+  EXPECT_EQ(LowresLevel(640, 360, 90, PictureBox{46, 0, 82, 144}, 3), 2);
 
   EXPECT_EQ(LoopFilterSkipping(1920, 1080, 0, qcif169), 2);
   EXPECT_EQ(LoopFilterSkipping(640, 480, 0, qcif43), 1);
@@ -160,6 +186,33 @@ TEST(FramePicker, LastFrameOfEachSlotFillsItAndGapsRepeat) {
   EXPECT_TRUE(Shown(none, {}, 5).empty());
   EXPECT_TRUE(IsReplaced(3, 3));
   EXPECT_FALSE(IsReplaced(3, 4));
+}
+
+TEST(Timeline, AJumpPastTheLengthIsABreakAndSumsSaturate) {
+  constexpr int64_t kMax = std::numeric_limits<int64_t>::max(), kMin = std::numeric_limits<int64_t>::min();
+  EXPECT_EQ(SaturatingAdd(kMax - 1, 5), kMax);
+  EXPECT_EQ(SaturatingAdd(kMin, -1), kMin);
+  EXPECT_EQ(SaturatingSub(5, kMin), kMax);
+  EXPECT_EQ(SaturatingSub(kMin + 1, 5), kMin);
+  EXPECT_EQ(SaturatingSub(-3, -5), 2);
+
+  // A 60 s file at 10 units a second: a 40 s hold inside its length is the file's own timing.
+  Timeline known(TimeLimits{60}, 10);
+  EXPECT_EQ(known.Place(0, 0), 0);
+  EXPECT_EQ(known.Place(400, 1), 400);
+  // Past the length, or far back, the stream goes on where it was, and so do the frames after.
+  EXPECT_EQ(known.Place(kMax, 401), 401);
+  EXPECT_EQ(known.Place(kMax, 402), 401);
+  EXPECT_EQ(known.Place(10, 402), 402);
+  EXPECT_EQ(known.Place(11, 403), 403);
+  EXPECT_TRUE(known.Believable(0, 590));
+  EXPECT_FALSE(known.Believable(590, 700));
+  EXPECT_GT(known.End(), 600);
+  // Without a length, any long step is a break; the ceiling still ends the output.
+  Timeline unknown(TimeLimits{}, 10);
+  EXPECT_EQ(unknown.Place(100, 0), 0);
+  EXPECT_EQ(unknown.Place(140, 1), 40);
+  EXPECT_EQ(unknown.End(), Timeline(TimeLimits{1e9}, 10).End());
 }
 
 TEST(Shrink, HalvingAveragesBlocksAndRepeatsAnOddEdge) {
