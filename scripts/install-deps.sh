@@ -8,7 +8,7 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config git
-  libgtest-dev googletest
+  libgtest-dev googletest zlib1g-dev
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
   libavcodec-extra ffmpeg
   qt6-base-dev qt6-multimedia-dev qt6-tools-dev-tools libgl1-mesa-dev

@@ -181,6 +181,60 @@ TEST_F(FaultInjection, FullDiskKeepsTheEarlierResultAndTheSettings) {
   umount2(disk.c_str(), MNT_DETACH);
 }
 
+// Where the output's file system has no unnamed files (vfat and the like), the encoder writes a
+// named temporary file; on the usual ones an unnamed one. Either way no failure leaves anything.
+TEST_F(FaultInjection, NoFailureLeavesATemporaryFile) {
+  const std::string cut = (box_->Root() / "cut.avi").string();
+  const std::string whole = ReadFile(Clip("a.avi"));
+  WriteFile(cut, whole.substr(0, whole.size() / 2));
+  struct Way {
+    std::string name;
+    std::string source;
+    int signal = 0;  // sent once the output is open
+    RunOptions options = Within(120);
+    std::string because;  // in the last line
+  };
+  std::vector<Way> ways{{"source cut short", cut, 0, Within(120), "truncated"}};
+  for (int signal : {SIGTERM, SIGHUP, SIGQUIT, SIGXFSZ})
+    ways.push_back(
+        {"signal " + std::to_string(signal), Clip("long.avi"), signal, Within(120), "interrupted"});
+  ways.push_back({"file size limit", Clip("long.avi"), 0, Within(120), "File too large"});
+  ways.back().options.fileSizeBytes = 64 << 10;
+  for (bool vfat : {false, true}) {
+    if (vfat) {
+      ways.push_back(
+          {"no permission bits", Clip("a.avi"), 0, Within(120), "cannot set the file's permissions"});
+      ways.back().options.noPermissions = true;
+    }
+    for (Way way : ways) {
+      way.options.vfatLike = vfat;
+      const std::string tag = (vfat ? "named, " : "unnamed, ") + way.name;
+      const fs::path out = box_->Make(vfat ? "vfat" : "usual");
+      Started run =
+          StartProgram(EncoderArgs(box_->Encoder(), way.source, (out / "out.3gp").string()), way.options);
+      bool named = false;
+      if (way.signal != 0) {
+        for (auto deadline = std::chrono::steady_clock::now() + 60s;
+             !HoldsFileIn(run.pid, out) && std::chrono::steady_clock::now() < deadline;) {
+          std::this_thread::sleep_for(1ms);
+        }
+        ASSERT_EQ(kill(run.pid, SIGSTOP), 0) << tag;
+        for (const std::string& entry : ListTree(out)) named = named || entry.starts_with("out.3gp.part-");
+        ASSERT_EQ(kill(run.pid, way.signal), 0);
+        kill(run.pid, SIGCONT);
+      }
+      const RunResult done = Finish(run);
+      EXPECT_EQ(done.exitCode, way.signal ? 128 + way.signal : 1) << tag << ": " << done.err;
+      EXPECT_NE(done.err.find(way.because), std::string::npos) << tag << ": " << done.err;
+      EXPECT_EQ(ListTree(out), std::vector<std::string>{}) << tag;
+      if (way.signal) {
+        EXPECT_EQ(named, vfat) << tag << ": the temporary file " << (named ? "had" : "had no") << " name";
+      }
+      gFigures.push_back(tag + ": exit " + std::to_string(done.exitCode) + ", nothing left");
+    }
+  }
+}
+
 class WindowLeaves : public FaultInjection, public ::testing::WithParamInterface<const char*> {};
 
 #ifdef VINTREL_WINDOW_LEAVES_PATH

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <cstring>
 #include <random>
@@ -100,6 +101,89 @@ std::string Rotated(std::string bytes, int degrees) {
   return bytes;
 }
 
+std::string BigEndian(std::uint64_t value, int width) {
+  std::string bytes(width, '\0');
+  PutBigEndian(bytes, 0, value, width);
+  return bytes;
+}
+
+// Offsets of the boxes of one type among an MP4 file's boxes from `from` to `to`.
+std::vector<std::size_t> Boxes(const std::string& bytes, std::size_t from, std::size_t to, const char* type) {
+  std::vector<std::size_t> found;
+  for (std::size_t at = from; at + 8 <= to && GetBigEndian32(bytes, at) >= 8;) {
+    if (bytes.compare(at + 4, 4, type) == 0) found.push_back(at);
+    at += GetBigEndian32(bytes, at);
+  }
+  return found;
+}
+std::size_t Inside(const std::string& bytes, std::size_t box, const char* type) {
+  return Boxes(bytes, box + 8, box + GetBigEndian32(bytes, box), type).at(0);
+}
+
+// Every sample of the track with this handler lasts 2^31 - 1 seconds; the header still says 1 s.
+std::string StampBomb(std::string bytes, const char* handler) {
+  const std::size_t moov = Boxes(bytes, 0, bytes.size(), "moov").at(0);
+  for (std::size_t trak : Boxes(bytes, moov + 8, moov + GetBigEndian32(bytes, moov), "trak")) {
+    const std::size_t mdia = Inside(bytes, trak, "mdia");
+    if (bytes.compare(Inside(bytes, mdia, "hdlr") + 16, 4, handler) != 0) continue;
+    PutBigEndian(bytes, Inside(bytes, mdia, "mdhd") + 20, 1, 4);
+    const std::size_t stts = Inside(bytes, Inside(bytes, Inside(bytes, mdia, "minf"), "stbl"), "stts");
+    for (std::uint32_t i = 0; i < GetBigEndian32(bytes, stts + 12); ++i)
+      PutBigEndian(bytes, stts + 20 + 8 * i, 0x7fffffff, 4);
+    for (std::size_t edts : Boxes(bytes, trak + 8, trak + GetBigEndian32(bytes, trak), "edts"))
+      bytes.replace(edts + 4, 4, "free");
+  }
+  return bytes;
+}
+
+// From the second fragment on, the clock runs on near the end of the 64-bit range.
+std::string FragmentsJumpFar(std::string bytes) {
+  int tracks = 0;
+  for (auto at = bytes.find("tfdt"); at != std::string::npos; at = bytes.find("tfdt", at + 1)) {
+    const std::uint64_t time =
+        std::uint64_t{GetBigEndian32(bytes, at + 8)} << 32 | GetBigEndian32(bytes, at + 12);
+    if (++tracks > 2 && bytes[at + 4] == 1) PutBigEndian(bytes, at + 8, time + 0x7fffffff00000000, 8);
+  }
+  return tracks > 2 ? bytes : std::string();
+}
+
+// A black RGB picture, animated when frames > 1, as a picture bomb is: a few megabytes that
+// decode to gigabytes.
+std::string BlackPng(int side, int frames) {
+  auto chunk = [](const std::string& type, const std::string& data) {
+    const std::string body = type + data;
+    const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()));
+    return BigEndian(data.size(), 4) + body + BigEndian(crc, 4);
+  };
+  z_stream z{};
+  EXPECT_EQ(deflateInit2(&z, 9, Z_DEFLATED, 15, 9, Z_RLE), Z_OK);
+  const std::string row(1 + 3 * static_cast<std::size_t>(side), '\0');
+  std::string rows;
+  char out[1 << 16];
+  for (int y = 0; y <= side; ++y) {
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(row.data()));
+    z.avail_in = y < side ? static_cast<uInt>(row.size()) : 0;
+    do {
+      z.next_out = reinterpret_cast<Bytef*>(out);
+      z.avail_out = sizeof out;
+      deflate(&z, y < side ? Z_NO_FLUSH : Z_FINISH);
+      rows.append(out, sizeof out - z.avail_out);
+    } while (z.avail_out == 0);
+  }
+  deflateEnd(&z);
+  std::string png = "\x89PNG\r\n\x1a\n" +
+                    chunk("IHDR", BigEndian(side, 4) + BigEndian(side, 4) + std::string("\x08\x02\0\0\0", 5));
+  if (frames > 1) png += chunk("acTL", BigEndian(frames, 4) + BigEndian(0, 4));
+  for (int frame = 0, sequence = 0; frame < frames; ++frame) {
+    if (frames > 1) {
+      png += chunk("fcTL", BigEndian(sequence++, 4) + BigEndian(side, 4) + BigEndian(side, 4) +
+                               BigEndian(0, 8) + BigEndian(1, 2) + BigEndian(5, 2) + BigEndian(0, 2));
+    }
+    png += frame == 0 ? chunk("IDAT", rows) : chunk("fdAT", BigEndian(sequence++, 4) + rows);
+  }
+  return png + chunk("IEND", "");
+}
+
 // A chain of folders deeper than any path the system accepts in one piece.
 std::string WriteDeep(const fs::path& base, int depth, const std::string& name, const std::string& bytes) {
   int dir = open(base.c_str(), O_DIRECTORY | O_RDONLY);
@@ -157,6 +241,13 @@ class Cases {
     if (const auto mark = name.find('#'); mark != std::string::npos) name.replace(mark, 1, id);
     fs::copy_file(clip, folders_.sources / name);
     cases_.push_back({id, relative ? name : (folders_.sources / name).string(), cli, encoder, {}});
+  }
+  // A case that must end quickly, within the memory goal, and not run past `longest` seconds.
+  void AddRunaway(const std::string& what, const std::string& ext, const std::string& bytes, Outcome both,
+                  double longest = 0) {
+    AddBytes(what, ext, bytes, both);
+    cases_.back().runaway = true;
+    cases_.back().longestOutput = longest;
   }
   std::vector<HostileCase> Take() { return std::move(cases_); }
 
@@ -246,6 +337,38 @@ void AddOddMedia(Cases& cases, const fs::path& work) {
   WriteFile(subtitles, "1\n00:00:00,000 --> 00:00:01,000\nNo picture, no sound.\n");
   cases.AddClip("subtitles-only", "wmv", {"-i", subtitles.string(), "-c:s", "srt", "-f", "matroska"},
                 Outcome::Fails);
+}
+
+// Timestamps that would have the encoder hold a frame or fill silence for years, pictures that
+// decode to gigabytes, and playlists that name other files.
+void AddRunaways(Cases& cases, const fs::path& work) {
+  const fs::path small = work / "small.3gp";
+  ASSERT_TRUE(Ffmpeg(Join({Picture("176x144", 15),
+                           kTone,
+                           Lasting(1),
+                           {"-c:v", "h263", "-b:v", "30k", "-c:a", "libopencore_amrnb", "-ar", "8000", "-ac",
+                            "1", "-f", "3gp", small.string()}})));
+  // What the margin allows past the one second of real content.
+  constexpr double kLongest = 1 + 30 + 0.25;
+  cases.AddRunaway("stamp-bomb-video", "3gp", StampBomb(ReadFile(small), "vide"), Outcome::Either, kLongest);
+  cases.AddRunaway("stamp-bomb-audio", "3gp", StampBomb(ReadFile(small), "soun"), Outcome::Either, kLongest);
+  const fs::path fragmented = work / "fragmented.mp4";
+  ASSERT_TRUE(Ffmpeg(Join({Picture("176x144", 15),
+                           kTone,
+                           Lasting(2),
+                           {"-c:v", "mpeg4", "-g", "5", "-c:a", "aac", "-movflags",
+                            "frag_keyframe+empty_moov", "-f", "mp4", fragmented.string()}})));
+  cases.AddRunaway("clock-jumps-to-2^63", "mp4", FragmentsJumpFar(ReadFile(fragmented)), Outcome::Either,
+                   2 + 30 + 0.5);
+  cases.AddRunaway("apng-12x8000x8000", "avi", BlackPng(8000, 12), Outcome::Fails);
+  cases.AddRunaway("png-12000x12000", "avi", BlackPng(12000, 1), Outcome::Fails);
+  const fs::path segment = work / "segment.ts";
+  ASSERT_TRUE(Ffmpeg(
+      Join({Picture("320x240", 25), Lasting(1), {"-c:v", "mpeg2video", "-f", "mpegts", segment.string()}})));
+  cases.AddRunaway("hls-playlist", "avi",
+                   "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1,\n" + segment.string() + "\n#EXT-X-ENDLIST\n",
+                   Outcome::Fails);
+  cases.AddRunaway("concat-list", "avi", "ffconcat version 1.0\nfile 'c001-valid.avi'\n", Outcome::Fails);
 }
 
 void AddNames(Cases& cases, const CaseFolders& folders, const std::string& clip) {
@@ -341,6 +464,7 @@ std::vector<HostileCase> MakeHostileCases(const CaseFolders& folders, bool permi
   Cases cases(folders);
   AddBrokenContainers(cases, folders.work);
   AddOddMedia(cases, folders.work);
+  AddRunaways(cases, folders.work);
   const std::string clip = (folders.work / "good.avi").string();
   AddNames(cases, folders, clip);
   AddSpecialFiles(cases, folders, clip, permissionsBind);

@@ -17,6 +17,10 @@ struct HostileCase {
   Outcome cli = Outcome::Either;
   Outcome encoder = Outcome::Either;
   std::string encoderOutput;  // set when the case is about the output (the source itself)
+  // Runaway cases (time, memory or indirection bombs) get a row of figures each; when they
+  // convert, the output may not pass this many seconds.
+  bool runaway = false;
+  double longestOutput = 0;
 };
 
 struct CaseFolders {

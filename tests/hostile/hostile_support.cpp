@@ -2,7 +2,10 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/audit.h>
 #include <linux/capability.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <sched.h>
 #include <signal.h>
 #include <sys/mount.h>
@@ -14,9 +17,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <thread>
 
@@ -24,6 +29,27 @@ extern char** environ;
 
 namespace vintrel::hostile {
 namespace {
+
+// Makes the kernel refuse what such a file system cannot do, the way it refuses it there.
+bool PretendVfat(bool noPermissions) {
+  constexpr unsigned kTmpfile = 020000000;  // __O_TMPFILE
+  const sock_filter filter[] = {
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, AUDIT_ARCH_X86_64, 1, 0),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_fchmod, 0, 1),
+      BPF_STMT(BPF_RET | BPF_K, noPermissions ? SECCOMP_RET_ERRNO | EPERM : SECCOMP_RET_ALLOW),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_openat, 0, 3),
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[2])),
+      BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, kTmpfile, 0, 1),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EOPNOTSUPP),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+  };
+  const sock_fprog program{static_cast<unsigned short>(std::size(filter)), const_cast<sock_filter*>(filter)};
+  return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+         prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
 
 [[noreturn]] void ExecChild(const std::vector<std::string>& argv, const RunOptions& options,
                             const std::string& outFile, const std::string& errFile) {
@@ -33,10 +59,12 @@ namespace {
   const int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(125);
   if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) _exit(125);
-  if (options.stackBytes != 0) {
-    rlimit limit{options.stackBytes, options.stackBytes};
-    if (setrlimit(RLIMIT_STACK, &limit) != 0) _exit(125);
+  for (auto [resource, bytes] :
+       {std::pair{RLIMIT_STACK, options.stackBytes}, {RLIMIT_FSIZE, options.fileSizeBytes}}) {
+    rlimit limit{bytes, bytes};
+    if (bytes != 0 && setrlimit(resource, &limit) != 0) _exit(125);
   }
+  if (options.vfatLike && !PretendVfat(options.noPermissions)) _exit(125);
   for (const std::string& entry : options.env) putenv(const_cast<char*>(entry.c_str()));
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));

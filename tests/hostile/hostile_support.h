@@ -19,7 +19,12 @@ struct RunOptions {
   fs::path cwd;                  // empty: the test's own
   int timeoutSeconds = 120;      // then the whole process group is killed
   rlim_t stackBytes = 0;         // 0: unchanged
+  rlim_t fileSizeBytes = 0;      // 0: unchanged
   std::vector<std::string> env;  // NAME=VALUE added to the environment
+  // The program sees a file system like vfat: no unnamed temporary files, and, when
+  // `noPermissions`, no permission bits either.
+  bool vfatLike = false;
+  bool noPermissions = false;
 };
 
 inline RunOptions Within(int timeoutSeconds, fs::path cwd = {}) {

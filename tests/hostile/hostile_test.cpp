@@ -3,6 +3,7 @@
 // every source stays byte for byte as it was.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <map>
@@ -21,7 +22,14 @@ struct Route {
   bool sanitizerReport = false;
   std::string reason;  // empty when converted
   std::string output;
+  bool hung = false;
+  double seconds = 0;
+  long peakRssKb = 0;
+  double outputSeconds = 0;  // of a converted runaway case
 };
+
+// Whatever the input, the encoder stays within this.
+constexpr long kMemoryGoalKb = 400 * 1024;
 
 struct Tally {
   int tried = 0, converted = 0, failedWithReason = 0, crashes = 0, sanitizerReports = 0;
@@ -105,9 +113,14 @@ class HostileInputs : public ::testing::Test {
     for (const HostileCase& c : cases_) {
       Route route;
       route.output = EncoderOutput(c);
+      const auto started = std::chrono::steady_clock::now();
       const RunResult run =
           RunProgram(EncoderArgs(box_->Encoder(), c.source, route.output), Within(300, folders_.sources));
+      route.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+      route.peakRssKb = run.peakRssKb;
+      route.hung = run.timedOut;
       route.converted = run.exitCode == 0;
+      if (route.converted && c.runaway) ProbeClip(route.output, &route.outputSeconds);
       route.crashed = run.Crashed();
       route.sanitizerReport = HasSanitizerReport(run.out + run.err);
       if (!route.converted) route.reason = LastLine(run.err);
@@ -224,6 +237,25 @@ TEST_F(HostileInputs, SourcesStayByteIdentical) {
   EXPECT_EQ(ListTree(folders_.sources), sourcesBefore_);
 }
 
+TEST_F(HostileInputs, RunawaysEndSoonWithinTheMemoryGoal) {
+  int runaways = 0;
+  for (std::size_t i = 0; i < cases_.size(); ++i) {
+    const HostileCase& c = cases_[i];
+    const Route& run = encoderRoutes_[i];
+#if !defined(__SANITIZE_ADDRESS__)  // the sanitizer's own memory would be counted too
+    EXPECT_LE(run.peakRssKb, kMemoryGoalKb) << c.id << ": " << c.source;
+#endif
+    if (!c.runaway) continue;
+    ++runaways;
+    // Not a timing: a hold of years or a decoded picture bomb takes minutes at the very least.
+    EXPECT_LT(run.seconds, 60) << c.id << ": " << c.source;
+    if (run.converted) {
+      EXPECT_LE(run.outputSeconds, c.longestOutput) << c.id << ": " << c.source;
+    }
+  }
+  EXPECT_GE(runaways, 7);
+}
+
 void HostileInputs::PrintTable() {
   std::ostringstream table;
   table << "route        cases  converted  failed-with-reason  unexpected  crashes  sanitizer  partial-left  "
@@ -236,6 +268,28 @@ void HostileInputs::PrintTable() {
     table << line;
   }
   table << "sources changed: " << cli_.sourcesChanged << " of " << cases_.size() << "\n";
+  table << "\nrunaway case                         encoder     seconds  peak-RSS-MB  output-s  hung  left\n";
+  std::size_t peak = 0;
+  const std::vector<std::string> left = ListTree(encoderOut_);
+  for (std::size_t i = 0; i < cases_.size() && i < encoderRoutes_.size(); ++i) {
+    const Route& run = encoderRoutes_[i];
+    if (run.peakRssKb > encoderRoutes_[peak].peakRssKb) peak = i;
+    if (!cases_[i].runaway) continue;
+    const auto leftovers = std::count_if(left.begin(), left.end(), [&](const std::string& entry) {
+      return entry.starts_with(cases_[i].id + ".") && entry != cases_[i].id + ".3gp";
+    });
+    char line[200];
+    std::snprintf(line, sizeof line, "%-36s %-10s %7.1f  %11.0f  %8.2f  %4d  %4d\n",
+                  fs::path(cases_[i].source).filename().c_str(), run.converted ? "converted" : "failed",
+                  run.seconds, run.peakRssKb / 1024.0, run.outputSeconds, run.hung,
+                  static_cast<int>(leftovers));
+    table << line;
+  }
+  if (!encoderRoutes_.empty()) {
+    table << "peak RSS of any encoder run: " << encoderRoutes_[peak].peakRssKb / 1024 << " MB ("
+          << fs::path(cases_[peak].source).filename().string() << "), goal " << kMemoryGoalKb / 1024
+          << " MB\n";
+  }
   std::printf("\n%s", table.str().c_str());
   WriteFile(fs::path(VINTREL_REPORT_DIR) / "hostile-report.txt", table.str());
 
