@@ -8,9 +8,11 @@ extern "C" {
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <string_view>
 #include <thread>
 #include <vector>
@@ -45,11 +47,13 @@ bool Indirect(const AVInputFormat* format) {
 const AVInputFormat* ProbeFormat(const std::string& url, const std::string& path) {
   Dictionary options;
   options.Set("protocol_whitelist", "file");
-  AVIOContext* io = nullptr;
-  Check(avio_open2(&io, url.c_str(), AVIO_FLAG_READ, nullptr, options.Address()), path);
+  AVIOContext* opened = nullptr;
+  Check(avio_open2(&opened, url.c_str(), AVIO_FLAG_READ, nullptr, options.Address()), path);
+  // Only read from: closing it cannot lose anything.
+  auto close = [](AVIOContext* io) { (void)avio_closep(&io); };
+  std::unique_ptr<AVIOContext, decltype(close)> io(opened, close);
   const AVInputFormat* format = nullptr;
-  int ret = av_probe_input_buffer2(io, &format, url.c_str(), nullptr, 0, 0);
-  avio_closep(&io);
+  int ret = av_probe_input_buffer2(io.get(), &format, url.c_str(), nullptr, 0, 0);
   if (ret == AVERROR_INVALIDDATA || (ret >= 0 && Indirect(format))) {
     throw EncodeError(path, "not a video or audio file that can be read");
   }

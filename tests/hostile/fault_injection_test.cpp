@@ -184,34 +184,29 @@ TEST_F(FaultInjection, FullDiskKeepsTheEarlierResultAndTheSettings) {
 // Where the output's file system has no unnamed files (vfat and the like), the encoder writes a
 // named temporary file; on the usual ones an unnamed one. Either way no failure leaves anything.
 TEST_F(FaultInjection, NoFailureLeavesATemporaryFile) {
-  const std::string cut = (box_->Root() / "cut.avi").string();
-  const std::string whole = ReadFile(Clip("a.avi"));
+  const std::string cut = (box_->Root() / "cut.avi").string(), whole = ReadFile(Clip("a.avi"));
   WriteFile(cut, whole.substr(0, whole.size() / 2));
   struct Way {
-    std::string name;
-    std::string source;
-    int signal = 0;  // sent once the output is open
-    RunOptions options = Within(120);
-    std::string because;  // in the last line
+    std::string name, source, because;  // `because` is in the last line
+    int signal = 0;                     // sent once the output is open
+    rlim_t fileSizeBytes = 0;
   };
-  std::vector<Way> ways{{"source cut short", cut, 0, Within(120), "truncated"}};
+  std::vector<Way> ways{{"source cut short", cut, "truncated"},
+                        {"file size limit", Clip("long.avi"), "File too large", 0, 64 << 10},
+                        {"no permission bits", Clip("a.avi"), "cannot set the file's permissions"}};
   for (int signal : {SIGTERM, SIGHUP, SIGQUIT, SIGXFSZ})
-    ways.push_back(
-        {"signal " + std::to_string(signal), Clip("long.avi"), signal, Within(120), "interrupted"});
-  ways.push_back({"file size limit", Clip("long.avi"), 0, Within(120), "File too large"});
-  ways.back().options.fileSizeBytes = 64 << 10;
+    ways.push_back({"signal " + std::to_string(signal), Clip("long.avi"), "interrupted", signal});
   for (bool vfat : {false, true}) {
-    if (vfat) {
-      ways.push_back(
-          {"no permission bits", Clip("a.avi"), 0, Within(120), "cannot set the file's permissions"});
-      ways.back().options.noPermissions = true;
-    }
-    for (Way way : ways) {
-      way.options.vfatLike = vfat;
+    for (const Way& way : ways) {
+      RunOptions options = Within(120);
+      options.vfatLike = vfat;
+      options.noPermissions = way.name == "no permission bits";
+      options.fileSizeBytes = way.fileSizeBytes;
+      if (options.noPermissions && !vfat) continue;  // only vfat-like file systems lack them
       const std::string tag = (vfat ? "named, " : "unnamed, ") + way.name;
       const fs::path out = box_->Make(vfat ? "vfat" : "usual");
       Started run =
-          StartProgram(EncoderArgs(box_->Encoder(), way.source, (out / "out.3gp").string()), way.options);
+          StartProgram(EncoderArgs(box_->Encoder(), way.source, (out / "out.3gp").string()), options);
       bool named = false;
       if (way.signal != 0) {
         for (auto deadline = std::chrono::steady_clock::now() + 60s;

@@ -136,50 +136,26 @@ std::string StampBomb(std::string bytes, const char* handler) {
   return bytes;
 }
 
-// From the second fragment on, the clock runs on near the end of the 64-bit range.
-std::string FragmentsJumpFar(std::string bytes) {
-  int tracks = 0;
-  for (auto at = bytes.find("tfdt"); at != std::string::npos; at = bytes.find("tfdt", at + 1)) {
-    const std::uint64_t time =
-        std::uint64_t{GetBigEndian32(bytes, at + 8)} << 32 | GetBigEndian32(bytes, at + 12);
-    if (++tracks > 2 && bytes[at + 4] == 1) PutBigEndian(bytes, at + 8, time + 0x7fffffff00000000, 8);
-  }
-  return tracks > 2 ? bytes : std::string();
-}
-
-// A black RGB picture, animated when frames > 1, as a picture bomb is: a few megabytes that
-// decode to gigabytes.
-std::string BlackPng(int side, int frames) {
-  auto chunk = [](const std::string& type, const std::string& data) {
+// 12 black RGB frames, as a picture bomb is: a few megabytes that decode to gigabytes.
+std::string BlackApng(int side) {
+  auto at = [](const std::string& s) { return reinterpret_cast<Bytef*>(const_cast<char*>(s.data())); };
+  auto chunk = [&](const std::string& type, const std::string& data) {
     const std::string body = type + data;
-    const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()));
-    return BigEndian(data.size(), 4) + body + BigEndian(crc, 4);
+    return BigEndian(data.size(), 4) + body + BigEndian(crc32(0, at(body), body.size()), 4);
   };
-  z_stream z{};
-  EXPECT_EQ(deflateInit2(&z, 9, Z_DEFLATED, 15, 9, Z_RLE), Z_OK);
-  const std::string row(1 + 3 * static_cast<std::size_t>(side), '\0');
-  std::string rows;
-  char out[1 << 16];
-  for (int y = 0; y <= side; ++y) {
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(row.data()));
-    z.avail_in = y < side ? static_cast<uInt>(row.size()) : 0;
-    do {
-      z.next_out = reinterpret_cast<Bytef*>(out);
-      z.avail_out = sizeof out;
-      deflate(&z, y < side ? Z_NO_FLUSH : Z_FINISH);
-      rows.append(out, sizeof out - z.avail_out);
-    } while (z.avail_out == 0);
-  }
-  deflateEnd(&z);
-  std::string png = "\x89PNG\r\n\x1a\n" +
-                    chunk("IHDR", BigEndian(side, 4) + BigEndian(side, 4) + std::string("\x08\x02\0\0\0", 5));
-  if (frames > 1) png += chunk("acTL", BigEndian(frames, 4) + BigEndian(0, 4));
-  for (int frame = 0, sequence = 0; frame < frames; ++frame) {
-    if (frames > 1) {
-      png += chunk("fcTL", BigEndian(sequence++, 4) + BigEndian(side, 4) + BigEndian(side, 4) +
-                               BigEndian(0, 8) + BigEndian(1, 2) + BigEndian(5, 2) + BigEndian(0, 2));
-    }
-    png += frame == 0 ? chunk("IDAT", rows) : chunk("fdAT", BigEndian(sequence++, 4) + rows);
+  const std::string rows(static_cast<std::size_t>(side) * (1 + 3 * side), '\0');
+  std::string packed(compressBound(rows.size()), '\0');
+  uLongf size = packed.size();
+  EXPECT_EQ(compress2(at(packed), &size, at(rows), rows.size(), 1), Z_OK);
+  packed.resize(size);
+  std::string png =
+      "\x89PNG\r\n\x1a\n" +
+      chunk("IHDR", BigEndian(side, 4) + BigEndian(side, 4) + "\x08\x02" + std::string(3, '\0')) +
+      chunk("acTL", BigEndian(12, 4) + BigEndian(0, 4));
+  for (int frame = 0, sequence = 0; frame < 12; ++frame) {
+    png += chunk("fcTL", BigEndian(sequence++, 4) + BigEndian(side, 4) + BigEndian(side, 4) +
+                             BigEndian(0, 8) + BigEndian(1, 2) + BigEndian(5, 2) + BigEndian(0, 2));
+    png += frame == 0 ? chunk("IDAT", packed) : chunk("fdAT", BigEndian(sequence++, 4) + packed);
   }
   return png + chunk("IEND", "");
 }
@@ -352,16 +328,7 @@ void AddRunaways(Cases& cases, const fs::path& work) {
   constexpr double kLongest = 1 + 30 + 0.25;
   cases.AddRunaway("stamp-bomb-video", "3gp", StampBomb(ReadFile(small), "vide"), Outcome::Either, kLongest);
   cases.AddRunaway("stamp-bomb-audio", "3gp", StampBomb(ReadFile(small), "soun"), Outcome::Either, kLongest);
-  const fs::path fragmented = work / "fragmented.mp4";
-  ASSERT_TRUE(Ffmpeg(Join({Picture("176x144", 15),
-                           kTone,
-                           Lasting(2),
-                           {"-c:v", "mpeg4", "-g", "5", "-c:a", "aac", "-movflags",
-                            "frag_keyframe+empty_moov", "-f", "mp4", fragmented.string()}})));
-  cases.AddRunaway("clock-jumps-to-2^63", "mp4", FragmentsJumpFar(ReadFile(fragmented)), Outcome::Either,
-                   2 + 30 + 0.5);
-  cases.AddRunaway("apng-12x8000x8000", "avi", BlackPng(8000, 12), Outcome::Fails);
-  cases.AddRunaway("png-12000x12000", "avi", BlackPng(12000, 1), Outcome::Fails);
+  cases.AddRunaway("apng-12x8000x8000", "avi", BlackApng(8000), Outcome::Fails);
   const fs::path segment = work / "segment.ts";
   ASSERT_TRUE(Ffmpeg(
       Join({Picture("320x240", 25), Lasting(1), {"-c:v", "mpeg2video", "-f", "mpegts", segment.string()}})));
