@@ -117,7 +117,8 @@ RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& opt
 std::vector<pid_t> ChildrenNamed(pid_t parent, const std::string& name) {
   std::vector<pid_t> found;
   std::error_code error;
-  for (const auto& entry : fs::directory_iterator("/proc", error)) {
+  for (fs::directory_iterator it("/proc", error), end; !error && it != end; it.increment(error)) {
+    const fs::directory_entry& entry = *it;
     const std::string pid = entry.path().filename().string();
     if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
     // "pid (comm) state ppid ...": the name may hold blanks, so read from the last ')'.
@@ -133,9 +134,11 @@ std::vector<pid_t> ChildrenNamed(pid_t parent, const std::string& name) {
 bool HoldsFileIn(pid_t pid, const fs::path& folder) {
   std::error_code error;
   const std::string prefix = folder.string() + "/";
-  for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
+  // The process may end while its descriptors are listed: stop quietly then.
+  for (fs::directory_iterator it("/proc/" + std::to_string(pid) + "/fd", error), end; !error && it != end;
+       it.increment(error)) {
     std::error_code unreadable;
-    if (fs::read_symlink(fd.path(), unreadable).string().starts_with(prefix)) return true;
+    if (fs::read_symlink(it->path(), unreadable).string().starts_with(prefix)) return true;
   }
   return false;
 }
@@ -150,8 +153,14 @@ bool HasSanitizerReport(const std::string& text) {
 }
 
 std::string ReadFile(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
+  // A /proc file of a process that has just ended fails mid-read (ESRCH), and libstdc++ throws
+  // from the stream buffer then: such a file reads as empty.
+  try {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  } catch (const std::exception&) {
+    return {};
+  }
 }
 
 void WriteFile(const fs::path& file, const std::string& content) {
