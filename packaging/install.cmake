@@ -1,7 +1,9 @@
 # Installing on Linux: the program folder as one unit under lib/vintrel, so the application-folder
 # rules hold unchanged, links to its two programs in bin, the menu entry with its icons and
 # metainfo, the manual pages, and a .deb made from the same rules by CPack.
-if(CMAKE_CROSSCOMPILING OR WIN32 OR NOT (TARGET vintrel AND TARGET vintrel-cli AND TARGET vintrel_conv))
+# Sanitizer builds are for testing only; they are never installed.
+if(CMAKE_CROSSCOMPILING OR WIN32 OR VINTREL_SANITIZE
+   OR NOT (TARGET vintrel AND TARGET vintrel-cli AND TARGET vintrel_conv))
   return()
 endif()
 
@@ -79,7 +81,7 @@ frame size and frame rate. A small window queues the files and shows the
 progress; vintrel-cli runs the same conversion from scripts.")
 include(CPack)
 
-if(VINTREL_BUILD_TESTS AND NOT VINTREL_SANITIZE)
+if(VINTREL_BUILD_TESTS)
   foreach(part destdir deb)
     add_test(NAME install.${part} COMMAND bash ${_pkg}/test-install.sh ${part} ${CMAKE_BINARY_DIR} ${VINTREL_APP_ID})
     set_tests_properties(install.${part} PROPERTIES LABELS install TIMEOUT 600)

@@ -13,6 +13,7 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() {
+  tail -n 20 "$work"/*.log 2>/dev/null >&2 || true
   echo "FAIL: $*" >&2
   exit 1
 }
@@ -81,7 +82,7 @@ convert_with_window() {
   for _ in $(seq 200); do [ -S "$box" ] && break; sleep 0.1; done
   env TMPDIR="$work" "$prefix/bin/vintrel-cli" --command-box b2 || fail "the window took no command"
   for _ in $(seq 600); do [ -f "$home/Videos/Vintrel/my clip.3gp" ] && break; sleep 0.1; done
-  kill "$window"
+  kill "$window" 2>/dev/null || fail "the window ended by itself"
   wait "$window" || true
   window=""
   check_output "$home/Videos/Vintrel/my clip.3gp"
