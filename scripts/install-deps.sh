@@ -16,6 +16,7 @@ PACKAGES=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine wine64
   clang-14 libclang-rt-14-dev
   hyperfine sox
+  help2man groff-base desktop-file-utils appstream lintian
 )
 
 missing=()

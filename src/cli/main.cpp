@@ -106,6 +106,12 @@ int Convert(const std::vector<std::string>& files, const ConversionSettings& set
   // A reader that goes away (| head) must not end the batch halfway.
   std::signal(SIGPIPE, SIG_IGN);
 #endif
+  // The window's start-up makes its default output folder, parents included (a fresh
+  // ~/Videos/Vintrel); the batch itself only adds the last level.
+  if (settings.OutputFolder == paths.defaultOutputFolder) {
+    std::error_code ignored;
+    std::filesystem::create_directories(PathFromUtf8(settings.OutputFolder), ignored);
+  }
   InterruptPump pump;
   StderrSink sink;
   TerminalView view(settings, files.size(), VINTREL_ISATTY(1) != 0, &pump);

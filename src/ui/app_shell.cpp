@@ -1,6 +1,8 @@
 #include "app_shell.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
@@ -84,6 +86,13 @@ void AppShell::Form_Unload() {
 void AppShell::menuMsg_Change(const QString& text) {
   frm_->setFromCommandBox(true);
   if (const auto index = vintrel::ActionFromCommandText(text.toStdString())) frm_->imgButton_MouseUp(*index);
+}
+
+void AppShell::QueueFiles(const QStringList& paths) {
+  // A drop always names files in full; a relative name would depend on the encoder's folder.
+  QStringList dropped;
+  for (const QString& path : paths) dropped << QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+  if (!dropped.isEmpty()) OnFilesDropped(dropped);
 }
 
 void AppShell::OnAction(int index) {

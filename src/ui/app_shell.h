@@ -49,6 +49,8 @@ class AppShell : public QObject, private vintrel::StartupWindow {
   void Form_Unload();
   // A change of menuMsg's text: its last character names the action.
   void menuMsg_Change(const QString& text);
+  // Files named on the command line (a file manager's "Open With"), queued as if dropped.
+  void QueueFiles(const QStringList& paths);
 
  private:
   void OnFilesDropped(const QStringList& paths);
