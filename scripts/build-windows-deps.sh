@@ -142,7 +142,7 @@ printf 'ffmpeg %s\nopencore-amr %s\n' "$FFMPEG_VERSION" "$OPENCORE_VERSION" >"$s
 
 # The prefix is found relative to each .pc file, so the folder can move; and only a complete
 # prefix gets its final name, so an interrupted build is never reused.
-sed -i 's|^prefix=.*|prefix=${pcfiledir}/../..|' "$stage"/lib/pkgconfig/*.pc
+sed -i -e 's|^prefix=.*|prefix=${pcfiledir}/../..|' -e "s|$stage|\${pcfiledir}/../..|g" "$stage"/lib/pkgconfig/*.pc
 rm -rf "$prefix"
 mv "$stage" "$prefix"
 touch "$prefix/.complete"

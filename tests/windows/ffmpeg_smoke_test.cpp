@@ -102,7 +102,7 @@ TEST(WindowsFFmpeg, HasWhatTheEncoderWrites) {
       320, 240, AV_PIX_FMT_YUV420P, 176, 144, AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr));
   EXPECT_TRUE(scaler);
   SwrContext* raw = nullptr;
-  const AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO, mono = AV_CHANNEL_LAYOUT_MONO;
+  AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO, mono = AV_CHANNEL_LAYOUT_MONO;
   const int made = swr_alloc_set_opts2(&raw, &mono, AV_SAMPLE_FMT_S16, 8000, &stereo, AV_SAMPLE_FMT_FLTP,
                                        44100, 0, nullptr);
   const std::unique_ptr<SwrContext, ResamplerFreer> resampler(raw);
