@@ -10,7 +10,9 @@
 # configure line and reused as long as both stay the same.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-cache=$(mkdir -p "${1:-${VINTREL_WIN_DEPS_DIR:-$root/build-win-deps}}" && cd "${1:-${VINTREL_WIN_DEPS_DIR:-$root/build-win-deps}}" && pwd)
+cache=${1:-${VINTREL_WIN_DEPS_DIR:-$root/build-win-deps}}
+mkdir -p "$cache"
+cache=$(cd "$cache" && pwd)
 
 # The exact source versions this release is built and licensed from (see THIRD-PARTY.md).
 FFMPEG_VERSION="7:5.1.9-0+deb12u1"
