@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "app/platform.h"
+#include "app/settings_text.h"
 #include "app/utf8_path.h"
 
 namespace vintrel {
@@ -101,7 +102,7 @@ void ParseSettings(std::string_view text, StoredSettings& settings) {
   ApplyIndex(reader.Next(), kFrameSizes.size(), settings.frameSize);
   ApplyIndex(reader.Next(), kFrameRates.size(), settings.frameRate);
   ApplyIndex(reader.Next(), kAudioBitrates.size(), settings.audioBitrate);
-  if (auto folder = reader.Next()) settings.outputFolder = std::move(*folder);
+  if (auto folder = reader.Next()) settings.outputFolder = FolderFromSettingsFile(*folder);
 }
 
 std::string SerializeSettings(const StoredSettings& settings) {
@@ -109,7 +110,7 @@ std::string SerializeSettings(const StoredSettings& settings) {
   for (int index : {settings.videoBitrate, settings.frameSize, settings.frameRate, settings.audioBitrate}) {
     text += QuotedLine(std::to_string(index));
   }
-  const std::string& folder = settings.outputFolder;
+  const std::string folder = FolderForSettingsFile(settings.outputFolder);
   if (folder.find('"') == std::string::npos) {
     text += QuotedLine(folder);
   } else if (FitsUnquoted(folder)) {

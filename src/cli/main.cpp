@@ -19,6 +19,7 @@
 #include "app/settings.h"
 #include "app/utf8_path.h"
 #include "cli/cli_options.h"
+#include "cli/console.h"
 #include "cli/interrupt_pump.h"
 #include "cli/terminal_view.h"
 #include "engine/batch_controller.h"
@@ -159,5 +160,6 @@ int Main(const std::vector<std::string>& arguments) {
 }  // namespace vintrel::cli
 
 int main(int argc, char** argv) {
-  return vintrel::cli::Main(std::vector<std::string>(argv + 1, argv + argc));
+  vintrel::cli::PrepareConsole();
+  return vintrel::cli::Main(vintrel::cli::CommandLineArguments(argc, argv));
 }
