@@ -85,13 +85,13 @@ TEST(AppPaths, WindowsKeepsTheClassicLayout) {
 }
 
 TEST(AppPaths, JoinAddsASeparatorOnlyWhenNeeded) {
-  EXPECT_EQ(JoinPathWith("/a", "b", '/'), "/a/b");
-  EXPECT_EQ(JoinPathWith("/a/", "b", '/'), "/a/b");
-  EXPECT_EQ(JoinPathWith("/", "b", '/'), "/b");
-  EXPECT_EQ(JoinPathWith("", "b", '/'), "b");
-  EXPECT_EQ(JoinPathWith("C:\\", "b", '\\'), "C:\\b");
-  EXPECT_EQ(JoinPathWith("C:\\a", "b", '\\'), "C:\\a\\b");
-  EXPECT_EQ(JoinPathWith("C:/a/", "b", '\\'), "C:/a/\\b");
+  EXPECT_EQ(JoinPath("/a", "b", PathStyle::Posix), "/a/b");
+  EXPECT_EQ(JoinPath("/a/", "b", PathStyle::Posix), "/a/b");
+  EXPECT_EQ(JoinPath("/", "b", PathStyle::Posix), "/b");
+  EXPECT_EQ(JoinPath("", "b", PathStyle::Posix), "b");
+  EXPECT_EQ(JoinPath("C:\\", "b", PathStyle::Windows), "C:\\b");
+  EXPECT_EQ(JoinPath("C:\\a", "b", PathStyle::Windows), "C:\\a\\b");
+  EXPECT_EQ(JoinPath("C:/a/", "b", PathStyle::Windows), "C:/a/\\b");
 }
 
 TEST(Platform, ApplicationFolderHoldsThisProgram) {

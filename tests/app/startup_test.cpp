@@ -41,8 +41,8 @@ class RecordingWindow : public StartupWindow {
     pickers = Indexes(s);
     steps.push_back("pickers " + pickers);
   }
-  void SetProgressBar(double twips) override {
-    steps.push_back("bar " + std::to_string(static_cast<int>(twips)));
+  void SetProgress(double fraction) override {
+    steps.push_back("bar " + std::to_string(static_cast<int>(fraction)));
   }
   std::string OutputFolderText() override { return folder; }
   void SetOutputFolderText(const std::string& text) override {

@@ -105,6 +105,11 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
+// The line the CLI prints for a file when nothing else in the batch claims its output name.
+std::string LineFor(const ConversionSettings& settings, const std::string& source, const std::string& app) {
+  return BuildCommandLine(settings, source, OutputPathFor(settings, source), app + "/data/conv.exe") + "\n";
+}
+
 bool IsThreeGp(const fs::path& file) {
   const std::string head = ReadAll(file).substr(0, 12);
   return head.size() == 12 && head.substr(4, 4) == "ftyp" && head.substr(8, 3) == "3gp";
@@ -238,14 +243,13 @@ TEST_F(CliTest, DryRunPrintsTheCommandLinesOfTheSavedSettings) {
   Finished run = Cli({"--dry-run", files[0], files[1]});
   ASSERT_EQ(run.status, 0) << run.err;
   ConversionSettings settings{"256", "25.0", "160x120", "10.2k", saved};
-  EXPECT_EQ(run.out, BuildCommandLine(settings, files[0], App()) + "\n" +
-                         BuildCommandLine(settings, files[1], App()) + "\n");
+  EXPECT_EQ(run.out, LineFor(settings, files[0], App()) + LineFor(settings, files[1], App()));
 
   run = Cli({"--dry-run", "--fps", "29.97", "--output", out_.string(), "--video-bitrate", "40", files[0]});
   settings.FrameRate = "29.97";
   settings.VideoBitrate = "40";
   settings.OutputFolder = out_.string();
-  EXPECT_EQ(run.out, BuildCommandLine(settings, files[0], App()) + "\n");
+  EXPECT_EQ(run.out, LineFor(settings, files[0], App()));
   EXPECT_FALSE(fs::exists(saved));
   EXPECT_FALSE(fs::exists(out_));
 
@@ -255,7 +259,7 @@ TEST_F(CliTest, DryRunPrintsTheCommandLinesOfTheSavedSettings) {
                                     std::string(kFrameRates[kDefaultFrameRate]),
                                     std::string(kFrameSizes[kDefaultFrameSize]),
                                     std::string(kAudioBitrates[kDefaultAudioBitrate]), out_.string()};
-  EXPECT_EQ(run.out, BuildCommandLine(defaults, files[1], App()) + "\n");
+  EXPECT_EQ(run.out, LineFor(defaults, files[1], App()));
 }
 
 TEST_F(CliTest, MissingEncoderEndsTheBatchOnce) {
