@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 
+#include "base/utf8_path.h"
 #include "temp_folder.h"
 
 #ifndef _WIN32

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/utf8_path.h"
 #include "temp_folder.h"
 
 #ifndef _WIN32

@@ -10,12 +10,16 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <thread>
 
 #include "app/pickers.h"
 #include "engine/command_line.h"
+#include "media.h"
+#include "processes.h"
+#include "temp_folder.h"
 #include "vintrel_version.h"
 
 extern char** environ;
@@ -25,17 +29,13 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using testing_support::ReadFile;
 
 struct Finished {
   int status = -1;  // exit code, or 128 + signal
   std::string out;
   std::string err;
 };
-
-std::string ReadAll(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // A child with its output going to files, so a test can watch it while it runs.
 class Child {
@@ -53,7 +53,7 @@ class Child {
     EXPECT_EQ(posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), environ), 0) << argv[0];
     posix_spawn_file_actions_destroy(&actions);
   }
-  std::string OutSoFar() const { return ReadAll(out_); }
+  std::string OutSoFar() const { return ReadFile(out_); }
   void Signal(int signal) const { kill(pid_, signal); }
   pid_t Pid() const { return pid_; }
   Finished Wait() {
@@ -61,8 +61,8 @@ class Child {
     waitpid(pid_, &status, 0);
     Finished done;
     done.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    done.out = ReadAll(out_);
-    done.err = ReadAll(err_);
+    done.out = ReadFile(out_);
+    done.err = ReadFile(err_);
     return done;
   }
 
@@ -74,28 +74,19 @@ class Child {
 // Whether a child of `parent` holds a file of the folder open: the encoder writing its output,
 // which has no name until it is complete.
 bool ChildWritesInto(pid_t parent, const fs::path& folder) {
-  std::error_code error;
-  for (const auto& process : fs::directory_iterator("/proc", error)) {
-    if (process.path().filename().string().find_first_not_of("0123456789") != std::string::npos) continue;
-    const std::string stat = ReadAll(process.path() / "stat");
-    const auto close = stat.rfind(')');
-    if (close == std::string::npos || close + 4 >= stat.size() ||
-        std::atoi(stat.c_str() + close + 4) != parent) {
-      continue;
-    }
-    std::error_code ignored;
-    for (const auto& fd : fs::directory_iterator(process.path() / "fd", ignored)) {
-      if (fs::read_symlink(fd.path(), ignored).string().starts_with(folder.string() + "/")) return true;
-    }
+  for (pid_t child : testing_support::ChildrenNamed(parent, {})) {
+    if (testing_support::HoldsFileIn(child, folder)) return true;
   }
   return false;
 }
 
-void MakeClip(const fs::path& file, const std::string& video, const std::string& codecs, int seconds) {
-  const std::string command = "ffmpeg -v error -y -f lavfi -i " + video +
-                              " -f lavfi -i sine=frequency=440 -t " + std::to_string(seconds) + " " + codecs +
-                              " '" + file.string() + "'";
-  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+// A clip of the shared cache under the name a test needs: outputs are named after it.
+void MakeClip(const fs::path& file, const std::string& video, const std::vector<std::string>& codecs,
+              int seconds) {
+  std::vector<std::string> args{
+      "-f", "lavfi", "-i", video, "-f", "lavfi", "-i", "sine=frequency=440", "-t", std::to_string(seconds)};
+  args.insert(args.end(), codecs.begin(), codecs.end());
+  fs::copy_file(testing_support::Clip(file.filename().string(), args), file);
 }
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -111,35 +102,35 @@ std::string LineFor(const ConversionSettings& settings, const std::string& sourc
 }
 
 bool IsThreeGp(const fs::path& file) {
-  const std::string head = ReadAll(file).substr(0, 12);
+  const std::string head = ReadFile(file).substr(0, 12);
   return head.size() == 12 && head.substr(4, 4) == "ftyp" && head.substr(8, 3) == "3gp";
 }
 
 class CliTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    clips_ = fs::temp_directory_path() / ("vintrel-cli-clips-" + std::to_string(std::random_device{}()));
-    fs::create_directories(clips_);
+    clipFolder_ = std::make_unique<testing_support::TempFolder>("vintrel-cli-clips");
+    clips_ = clipFolder_->Path();
     const std::string small = "testsrc=size=320x240:rate=25";
-    MakeClip(clips_ / "a.avi", small, "-c:v mpeg4 -c:a libmp3lame", 2);
-    MakeClip(clips_ / "b.mp4", small, "-c:v mpeg4 -c:a aac", 2);
-    MakeClip(clips_ / "c.mov", small, "-c:v mpeg4 -c:a aac", 2);
+    MakeClip(clips_ / "a.avi", small, {"-c:v", "mpeg4", "-c:a", "libmp3lame"}, 2);
+    MakeClip(clips_ / "b.mp4", small, {"-c:v", "mpeg4", "-c:a", "aac"}, 2);
+    MakeClip(clips_ / "c.mov", small, {"-c:v", "mpeg4", "-c:a", "aac"}, 2);
     std::mt19937 noise(5);
     std::ofstream bad(clips_ / "bad.avi", std::ios::binary);
     for (int i = 0; i < 65536; ++i) bad.put(static_cast<char>(noise()));
   }
-  static void TearDownTestSuite() { fs::remove_all(clips_); }
+  static void TearDownTestSuite() { clipFolder_.reset(); }
 
   // Every test gets its own application folder, as an installed copy would be.
   void SetUp() override {
-    root_ = fs::temp_directory_path() / ("vintrel-cli-" + std::to_string(std::random_device{}()));
-    fs::create_directories(root_ / "app" / "data");
-    root_ = fs::canonical(root_);  // the program finds its folder with links resolved
+    folder_ = std::make_unique<testing_support::TempFolder>("vintrel-cli");
+    fs::create_directories(folder_->Path() / "app" / "data");
+    root_ = fs::canonical(folder_->Path());  // the program finds its folder with links resolved
     fs::copy_file(VINTREL_CLI_PATH, root_ / "app" / "vintrel-cli");
     fs::copy_file(VINTREL_ENCODER_PATH, root_ / "app" / "data" / "conv.exe");
     out_ = root_ / "out";
   }
-  void TearDown() override { fs::remove_all(root_); }
+  void TearDown() override { folder_.reset(); }
 
   std::string Clip(const std::string& name) const { return (clips_ / name).string(); }
   std::string App() const { return (root_ / "app").string(); }
@@ -160,7 +151,9 @@ class CliTest : public ::testing::Test {
     return names;
   }
 
+  static inline std::unique_ptr<testing_support::TempFolder> clipFolder_;
   static inline fs::path clips_;
+  std::unique_ptr<testing_support::TempFolder> folder_;
   fs::path root_;
   fs::path out_;
 };
@@ -279,7 +272,8 @@ TEST_F(CliTest, MissingEncoderEndsTheBatchOnce) {
 TEST_F(CliTest, CtrlCStopsTheEncoderAndLeavesNoPartialOutput) {
   const fs::path longClip = root_ / "long.avi";
   // Cheap to make, a few seconds of work for the encoder at the largest size and rate.
-  MakeClip(longClip, "testsrc=size=160x120:rate=10", "-c:v mpeg4 -q:v 10 -c:a libmp3lame", 600);
+  MakeClip(longClip, "testsrc=size=160x120:rate=10", {"-c:v", "mpeg4", "-q:v", "10", "-c:a", "libmp3lame"},
+           600);
   Child child = Launch({"--output", out_.string(), "--size", "352x288", "--fps", "29.97", "--video-bitrate",
                         "512", longClip.string(), Clip("a.avi")});
   // Wait until the encoder has started writing its output.

@@ -7,10 +7,10 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <random>
 
 #include "base/utf8_path.h"
 #include "process/event_pump.h"
+#include "temp_folder.h"
 
 namespace vintrel {
 namespace {
@@ -152,11 +152,9 @@ class RecordingView : public BatchDisplay,
 class BatchControllerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() / ("vintrel-batch-" + std::to_string(std::random_device{}()));
     fs::create_directories(root_ / "src");
     view_.settings.OutputFolder = Path("out");
   }
-  void TearDown() override { fs::remove_all(root_); }
 
   std::string Path(const std::string& relative) const {
     return Utf8FromPath((root_ / PathFromUtf8(relative)).make_preferred());
@@ -174,7 +172,8 @@ class BatchControllerTest : public ::testing::Test {
     return outputs;
   }
 
-  fs::path root_;
+  testing_support::TempFolder folder_{"vintrel-batch"};
+  const fs::path root_ = folder_.Path();
   Log log_;
   FileQueue queue_;
   FakeRunner runner_{log_};

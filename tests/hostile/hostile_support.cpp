@@ -16,8 +16,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <random>
 #include <thread>
 
 extern char** environ;
@@ -114,32 +112,6 @@ RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& opt
   return Finish(started);
 }
 
-std::vector<pid_t> ChildrenNamed(pid_t parent, const std::string& name) {
-  std::vector<pid_t> found;
-  std::error_code error;
-  for (const auto& entry : fs::directory_iterator("/proc", error)) {
-    const std::string pid = entry.path().filename().string();
-    if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
-    // "pid (comm) state ppid ...": the name may hold blanks, so read from the last ')'.
-    const std::string stat = ReadFile(entry.path() / "stat");
-    const auto open = stat.find('('), close = stat.rfind(')');
-    if (open == std::string::npos || close == std::string::npos || close + 4 >= stat.size()) continue;
-    if (stat.substr(open + 1, close - open - 1) != name) continue;
-    if (std::atoi(stat.c_str() + close + 4) == parent) found.push_back(std::atoi(pid.c_str()));
-  }
-  return found;
-}
-
-bool HoldsFileIn(pid_t pid, const fs::path& folder) {
-  std::error_code error;
-  const std::string prefix = folder.string() + "/";
-  for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
-    std::error_code unreadable;
-    if (fs::read_symlink(fd.path(), unreadable).string().starts_with(prefix)) return true;
-  }
-  return false;
-}
-
 bool HasSanitizerReport(const std::string& text) {
   // The last line of a report alone (the reason a batch records) still gives it away.
   for (const char* marker :
@@ -147,36 +119,6 @@ bool HasSanitizerReport(const std::string& text) {
     if (text.find(marker) != std::string::npos) return true;
   }
   return false;
-}
-
-std::string ReadFile(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteFile(const fs::path& file, const std::string& content) {
-  std::ofstream(file, std::ios::binary | std::ios::trunc) << content;
-}
-
-std::vector<std::string>& ReportedFigures(const std::string& fileName) {
-  class Report : public ::testing::Environment {
-   public:
-    explicit Report(std::string name) : name_(std::move(name)) {}
-    void TearDown() override {
-      std::string text;
-      for (const std::string& line : figures) text += line + "\n";
-      std::printf("\n%s", text.c_str());
-      WriteFile(fs::path(VINTREL_REPORT_DIR) / name_, text);
-    }
-    std::vector<std::string> figures;
-
-   private:
-    std::string name_;
-  };
-  // gtest owns and deletes the environment after the run.
-  static Report* const report =
-      static_cast<Report*>(::testing::AddGlobalTestEnvironment(new Report(fileName)));
-  return report->figures;
 }
 
 Fingerprint FingerprintOf(const fs::path& file) {
@@ -227,12 +169,6 @@ std::vector<std::string> ListTree(const fs::path& folder) {
   return entries;
 }
 
-bool Ffmpeg(const std::vector<std::string>& arguments) {
-  std::vector<std::string> argv{"ffmpeg", "-nostdin", "-v", "error", "-y"};
-  argv.insert(argv.end(), arguments.begin(), arguments.end());
-  return RunProgram(argv, Within(60)).exitCode == 0;
-}
-
 bool ProbeClip(const fs::path& file, double* seconds) {
   const RunResult probe = RunProgram({"ffprobe", "-v", "error", "-show_entries", "format=duration", "-of",
                                       "default=noprint_wrappers=1:nokey=1", file.string()});
@@ -241,24 +177,12 @@ bool ProbeClip(const fs::path& file, double* seconds) {
   return true;
 }
 
-Sandbox::Sandbox(const std::string& tag) {
-  root_ = fs::temp_directory_path() / ("vintrel-" + tag + "-" + std::to_string(std::random_device{}()));
-  fs::create_directories(root_ / "app" / "data");
-  root_ = fs::canonical(root_);  // the program finds its own folder with links resolved
+Sandbox::Sandbox(const std::string& tag)
+    : folder_(std::make_unique<testing_support::TempFolder>("vintrel-" + tag)) {
+  fs::create_directories(folder_->Path() / "app" / "data");
+  root_ = fs::canonical(folder_->Path());  // the program finds its own folder with links resolved
   fs::copy_file(VINTREL_CLI_PATH, Cli());
   fs::copy_file(VINTREL_ENCODER_PATH, Encoder());
-}
-
-Sandbox::~Sandbox() {
-  std::error_code error;
-  // Folders a test made read-only or unreadable must open again before they can go.
-  for (auto it = fs::recursive_directory_iterator(root_, error);
-       !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
-    if (it->is_directory(error))
-      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, error);
-  }
-  fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add, error);
-  fs::remove_all(root_, error);
 }
 
 fs::path Sandbox::Make(const std::string& folder) const {

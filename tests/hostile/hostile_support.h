@@ -8,12 +8,24 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "figure_report.h"
+#include "media.h"
+#include "processes.h"
+#include "temp_folder.h"
 
 namespace vintrel::hostile {
 
 namespace fs = std::filesystem;
+using testing_support::ChildrenNamed;
+using testing_support::Ffmpeg;
+using testing_support::HoldsFileIn;
+using testing_support::ReadFile;
+using testing_support::ReportedFigures;
+using testing_support::WriteFile;
 
 struct RunOptions {
   fs::path cwd;                  // empty: the test's own
@@ -51,19 +63,8 @@ RunResult Finish(Started& started);
 // Runs a program (no shell) with stdin from /dev/null, in a process group of its own.
 RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options = {});
 
-// Processes whose parent is `parent` and whose command name is `name`.
-std::vector<pid_t> ChildrenNamed(pid_t parent, const std::string& name);
-// Whether the process holds a file in the folder open (also one without a name yet).
-bool HoldsFileIn(pid_t pid, const fs::path& folder);
-
 // A report of AddressSanitizer, LeakSanitizer or UndefinedBehaviorSanitizer in the text.
 bool HasSanitizerReport(const std::string& text);
-
-std::string ReadFile(const fs::path& file);
-void WriteFile(const fs::path& file, const std::string& content);
-
-// Lines of figures that the test program prints, and saves as <report folder>/fileName, when it ends.
-std::vector<std::string>& ReportedFigures(const std::string& fileName);
 
 // Contents, size and modification time: any change to a file changes it.
 struct Fingerprint {
@@ -77,8 +78,6 @@ Fingerprint FingerprintOf(const fs::path& file);
 // Every entry under the folder, as paths relative to it, sorted.
 std::vector<std::string> ListTree(const fs::path& folder);
 
-// Runs ffmpeg with the arguments; true when it made the file.
-bool Ffmpeg(const std::vector<std::string>& arguments);
 // A clip read back by ffprobe without complaint, and its duration in seconds.
 bool ProbeClip(const fs::path& file, double* seconds = nullptr);
 
@@ -86,9 +85,6 @@ bool ProbeClip(const fs::path& file, double* seconds = nullptr);
 class Sandbox {
  public:
   explicit Sandbox(const std::string& tag);
-  ~Sandbox();
-  Sandbox(const Sandbox&) = delete;
-  Sandbox& operator=(const Sandbox&) = delete;
 
   const fs::path& Root() const { return root_; }
   fs::path App() const { return root_ / "app"; }
@@ -97,6 +93,7 @@ class Sandbox {
   fs::path Make(const std::string& folder) const;
 
  private:
+  std::unique_ptr<testing_support::TempFolder> folder_;
   fs::path root_;
 };
 
