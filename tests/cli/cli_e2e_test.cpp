@@ -1,9 +1,6 @@
 // vintrel-cli with the real encoder, on clips made here with Debian's ffmpeg.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,8 +19,6 @@
 #include "temp_folder.h"
 #include "vintrel_version.h"
 
-extern char** environ;
-
 namespace vintrel {
 namespace {
 
@@ -37,39 +32,10 @@ struct Finished {
   std::string err;
 };
 
-// A child with its output going to files, so a test can watch it while it runs.
-class Child {
- public:
-  Child(const std::vector<std::string>& argv, const fs::path& logs)
-      : out_(logs / "stdout.txt"), err_(logs / "stderr.txt") {
-    std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    EXPECT_EQ(posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), environ), 0) << argv[0];
-    posix_spawn_file_actions_destroy(&actions);
-  }
-  std::string OutSoFar() const { return ReadFile(out_); }
-  void Signal(int signal) const { kill(pid_, signal); }
-  pid_t Pid() const { return pid_; }
-  Finished Wait() {
-    int status = 0;
-    waitpid(pid_, &status, 0);
-    Finished done;
-    done.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    done.out = ReadFile(out_);
-    done.err = ReadFile(err_);
-    return done;
-  }
-
- private:
-  fs::path out_, err_;
-  pid_t pid_ = -1;
-};
+Finished Done(testing_support::Started& started) {
+  const testing_support::RunResult run = testing_support::Finish(started);
+  return {run.signal != 0 ? 128 + run.signal : run.exitCode, run.out, run.err};
+}
 
 // Whether a child of `parent` holds a file of the folder open: the encoder writing its output,
 // which has no name until it is complete.
@@ -135,11 +101,14 @@ class CliTest : public ::testing::Test {
   std::string Clip(const std::string& name) const { return (clips_ / name).string(); }
   std::string App() const { return (root_ / "app").string(); }
 
-  Child Launch(std::vector<std::string> arguments) const {
+  testing_support::Started Launch(std::vector<std::string> arguments) const {
     arguments.insert(arguments.begin(), (root_ / "app" / "vintrel-cli").string());
-    return Child(arguments, root_);
+    return testing_support::StartProgram(arguments, testing_support::Within(250));
   }
-  Finished Cli(std::vector<std::string> arguments) const { return Launch(std::move(arguments)).Wait(); }
+  Finished Cli(std::vector<std::string> arguments) const {
+    testing_support::Started started = Launch(std::move(arguments));
+    return Done(started);
+  }
 
   std::vector<std::string> OutputNames() const {
     std::vector<std::string> names;
@@ -274,15 +243,15 @@ TEST_F(CliTest, CtrlCStopsTheEncoderAndLeavesNoPartialOutput) {
   // Cheap to make, a few seconds of work for the encoder at the largest size and rate.
   MakeClip(longClip, "testsrc=size=160x120:rate=10", {"-c:v", "mpeg4", "-q:v", "10", "-c:a", "libmp3lame"},
            600);
-  Child child = Launch({"--output", out_.string(), "--size", "352x288", "--fps", "29.97", "--video-bitrate",
-                        "512", longClip.string(), Clip("a.avi")});
+  testing_support::Started child = Launch({"--output", out_.string(), "--size", "352x288", "--fps", "29.97",
+                                           "--video-bitrate", "512", longClip.string(), Clip("a.avi")});
   // Wait until the encoder has started writing its output.
   const auto deadline = std::chrono::steady_clock::now() + 60s;
-  while (!ChildWritesInto(child.Pid(), out_) && std::chrono::steady_clock::now() < deadline)
+  while (!ChildWritesInto(child.pid, out_) && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(20ms);
-  ASSERT_TRUE(ChildWritesInto(child.Pid(), out_)) << child.OutSoFar();
-  child.Signal(SIGINT);
-  const Finished run = child.Wait();
+  ASSERT_TRUE(ChildWritesInto(child.pid, out_)) << ReadFile(child.outFile);
+  kill(child.pid, SIGINT);
+  const Finished run = Done(child);
   EXPECT_EQ(run.status, 130) << run.out << run.err;
   EXPECT_EQ(OutputNames(), std::vector<std::string>{}) << "partial output left behind";
   EXPECT_NE(run.out.find("Failed:\n  " + longClip.string() + ": Cancelled\n"), std::string::npos) << run.out;

@@ -47,10 +47,6 @@ Child Spawn(const std::string& program, const std::vector<std::string>& args) {
   return Child{pid, fds[0]};
 }
 
-RunResult Run(const std::string& program, const std::vector<std::string>& args) {
-  return FinishConv(Spawn(program, args));
-}
-
 struct InputCloser {
   void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
 };
@@ -85,13 +81,7 @@ std::string RunResult::LastLine() const {
 }
 
 RunResult RunConv(const std::vector<std::string>& args) {
-  return Run(CONV_EXE, args);
-}
-
-RunResult RunFfmpeg(const std::vector<std::string>& args) {
-  std::vector<std::string> all{"-v", "error", "-y"};
-  all.insert(all.end(), args.begin(), args.end());
-  return Run(FFMPEG_EXE, all);
+  return FinishConv(Spawn(CONV_EXE, args));
 }
 
 Child StartConv(const std::vector<std::string>& args) {

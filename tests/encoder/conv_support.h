@@ -15,6 +15,7 @@
 namespace convtest {
 
 using vintrel::testing_support::Clip;
+using vintrel::testing_support::Ffmpeg;
 using vintrel::testing_support::ReadFile;
 using vintrel::testing_support::TestPicture;
 using vintrel::testing_support::TestTone;
@@ -29,9 +30,6 @@ struct RunResult {
 
 // Runs conv.exe with stdin from /dev/null and stdout+stderr joined into one pipe.
 RunResult RunConv(const std::vector<std::string>& args);
-
-// Runs Debian's ffmpeg (quietly, -y) with these arguments.
-RunResult RunFfmpeg(const std::vector<std::string>& args);
 
 struct Child {
   pid_t pid = -1;

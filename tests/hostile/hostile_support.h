@@ -1,9 +1,8 @@
-// What the hostile-input and fault-injection tests share: running programs under a time limit,
-// fingerprints of files, a private application folder, and the root-only tricks (file access
-// rules that bind root too, private mounts) with clean skips where they are not allowed.
+// What the hostile-input and fault-injection tests share beyond tests/support: fingerprints of files, a
+// private application folder, and the root-only tricks (file access rules that bind root too, private mounts)
+// with clean skips where they are not allowed.
 #pragma once
 
-#include <sys/resource.h>
 #include <sys/types.h>
 
 #include <cstdint>
@@ -22,46 +21,17 @@ namespace vintrel::hostile {
 namespace fs = std::filesystem;
 using testing_support::ChildrenNamed;
 using testing_support::Ffmpeg;
+using testing_support::Finish;
 using testing_support::HoldsFileIn;
 using testing_support::ReadFile;
 using testing_support::ReportedFigures;
+using testing_support::RunOptions;
+using testing_support::RunProgram;
+using testing_support::RunResult;
+using testing_support::Started;
+using testing_support::StartProgram;
+using testing_support::Within;
 using testing_support::WriteFile;
-
-struct RunOptions {
-  fs::path cwd;                  // empty: the test's own
-  int timeoutSeconds = 120;      // then the whole process group is killed
-  rlim_t stackBytes = 0;         // 0: unchanged
-  std::vector<std::string> env;  // NAME=VALUE added to the environment
-};
-
-inline RunOptions Within(int timeoutSeconds, fs::path cwd = {}) {
-  RunOptions options;
-  options.timeoutSeconds = timeoutSeconds;
-  options.cwd = std::move(cwd);
-  return options;
-}
-
-struct RunResult {
-  int exitCode = -1;  // when it exited
-  int signal = 0;     // when a signal ended it
-  bool timedOut = false;
-  std::string out;
-  std::string err;
-  long peakRssKb = 0;
-
-  bool Crashed() const { return signal != 0 || timedOut; }
-};
-
-// A program started in the background; Finish waits for it (killing it after the timeout).
-struct Started {
-  pid_t pid = -1;
-  std::string outFile, errFile;
-  int timeoutSeconds = 0;
-};
-Started StartProgram(const std::vector<std::string>& argv, const RunOptions& options = {});
-RunResult Finish(Started& started);
-// Runs a program (no shell) with stdin from /dev/null, in a process group of its own.
-RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options = {});
 
 // A report of AddressSanitizer, LeakSanitizer or UndefinedBehaviorSanitizer in the text.
 bool HasSanitizerReport(const std::string& text);
