@@ -37,6 +37,7 @@ void ShowMessageBox(QWidget* parent, const QString& title, const QString& text, 
 }
 
 void OpenInFileBrowser(const QString& folder) {
+  // Quietly: the batch is over either way, and its files are where the label says.
   QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
 }
 
