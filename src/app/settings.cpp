@@ -7,7 +7,7 @@
 
 #include "app/platform.h"
 #include "app/settings_text.h"
-#include "app/utf8_path.h"
+#include "base/utf8_path.h"
 
 namespace vintrel {
 namespace {
@@ -122,33 +122,25 @@ std::string SerializeSettings(const StoredSettings& settings) {
 }
 
 bool LoadSettings(const std::string& file, StoredSettings& settings) {
-  try {
-    std::error_code error;
-    const std::filesystem::path path = PathFromUtf8(file);
-    // Anything but a regular file (a folder, a pipe) is treated as no file at all.
-    if (!std::filesystem::is_regular_file(path, error)) return false;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::string text(kMaxSettingsBytes, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<std::size_t>(in.gcount()));
-    ParseSettings(text, settings);
-    return true;
-  } catch (...) {
-    return false;
-  }
+  std::error_code error;
+  const std::filesystem::path path = PathFromUtf8(file);
+  // Anything but a regular file (a folder, a pipe) is treated as no file at all.
+  if (!std::filesystem::is_regular_file(path, error)) return false;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::string text(kMaxSettingsBytes, '\0');
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  text.resize(static_cast<std::size_t>(in.gcount()));
+  ParseSettings(text, settings);
+  return true;
 }
 
 bool SaveSettings(const std::string& file, const StoredSettings& settings) {
-  try {
-    std::error_code error;
-    const std::filesystem::path folder = PathFromUtf8(file).parent_path();
-    if (!folder.empty()) std::filesystem::create_directories(folder, error);
-    const bool written = ReplaceFileContents(file, SerializeSettings(settings));
-    return written && FolderFitsSettingsFile(settings.outputFolder);
-  } catch (...) {
-    return false;
-  }
+  std::error_code error;
+  const std::filesystem::path folder = PathFromUtf8(file).parent_path();
+  if (!folder.empty()) std::filesystem::create_directories(folder, error);
+  const bool written = ReplaceFileContents(file, SerializeSettings(settings));
+  return written && FolderFitsSettingsFile(settings.outputFolder);
 }
 
 }  // namespace vintrel

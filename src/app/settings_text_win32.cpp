@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "app/settings_text.h"
-#include "app/wide_text_win32.h"
+#include "base/wide_text_win32.h"
 
 namespace vintrel {
 namespace {
@@ -46,13 +46,13 @@ std::string AnsiFromWide(std::wstring_view wide) {
 std::string FolderFromSettingsFile(std::string_view stored) {
   if (IsAscii(stored) || IsValidUtf8(stored)) return std::string(stored);
   const std::wstring wide = WideFromAnsi(stored);
-  return wide.empty() ? std::string(stored) : Utf8FromWide(wide);
+  return wide.empty() ? std::string(stored) : Utf8FromWide(wide).value_or(std::string(stored));
 }
 
 std::string FolderForSettingsFile(std::string_view folder) {
   // With UTF-8 as the ANSI code page both forms are the same.
   if (IsAscii(folder) || GetACP() == CP_UTF8 || !IsValidUtf8(folder)) return std::string(folder);
-  const std::string ansi = AnsiFromWide(WideFromUtf8(folder));
+  const std::string ansi = AnsiFromWide(WideFromUtf8(folder).value_or(std::wstring()));
   // Bytes that also form valid UTF-8 ("Ã©" in Windows-1252 is "é") would be read back as
   // other characters; such a folder, and one the code page cannot hold, stays in UTF-8.
   if (ansi.empty() || IsValidUtf8(ansi)) return std::string(folder);

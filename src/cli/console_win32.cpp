@@ -4,9 +4,10 @@
 
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <streambuf>
 
-#include "app/wide_text_win32.h"
+#include "base/wide_text_win32.h"
 #include "cli/console.h"
 
 namespace vintrel::cli {
@@ -63,7 +64,7 @@ class ConsoleBuffer : public std::streambuf {
       for (auto at = text.find("\033[K"); at != std::string::npos; at = text.find("\033[K", at))
         text.erase(at, 3);
     }
-    std::wstring wide = WideFromUtf8(text);
+    std::wstring wide = WideForDisplay(text);
     while (!wide.empty()) {
       DWORD written = 0;
       if (!WriteConsoleW(console_, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr) ||
@@ -102,7 +103,21 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv) {
   const std::unique_ptr<wchar_t*, LocalFreeDeleter> wide(CommandLineToArgvW(GetCommandLineW(), &count));
   if (!wide) return std::vector<std::string>(argv + 1, argv + argc);
   std::vector<std::string> arguments;
-  for (int i = 1; i < count; ++i) arguments.push_back(Utf8FromWide(wide.get()[i]));
+  for (int i = 1; i < count; ++i) {
+    // A lone surrogate has no UTF-8 form: such an argument names no file that can be opened, and
+    // stays visible in the error with U+FFFD in its place.
+    const std::wstring_view argument = wide.get()[i];
+    std::optional<std::string> text = Utf8FromWide(argument);
+    if (!text) {
+      const int length = static_cast<int>(argument.size());
+      text.emplace(static_cast<std::size_t>(
+                       WideCharToMultiByte(CP_UTF8, 0, argument.data(), length, nullptr, 0, nullptr, nullptr)),
+                   '\0');
+      WideCharToMultiByte(CP_UTF8, 0, argument.data(), length, text->data(), static_cast<int>(text->size()),
+                          nullptr, nullptr);
+    }
+    arguments.push_back(std::move(*text));
+  }
   return arguments;
 }
 

@@ -14,10 +14,9 @@
 #endif
 
 #include "app/command_box_client.h"
-#include "app/pickers.h"
 #include "app/platform.h"
 #include "app/settings.h"
-#include "app/utf8_path.h"
+#include "base/utf8_path.h"
 #include "cli/cli_options.h"
 #include "cli/console.h"
 #include "cli/interrupt_pump.h"
@@ -36,24 +35,15 @@ class StderrSink : public MessageSink {
   void Critical(const std::string& text) override { std::cerr << "vintrel-cli: " << text << std::endl; }
 };
 
-template <std::size_t N>
-std::string PickerText(const std::array<std::string_view, N>& items, int index, int fallback) {
-  return std::string(items[index >= 0 && static_cast<std::size_t>(index) < N ? index : fallback]);
-}
-
 // Unset options take what the window would use: its saved settings, else its defaults.
 ConversionSettings ResolveSettings(const CliOptions& options, const AppPaths& paths) {
   StoredSettings stored;
   LoadSettings(paths.settingsFile, stored);
-  ConversionSettings settings;
-  settings.VideoBitrate =
-      options.videoBitrate.value_or(PickerText(kVideoBitrates, stored.videoBitrate, kDefaultVideoBitrate));
-  settings.FrameSize =
-      options.frameSize.value_or(PickerText(kFrameSizes, stored.frameSize, kDefaultFrameSize));
-  settings.FrameRate =
-      options.frameRate.value_or(PickerText(kFrameRates, stored.frameRate, kDefaultFrameRate));
-  settings.AudioBitrate =
-      options.audioBitrate.value_or(PickerText(kAudioBitrates, stored.audioBitrate, kDefaultAudioBitrate));
+  ConversionSettings settings = ConversionSettingsFor(stored);
+  settings.VideoBitrate = options.videoBitrate.value_or(settings.VideoBitrate);
+  settings.FrameSize = options.frameSize.value_or(settings.FrameSize);
+  settings.FrameRate = options.frameRate.value_or(settings.FrameRate);
+  settings.AudioBitrate = options.audioBitrate.value_or(settings.AudioBitrate);
   if (options.outputFolder) {
     // Absolute, so a folder named like an option never reaches the encoder as one.
     settings.OutputFolder = Utf8FromPath(std::filesystem::absolute(PathFromUtf8(*options.outputFolder)));
@@ -66,7 +56,7 @@ ConversionSettings ResolveSettings(const CliOptions& options, const AppPaths& pa
 int DryRun(const std::vector<std::string>& files, const ConversionSettings& settings, const AppPaths& paths) {
   FileQueue queue;
   for (const std::string& file : files) queue.AddToQueue(file);
-  BatchPlanner planner(paths.applicationFolder, NativePathStyle());
+  BatchPlanner planner(paths.encoderPath, NativePathStyle());
   planner.Begin(queue.Entries());
   int refused = 0;
   for (const QueueEntry& entry : queue.Entries()) {
@@ -115,11 +105,11 @@ int Convert(const std::vector<std::string>& files, const ConversionSettings& set
   }
   InterruptPump pump;
   StderrSink sink;
-  TerminalView view(settings, files.size(), VINTREL_ISATTY(1) != 0, &pump);
+  TerminalView view(settings, files.size(), VINTREL_ISATTY(1) != 0);
   FileQueue queue;
   for (const std::string& file : files) queue.AddToQueue(file);
   DOSOutputs runner(pump, sink);
-  BatchController controller(queue, runner, view, paths.applicationFolder);
+  BatchController controller(queue, runner, pump, view.Face(), paths);
   pump.onInterrupt = [&controller] { controller.Cancel(); };
 
   controller.Start();

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "app/settings.h"
-#include "app/utf8_path.h"
+#include "base/utf8_path.h"
 #include "temp_folder.h"
 
 #ifdef _WIN32

@@ -16,34 +16,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <random>
 #include <thread>
 
 extern char** environ;
 
 namespace vintrel::hostile {
 namespace {
-
-[[noreturn]] void ExecChild(const std::vector<std::string>& argv, const RunOptions& options,
-                            const std::string& outFile, const std::string& errFile) {
-  setpgid(0, 0);
-  const int in = open("/dev/null", O_RDONLY);
-  const int out = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  const int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(125);
-  if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) _exit(125);
-  if (options.stackBytes != 0) {
-    rlimit limit{options.stackBytes, options.stackBytes};
-    if (setrlimit(RLIMIT_STACK, &limit) != 0) _exit(125);
-  }
-  for (const std::string& entry : options.env) putenv(const_cast<char*>(entry.c_str()));
-  std::vector<char*> args;
-  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  execvp(args[0], args.data());
-  _exit(127);
-}
 
 std::uint64_t Fnv1a(const std::string& bytes) {
   std::uint64_t hash = 1469598103934665603ull;
@@ -65,84 +43,6 @@ int OpenFolderOf(const fs::path& file) {
 
 }  // namespace
 
-Started StartProgram(const std::vector<std::string>& argv, const RunOptions& options) {
-  static int serial = 0;
-  const fs::path logs = fs::temp_directory_path();
-  const std::string tag = "vintrel-run-" + std::to_string(getpid()) + "-" + std::to_string(++serial);
-  Started started;
-  started.outFile = (logs / (tag + ".out")).string();
-  started.errFile = (logs / (tag + ".err")).string();
-  started.timeoutSeconds = options.timeoutSeconds;
-  started.pid = fork();
-  if (started.pid == 0) ExecChild(argv, options, started.outFile, started.errFile);
-  return started;
-}
-
-RunResult Finish(Started& started) {
-  RunResult result;
-  if (started.pid < 0) return result;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(started.timeoutSeconds);
-  int status = 0;
-  rusage usage{};
-  for (;;) {
-    const pid_t done = wait4(started.pid, &status, WNOHANG, &usage);
-    if (done == started.pid) break;
-    if (done < 0 && errno != EINTR) break;
-    if (std::chrono::steady_clock::now() > deadline) {
-      result.timedOut = true;
-      kill(-started.pid, SIGKILL);
-      kill(started.pid, SIGKILL);
-      wait4(started.pid, &status, 0, &usage);
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  started.pid = -1;
-  if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
-  result.peakRssKb = usage.ru_maxrss;
-  result.out = ReadFile(started.outFile);
-  result.err = ReadFile(started.errFile);
-  std::error_code ignored;
-  fs::remove(started.outFile, ignored);
-  fs::remove(started.errFile, ignored);
-  return result;
-}
-
-RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options) {
-  Started started = StartProgram(argv, options);
-  return Finish(started);
-}
-
-std::vector<pid_t> ChildrenNamed(pid_t parent, const std::string& name) {
-  std::vector<pid_t> found;
-  std::error_code error;
-  for (fs::directory_iterator it("/proc", error), end; !error && it != end; it.increment(error)) {
-    const fs::directory_entry& entry = *it;
-    const std::string pid = entry.path().filename().string();
-    if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
-    // "pid (comm) state ppid ...": the name may hold blanks, so read from the last ')'.
-    const std::string stat = ReadFile(entry.path() / "stat");
-    const auto open = stat.find('('), close = stat.rfind(')');
-    if (open == std::string::npos || close == std::string::npos || close + 4 >= stat.size()) continue;
-    if (stat.substr(open + 1, close - open - 1) != name) continue;
-    if (std::atoi(stat.c_str() + close + 4) == parent) found.push_back(std::atoi(pid.c_str()));
-  }
-  return found;
-}
-
-bool HoldsFileIn(pid_t pid, const fs::path& folder) {
-  std::error_code error;
-  const std::string prefix = folder.string() + "/";
-  // The process may end while its descriptors are listed: stop quietly then.
-  for (fs::directory_iterator it("/proc/" + std::to_string(pid) + "/fd", error), end; !error && it != end;
-       it.increment(error)) {
-    std::error_code unreadable;
-    if (fs::read_symlink(it->path(), unreadable).string().starts_with(prefix)) return true;
-  }
-  return false;
-}
-
 bool HasSanitizerReport(const std::string& text) {
   // The last line of a report alone (the reason a batch records) still gives it away.
   for (const char* marker :
@@ -150,42 +50,6 @@ bool HasSanitizerReport(const std::string& text) {
     if (text.find(marker) != std::string::npos) return true;
   }
   return false;
-}
-
-std::string ReadFile(const fs::path& file) {
-  // A /proc file of a process that has just ended fails mid-read (ESRCH), and libstdc++ throws
-  // from the stream buffer then: such a file reads as empty.
-  try {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  } catch (const std::exception&) {
-    return {};
-  }
-}
-
-void WriteFile(const fs::path& file, const std::string& content) {
-  std::ofstream(file, std::ios::binary | std::ios::trunc) << content;
-}
-
-std::vector<std::string>& ReportedFigures(const std::string& fileName) {
-  class Report : public ::testing::Environment {
-   public:
-    explicit Report(std::string name) : name_(std::move(name)) {}
-    void TearDown() override {
-      std::string text;
-      for (const std::string& line : figures) text += line + "\n";
-      std::printf("\n%s", text.c_str());
-      WriteFile(fs::path(VINTREL_REPORT_DIR) / name_, text);
-    }
-    std::vector<std::string> figures;
-
-   private:
-    std::string name_;
-  };
-  // gtest owns and deletes the environment after the run.
-  static Report* const report =
-      static_cast<Report*>(::testing::AddGlobalTestEnvironment(new Report(fileName)));
-  return report->figures;
 }
 
 Fingerprint FingerprintOf(const fs::path& file) {
@@ -236,12 +100,6 @@ std::vector<std::string> ListTree(const fs::path& folder) {
   return entries;
 }
 
-bool Ffmpeg(const std::vector<std::string>& arguments) {
-  std::vector<std::string> argv{"ffmpeg", "-nostdin", "-v", "error", "-y"};
-  argv.insert(argv.end(), arguments.begin(), arguments.end());
-  return RunProgram(argv, Within(60)).exitCode == 0;
-}
-
 bool ProbeClip(const fs::path& file, double* seconds) {
   const RunResult probe = RunProgram({"ffprobe", "-v", "error", "-show_entries", "format=duration", "-of",
                                       "default=noprint_wrappers=1:nokey=1", file.string()});
@@ -250,24 +108,12 @@ bool ProbeClip(const fs::path& file, double* seconds) {
   return true;
 }
 
-Sandbox::Sandbox(const std::string& tag) {
-  root_ = fs::temp_directory_path() / ("vintrel-" + tag + "-" + std::to_string(std::random_device{}()));
-  fs::create_directories(root_ / "app" / "data");
-  root_ = fs::canonical(root_);  // the program finds its own folder with links resolved
+Sandbox::Sandbox(const std::string& tag)
+    : folder_(std::make_unique<testing_support::TempFolder>("vintrel-" + tag)) {
+  fs::create_directories(folder_->Path() / "app" / "data");
+  root_ = fs::canonical(folder_->Path());  // the program finds its own folder with links resolved
   fs::copy_file(VINTREL_CLI_PATH, Cli());
   fs::copy_file(VINTREL_ENCODER_PATH, Encoder());
-}
-
-Sandbox::~Sandbox() {
-  std::error_code error;
-  // Folders a test made read-only or unreadable must open again before they can go.
-  for (auto it = fs::recursive_directory_iterator(root_, error);
-       !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
-    if (it->is_directory(error))
-      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, error);
-  }
-  fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add, error);
-  fs::remove_all(root_, error);
 }
 
 fs::path Sandbox::Make(const std::string& folder) const {
