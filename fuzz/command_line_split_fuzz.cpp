@@ -34,18 +34,15 @@ std::string PathText(FuzzedDataProvider& input) {
 }
 
 void CheckRoundTrip(FuzzedDataProvider& input) {
-  const vintrel::PathStyle style =
-      input.ConsumeBool() ? vintrel::PathStyle::Posix : vintrel::PathStyle::Windows;
   vintrel::ConversionSettings settings{"120", "14.985", "176x144", "5.15k", ""};
-  const std::string applicationFolder = PathText(input);
+  const std::string encoder = PathText(input);
   const std::string source = PathText(input);
   const std::string output = PathText(input);
-  const std::string encoder = vintrel::EncoderPath(applicationFolder, style);
   if (!vintrel::QuotingProblem(source).empty() || !vintrel::QuotingProblem(output).empty() ||
       !vintrel::QuotingProblem(encoder).empty()) {
     return;
   }
-  const std::string line = vintrel::BuildCommandLineTo(settings, source, output, applicationFolder, style);
+  const std::string line = vintrel::BuildCommandLine(settings, source, output, encoder);
   const std::vector<std::string> expected{encoder,  "-i", source,    "-b",      "120k",      "-y",  "-r",
                                           "14.985", "-s", "176x144", "-acodec", "libamr_nb", "-ar", "8000",
                                           "-ac",    "1",  "-ab",     "5.15k",   output};

@@ -13,9 +13,9 @@ namespace {
 void CheckDisplay(const vintrel::ProgressDisplay& display) {
   const std::string& label = display.label;
   FUZZ_CHECK(label.size() >= 2 && label.size() <= 5 && label.back() == '%');
-  FUZZ_CHECK(std::isfinite(display.barTwips));
-  FUZZ_CHECK(display.barTwips >= 0.0 && display.barTwips <= vintrel::kProgressBarFullTwips);
-  FUZZ_CHECK((label == "100%") == (display.barTwips == vintrel::kProgressBarFullTwips));
+  FUZZ_CHECK(std::isfinite(display.fraction));
+  FUZZ_CHECK(display.fraction >= 0.0 && display.fraction <= 1.0);
+  FUZZ_CHECK((label == "100%") == (display.fraction == 1.0));
 
   // The label is the start of a plain decimal between 0 and 100.
   const std::string number = label.substr(0, label.size() - 1);
@@ -23,7 +23,7 @@ void CheckDisplay(const vintrel::ProgressDisplay& display) {
   const auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), value);
   FUZZ_CHECK(ec == std::errc() && value >= 0.0 && value <= 100.0);
   FUZZ_CHECK(end == number.data() + number.size() || *end == '.');
-  if (display.barTwips == 0.0) FUZZ_CHECK(value == 0.0);
+  if (display.fraction == 0.0) FUZZ_CHECK(value == 0.0);
 }
 
 }  // namespace
@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto repeated = again.Feed(piece);
     FUZZ_CHECK(again.CurrentDuration() == parser.CurrentDuration());
     FUZZ_CHECK(repeated.has_value() == display.has_value());
-    if (display) FUZZ_CHECK(repeated->label == display->label && repeated->barTwips == display->barTwips);
+    if (display) FUZZ_CHECK(repeated->label == display->label && repeated->fraction == display->fraction);
 
     if (nextFile) parser.ResetDuration();
   }

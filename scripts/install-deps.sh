@@ -14,8 +14,10 @@ PACKAGES=(
   qt6-base-dev qt6-multimedia-dev qt6-tools-dev-tools libgl1-mesa-dev
   xvfb xauth x11-utils imagemagick fonts-dejavu-core fonts-dejavu-extra
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine wine64
+  nasm dpkg-dev debian-archive-keyring zip unzip
   clang-14 libclang-rt-14-dev
   hyperfine sox
+  help2man groff-base desktop-file-utils appstream lintian
 )
 
 missing=()

@@ -9,14 +9,9 @@ std::optional<int> ActionFromCommandText(std::string_view text) {
   return last - '0';
 }
 
-bool CommandBox::SetText(std::string_view text) {
-  if (text == text_) return false;
-  text_ = text;
-  return true;
-}
-
 std::optional<int> CommandBox::Receive(std::string_view text) {
-  if (!SetText(text)) return std::nullopt;
+  if (text == text_) return std::nullopt;
+  text_ = text;
   return ActionFromCommandText(text_);
 }
 

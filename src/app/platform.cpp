@@ -14,24 +14,10 @@ std::string WithoutTrailingSlashes(std::string path) {
 
 }  // namespace
 
-std::string JoinPathWith(const std::string& folder, const std::string& name, char separator) {
-  if (folder.empty()) return name;
-  if (folder.back() == separator) return folder + name;
-  return folder + separator + name;
-}
-
-std::string JoinPath(const std::string& folder, const std::string& name) {
-#ifdef _WIN32
-  return JoinPathWith(folder, name, '\\');
-#else
-  return JoinPathWith(folder, name, '/');
-#endif
-}
-
 AppPaths ResolveAppPathsFrom(const std::string& applicationFolder, const PlatformFacts& facts) {
-  const char sep = facts.windows ? '\\' : '/';
-  const auto join = [sep](const std::string& folder, const std::string& name) {
-    return JoinPathWith(folder, name, sep);
+  const PathStyle style = facts.windows ? PathStyle::Windows : PathStyle::Posix;
+  const auto join = [style](const std::string& folder, const std::string& name) {
+    return JoinPath(folder, name, style);
   };
 
   AppPaths paths;

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/file_system.h"
+
 namespace vintrel {
 
 // Where things live. Windows keeps the classic layout; POSIX maps it onto per-user places.
@@ -33,10 +35,6 @@ bool IsFolderWritable(const std::string& folder);
 AppPaths ResolveAppPaths(const std::string& applicationFolder);
 // The same rules with every fact given, for either platform's conventions.
 AppPaths ResolveAppPathsFrom(const std::string& applicationFolder, const PlatformFacts& facts);
-// Joins with the native separator, adding one only when needed.
-std::string JoinPath(const std::string& folder, const std::string& name);
-// Same, with an explicit separator.
-std::string JoinPathWith(const std::string& folder, const std::string& name, char separator);
 
 // Creates the folder (and its parents) if missing. On POSIX the last folder is made private
 // to the user, and an existing one must be a real folder owned by the user that others cannot

@@ -75,6 +75,12 @@ void SyncFolder(const std::string& folder) {
   ::close(fd);
 }
 
+// The install rules leave this file in the program folder: the package manager owns that folder,
+// so nothing is written there even by a user who could (root).
+bool IsInstalledFolder(const std::string& folder) {
+  return !folder.empty() && ::access(JoinPath(folder, "installed").c_str(), F_OK) == 0;
+}
+
 }  // namespace
 
 std::string ApplicationFolder() {
@@ -100,7 +106,8 @@ bool IsFolderWritable(const std::string& folder) {
 
 AppPaths ResolveAppPaths(const std::string& applicationFolder) {
   PlatformFacts facts;
-  facts.applicationFolderWritable = IsFolderWritable(applicationFolder);
+  facts.applicationFolderWritable =
+      !IsInstalledFolder(applicationFolder) && IsFolderWritable(applicationFolder);
   facts.home = HomeFolder();
   facts.configHome = Environment("XDG_CONFIG_HOME");
   facts.tempDir = Environment("TMPDIR");

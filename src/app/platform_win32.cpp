@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/platform.h"
-#include "app/wide_text_win32.h"
+#include "base/wide_text_win32.h"
 
 namespace vintrel {
 namespace {
@@ -19,7 +19,7 @@ std::string Environment(const wchar_t* name) {
   const DWORD length = GetEnvironmentVariableW(name, value.data(), size);
   if (length == 0 || length >= size) return {};
   value.resize(length);
-  return Utf8FromWide(value);
+  return Utf8FromWide(value).value_or(std::string());
 }
 
 std::wstring RandomSuffix() {
@@ -63,7 +63,7 @@ std::string ApplicationFolder() {
       if (cut == std::wstring::npos) return {};
       // A drive root keeps its separator: "C:\".
       path.erase(cut == 2 && path[1] == L':' ? cut + 1 : cut);
-      return Utf8FromWide(path);
+      return Utf8FromWide(path).value_or(std::string());
     }
     buffer.resize(buffer.size() * 2);
   }
@@ -72,8 +72,8 @@ std::string ApplicationFolder() {
 bool IsFolderWritable(const std::string& folder) {
   if (folder.empty()) return false;
   std::wstring probe;
-  HANDLE file = CreateFreshFile(WideFromUtf8(JoinPath(folder, ".vintrel-probe-")), probe,
-                                FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE);
+  HANDLE file = CreateFreshFile(WideFromUtf8(JoinPath(folder, ".vintrel-probe-")).value_or(std::wstring()),
+                                probe, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE);
   if (file == INVALID_HANDLE_VALUE) return false;
   CloseHandle(file);
   return true;
@@ -90,12 +90,13 @@ AppPaths ResolveAppPaths(const std::string& applicationFolder) {
 
 bool CreatePrivateFolder(const std::string& folder) {
   if (folder.empty()) return false;
-  const std::wstring wide = WideFromUtf8(folder);
+  const std::wstring wide = WideFromUtf8(folder).value_or(std::wstring());
+  if (wide.empty()) return false;
   DWORD attributes = GetFileAttributesW(wide.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const auto cut = wide.find_last_of(L"\\/");
     if (cut != std::wstring::npos && cut > 0 && wide[cut - 1] != L':') {
-      CreatePrivateFolder(Utf8FromWide(wide.substr(0, cut)));
+      CreatePrivateFolder(Utf8FromWide(wide.substr(0, cut)).value_or(std::string()));
     }
     CreateDirectoryW(wide.c_str(), nullptr);
     attributes = GetFileAttributesW(wide.c_str());
@@ -105,7 +106,7 @@ bool CreatePrivateFolder(const std::string& folder) {
 }
 
 bool ReplaceFileContents(const std::string& file, std::string_view content) {
-  const std::wstring target = WideFromUtf8(file);
+  const std::wstring target = WideFromUtf8(file).value_or(std::wstring());
   if (target.empty()) return false;
   const DWORD attributes = GetFileAttributesW(target.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES &&

@@ -6,7 +6,8 @@
 #include <optional>
 
 #include "app/platform.h"
-#include "app/utf8_path.h"
+#include "app/settings_text.h"
+#include "base/utf8_path.h"
 
 namespace vintrel {
 namespace {
@@ -101,7 +102,7 @@ void ParseSettings(std::string_view text, StoredSettings& settings) {
   ApplyIndex(reader.Next(), kFrameSizes.size(), settings.frameSize);
   ApplyIndex(reader.Next(), kFrameRates.size(), settings.frameRate);
   ApplyIndex(reader.Next(), kAudioBitrates.size(), settings.audioBitrate);
-  if (auto folder = reader.Next()) settings.outputFolder = std::move(*folder);
+  if (auto folder = reader.Next()) settings.outputFolder = FolderFromSettingsFile(*folder);
 }
 
 std::string SerializeSettings(const StoredSettings& settings) {
@@ -109,7 +110,7 @@ std::string SerializeSettings(const StoredSettings& settings) {
   for (int index : {settings.videoBitrate, settings.frameSize, settings.frameRate, settings.audioBitrate}) {
     text += QuotedLine(std::to_string(index));
   }
-  const std::string& folder = settings.outputFolder;
+  const std::string folder = FolderForSettingsFile(settings.outputFolder);
   if (folder.find('"') == std::string::npos) {
     text += QuotedLine(folder);
   } else if (FitsUnquoted(folder)) {
@@ -121,33 +122,25 @@ std::string SerializeSettings(const StoredSettings& settings) {
 }
 
 bool LoadSettings(const std::string& file, StoredSettings& settings) {
-  try {
-    std::error_code error;
-    const std::filesystem::path path = PathFromUtf8(file);
-    // Anything but a regular file (a folder, a pipe) is treated as no file at all.
-    if (!std::filesystem::is_regular_file(path, error)) return false;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::string text(kMaxSettingsBytes, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<std::size_t>(in.gcount()));
-    ParseSettings(text, settings);
-    return true;
-  } catch (...) {
-    return false;
-  }
+  std::error_code error;
+  const std::filesystem::path path = PathFromUtf8(file);
+  // Anything but a regular file (a folder, a pipe) is treated as no file at all.
+  if (!std::filesystem::is_regular_file(path, error)) return false;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::string text(kMaxSettingsBytes, '\0');
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  text.resize(static_cast<std::size_t>(in.gcount()));
+  ParseSettings(text, settings);
+  return true;
 }
 
 bool SaveSettings(const std::string& file, const StoredSettings& settings) {
-  try {
-    std::error_code error;
-    const std::filesystem::path folder = PathFromUtf8(file).parent_path();
-    if (!folder.empty()) std::filesystem::create_directories(folder, error);
-    const bool written = ReplaceFileContents(file, SerializeSettings(settings));
-    return written && FolderFitsSettingsFile(settings.outputFolder);
-  } catch (...) {
-    return false;
-  }
+  std::error_code error;
+  const std::filesystem::path folder = PathFromUtf8(file).parent_path();
+  if (!folder.empty()) std::filesystem::create_directories(folder, error);
+  const bool written = ReplaceFileContents(file, SerializeSettings(settings));
+  return written && FolderFitsSettingsFile(settings.outputFolder);
 }
 
 }  // namespace vintrel

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "app/utf8_path.h"
+#include "base/utf8_path.h"
 
 namespace vintrel {
 namespace {
@@ -23,19 +23,15 @@ void Pause() {
 
 bool RemoveWithRetries(const std::string& file, int tries, const std::function<void()>& between) {
   if (file.empty()) return true;
-  try {
-    const std::filesystem::path path = PathFromUtf8(file);
-    for (int attempt = 1; Present(path); ++attempt) {
-      std::error_code error;
-      std::filesystem::remove(path, error);
-      if (!Present(path)) return true;
-      if (attempt >= tries) return false;
-      if (between) between();
-    }
-    return true;
-  } catch (...) {
-    return false;
+  const std::filesystem::path path = PathFromUtf8(file);
+  for (int attempt = 1; Present(path); ++attempt) {
+    std::error_code error;
+    std::filesystem::remove(path, error);
+    if (!Present(path)) return true;
+    if (attempt >= tries) return false;
+    if (between) between();
   }
+  return true;
 }
 
 bool DeleteTemporaryFiles(const TemporaryFiles& files, int tries, const std::function<void()>& between) {

@@ -1,35 +1,13 @@
 #include "app/startup.h"
 
-#include <filesystem>
-
 #include "app/shutdown.h"
-#include "app/utf8_path.h"
+#include "base/file_system.h"
 #include "vintrel_version.h"
 
 namespace vintrel {
 namespace {
 
-#ifdef _WIN32
-constexpr bool kWindows = true;
-#else
-constexpr bool kWindows = false;
-#endif
-
-bool IsFolder(const std::string& folder) {
-  std::error_code error;
-  return std::filesystem::is_directory(PathFromUtf8(folder), error);
-}
-
-// A failure leaves the folder absent; the later steps cope with that.
-bool CreateFolderQuietly(const std::string& folder) {
-  if (folder.empty()) return false;
-  try {
-    std::error_code error;
-    std::filesystem::create_directories(PathFromUtf8(folder), error);
-  } catch (...) {
-  }
-  return IsFolder(folder);
-}
+constexpr bool kWindows = NativePathStyle() == PathStyle::Windows;
 
 }  // namespace
 
@@ -47,9 +25,10 @@ std::string VersionCaption() {
 }
 
 std::vector<std::string> StartupFolders(const AppPaths& paths, bool windows) {
-  const char separator = windows ? '\\' : '/';
-  std::vector<std::string> folders{paths.workingFolder, paths.defaultOutputFolder,
-                                   JoinPathWith(paths.applicationFolder, "data", separator)};
+  std::vector<std::string> folders{
+      paths.workingFolder, paths.defaultOutputFolder,
+      JoinPath(paths.applicationFolder, "data", windows ? PathStyle::Windows : PathStyle::Posix)};
+  // Kept for compatibility: the classic start-up also makes sure of the system folder.
   if (windows) folders.push_back("c:\\windows");
   return folders;
 }
@@ -61,8 +40,9 @@ StartupOutcome Form_Load(const AppPaths& paths, StartupWindow& window) {
   for (const std::string& folder : StartupFolders(paths, kWindows)) {
     // The working folder holds files that get deleted and the command box's socket: it must be
     // this user's alone, or neither happens there.
-    const bool made =
-        folder == paths.workingFolder ? CreatePrivateFolder(folder) : CreateFolderQuietly(folder);
+    // A folder that cannot be made stays absent; the later steps cope with that.
+    const bool made = folder == paths.workingFolder ? CreatePrivateFolder(folder)
+                                                    : !folder.empty() && CreateFolders(folder).empty();
     if (folder == paths.workingFolder) outcome.workingFolderUsable = made;
     if (!made) outcome.foldersMissing.push_back(folder);
   }
@@ -77,7 +57,7 @@ StartupOutcome Form_Load(const AppPaths& paths, StartupWindow& window) {
   }
 
   window.SelectPickers(StoredSettings{});
-  window.SetProgressBar(0);
+  window.SetProgress(0);
 
   StoredSettings stored;
   outcome.settingsRead = LoadSettings(paths.settingsFile, stored);

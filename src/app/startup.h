@@ -39,7 +39,8 @@ class StartupWindow {
   virtual void CreateRunner() = 0;
   // The four picker indexes of `settings`; its folder is not touched.
   virtual void SelectPickers(const StoredSettings& settings) = 0;
-  virtual void SetProgressBar(double twips) = 0;
+  // The bar, 0 (empty) to 1 (full).
+  virtual void SetProgress(double fraction) = 0;
   virtual std::string OutputFolderText() = 0;
   virtual void SetOutputFolderText(const std::string& text) = 0;
   virtual void SetVersionColour(Rgb colour) = 0;

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/utf8_path.h"
+#include "base/utf8_path.h"
 
 namespace vintrel {
 namespace {
@@ -46,20 +46,16 @@ std::optional<int> WaveDurationFromHeader(std::string_view header, std::uint64_t
 }
 
 std::optional<int> WaveDurationMs(const std::string& file) {
-  try {
-    const std::filesystem::path path = PathFromUtf8(file);
-    std::error_code error;
-    const std::uintmax_t fileSize = std::filesystem::file_size(path, error);
-    if (error) return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string header(kHeaderLimit, '\0');
-    in.read(header.data(), static_cast<std::streamsize>(header.size()));
-    header.resize(static_cast<std::size_t>(in.gcount()));
-    return WaveDurationFromHeader(header, fileSize);
-  } catch (...) {
-    return std::nullopt;
-  }
+  const std::filesystem::path path = PathFromUtf8(file);
+  std::error_code error;
+  const std::uintmax_t fileSize = std::filesystem::file_size(path, error);
+  if (error) return std::nullopt;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string header(kHeaderLimit, '\0');
+  in.read(header.data(), static_cast<std::streamsize>(header.size()));
+  header.resize(static_cast<std::size_t>(in.gcount()));
+  return WaveDurationFromHeader(header, fileSize);
 }
 
 }  // namespace vintrel

@@ -2,47 +2,26 @@
 
 #include <algorithm>
 #include <chrono>
-#include <csignal>
 #include <thread>
+
+#include "cli/interrupt_signal.h"
 
 namespace vintrel::cli {
 
-namespace {
-
-volatile std::sig_atomic_t gSignal = 0;
-
-extern "C" void OnSignal(int signal) {
-  if (gSignal != 0) {
-    // Second request: the user wants out even if the encoder does not stop.
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
-    return;
-  }
-  gSignal = signal;
-}
-
-void Install(void (*handler)(int)) {
-  std::signal(SIGINT, handler);
-  std::signal(SIGTERM, handler);
-}
-
-}  // namespace
-
 InterruptPump::InterruptPump() {
-  gSignal = 0;
-  Install(OnSignal);
+  WatchInterrupts();
 }
 
 InterruptPump::~InterruptPump() {
-  Install(SIG_DFL);
+  StopWatchingInterrupts();
 }
 
 int InterruptPump::Interrupted() const {
-  return gSignal;
+  return InterruptSignal();
 }
 
 void InterruptPump::DispatchPending() {
-  if (gSignal != 0 && !hookCalled_) {
+  if (InterruptSignal() != 0 && !hookCalled_) {
     hookCalled_ = true;
     if (onInterrupt) onInterrupt();
   }

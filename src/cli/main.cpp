@@ -14,11 +14,11 @@
 #endif
 
 #include "app/command_box_client.h"
-#include "app/pickers.h"
 #include "app/platform.h"
 #include "app/settings.h"
-#include "app/utf8_path.h"
+#include "base/utf8_path.h"
 #include "cli/cli_options.h"
+#include "cli/console.h"
 #include "cli/interrupt_pump.h"
 #include "cli/terminal_view.h"
 #include "engine/batch_controller.h"
@@ -35,24 +35,15 @@ class StderrSink : public MessageSink {
   void Critical(const std::string& text) override { std::cerr << "vintrel-cli: " << text << std::endl; }
 };
 
-template <std::size_t N>
-std::string PickerText(const std::array<std::string_view, N>& items, int index, int fallback) {
-  return std::string(items[index >= 0 && static_cast<std::size_t>(index) < N ? index : fallback]);
-}
-
 // Unset options take what the window would use: its saved settings, else its defaults.
 ConversionSettings ResolveSettings(const CliOptions& options, const AppPaths& paths) {
   StoredSettings stored;
   LoadSettings(paths.settingsFile, stored);
-  ConversionSettings settings;
-  settings.VideoBitrate =
-      options.videoBitrate.value_or(PickerText(kVideoBitrates, stored.videoBitrate, kDefaultVideoBitrate));
-  settings.FrameSize =
-      options.frameSize.value_or(PickerText(kFrameSizes, stored.frameSize, kDefaultFrameSize));
-  settings.FrameRate =
-      options.frameRate.value_or(PickerText(kFrameRates, stored.frameRate, kDefaultFrameRate));
-  settings.AudioBitrate =
-      options.audioBitrate.value_or(PickerText(kAudioBitrates, stored.audioBitrate, kDefaultAudioBitrate));
+  ConversionSettings settings = ConversionSettingsFor(stored);
+  settings.VideoBitrate = options.videoBitrate.value_or(settings.VideoBitrate);
+  settings.FrameSize = options.frameSize.value_or(settings.FrameSize);
+  settings.FrameRate = options.frameRate.value_or(settings.FrameRate);
+  settings.AudioBitrate = options.audioBitrate.value_or(settings.AudioBitrate);
   if (options.outputFolder) {
     // Absolute, so a folder named like an option never reaches the encoder as one.
     settings.OutputFolder = Utf8FromPath(std::filesystem::absolute(PathFromUtf8(*options.outputFolder)));
@@ -65,7 +56,7 @@ ConversionSettings ResolveSettings(const CliOptions& options, const AppPaths& pa
 int DryRun(const std::vector<std::string>& files, const ConversionSettings& settings, const AppPaths& paths) {
   FileQueue queue;
   for (const std::string& file : files) queue.AddToQueue(file);
-  BatchPlanner planner(paths.applicationFolder, NativePathStyle());
+  BatchPlanner planner(paths.encoderPath, NativePathStyle());
   planner.Begin(queue.Entries());
   int refused = 0;
   for (const QueueEntry& entry : queue.Entries()) {
@@ -106,13 +97,19 @@ int Convert(const std::vector<std::string>& files, const ConversionSettings& set
   // A reader that goes away (| head) must not end the batch halfway.
   std::signal(SIGPIPE, SIG_IGN);
 #endif
+  // The window's start-up makes its default output folder, parents included (a fresh
+  // ~/Videos/Vintrel); the batch itself only adds the last level.
+  if (settings.OutputFolder == paths.defaultOutputFolder) {
+    std::error_code ignored;
+    std::filesystem::create_directories(PathFromUtf8(settings.OutputFolder), ignored);
+  }
   InterruptPump pump;
   StderrSink sink;
-  TerminalView view(settings, files.size(), VINTREL_ISATTY(1) != 0, &pump);
+  TerminalView view(settings, files.size(), VINTREL_ISATTY(1) != 0);
   FileQueue queue;
   for (const std::string& file : files) queue.AddToQueue(file);
   DOSOutputs runner(pump, sink);
-  BatchController controller(queue, runner, view, paths.applicationFolder);
+  BatchController controller(queue, runner, pump, view.Face(), paths);
   pump.onInterrupt = [&controller] { controller.Cancel(); };
 
   controller.Start();
@@ -153,5 +150,6 @@ int Main(const std::vector<std::string>& arguments) {
 }  // namespace vintrel::cli
 
 int main(int argc, char** argv) {
-  return vintrel::cli::Main(std::vector<std::string>(argv + 1, argv + argc));
+  vintrel::cli::PrepareConsole();
+  return vintrel::cli::Main(vintrel::cli::CommandLineArguments(argc, argv));
 }

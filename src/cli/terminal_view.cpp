@@ -5,7 +5,6 @@
 #include <iostream>
 
 #include "engine/command_line.h"
-#include "engine/progress_parser.h"
 
 namespace vintrel::cli {
 
@@ -24,8 +23,8 @@ std::string Shortened(const std::string& name, std::size_t width) {
 
 }  // namespace
 
-TerminalView::TerminalView(ConversionSettings settings, std::size_t fileCount, bool live, EventPump* pump)
-    : settings_(std::move(settings)), fileCount_(fileCount), live_(live), pump_(pump) {}
+TerminalView::TerminalView(ConversionSettings settings, std::size_t fileCount, bool live)
+    : settings_(std::move(settings)), fileCount_(fileCount), live_(live) {}
 
 std::string TerminalView::FormatDuration(double seconds) {
   const long total = std::lround(std::max(0.0, seconds));
@@ -67,10 +66,6 @@ void TerminalView::Redraw() {
             << "\033[K" << std::flush;
 }
 
-void TerminalView::SetProgressBar(double twips) {
-  fraction_ = twips / kProgressBarFullTwips;
-}
-
 void TerminalView::SetProgressLabel(const std::string& text) {
   label_ = text;
   if (live_ && fileIndex_ > 0 && !text.empty() && text.back() == '%') Redraw();
@@ -80,10 +75,6 @@ void TerminalView::ShowMessage(const std::string& title, const std::string& text
   // The end-of-batch failure list: the summary prints it.
   if (title == "Convert" && icon == MessageIcon::Exclamation) return;
   std::cerr << "vintrel-cli: " << title << ": " << text << '\n';
-}
-
-void TerminalView::DispatchPending() {
-  if (pump_ != nullptr) pump_->DispatchPending();
 }
 
 void TerminalView::FileStarting(const std::string& source, const std::string& output) {

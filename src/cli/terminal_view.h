@@ -5,25 +5,25 @@
 #include <string>
 
 #include "engine/batch_view.h"
-#include "process/event_pump.h"
 
 namespace vintrel::cli {
 
 // The batch as a terminal shows it: a live line per file (bar, percentage, time left) on a
-// terminal, plain lines otherwise.
-class TerminalView : public BatchView {
+// terminal, plain lines otherwise. Plays every side of the face; the settings are fixed.
+class TerminalView : public BatchDisplay, public BatchDesktop, public BatchInputs, public BatchReports {
  public:
-  TerminalView(ConversionSettings settings, std::size_t fileCount, bool live, EventPump* pump = nullptr);
+  TerminalView(ConversionSettings settings, std::size_t fileCount, bool live);
+
+  BatchFace Face() { return {*this, *this, *this, *this}; }
 
   void SetActionsEnabled(bool) override {}
   void SetProgressLabel(const std::string& text) override;
-  void SetProgressBar(double twips) override;
+  void SetProgress(double fraction) override { fraction_ = fraction; }
   void SetDropHintVisible(bool) override {}
   void ShowMessage(const std::string& title, const std::string& text, MessageIcon icon) override;
   void OpenFolder(const std::string&) override {}
   void PlaySoundToEnd(const std::string&) override {}
   ConversionSettings ReadSettings() override { return settings_; }
-  void DispatchPending() override;
 
   void FileStarting(const std::string& source, const std::string& output) override;
   void FileFinished(const FileResult& result) override;
@@ -41,7 +41,6 @@ class TerminalView : public BatchView {
   ConversionSettings settings_;
   std::size_t fileCount_;
   bool live_;
-  EventPump* pump_;
   std::size_t fileIndex_ = 0;
   std::string fileName_;
   std::string label_;

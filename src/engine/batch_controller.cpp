@@ -1,10 +1,9 @@
 #include "engine/batch_controller.h"
 
 #include <algorithm>
-#include <exception>
 #include <string_view>
 
-#include "engine/output_names.h"
+#include "base/file_system.h"
 
 namespace vintrel {
 
@@ -43,14 +42,14 @@ std::string FailureReason(const ExitStatus& status, const std::string& outputs) 
 
 }  // namespace
 
-BatchController::BatchController(FileQueue& queue, CommandRunner& runner, BatchView& view,
-                                 std::string applicationFolder, PathStyle style)
+BatchController::BatchController(FileQueue& queue, CommandRunner& runner, EventPump& pump,
+                                 const BatchFace& face, const AppPaths& paths, PathStyle style)
     : queue_(queue),
       runner_(runner),
-      view_(view),
-      applicationFolder_(std::move(applicationFolder)),
-      style_(style),
-      planner_(applicationFolder_, style) {
+      pump_(pump),
+      face_(face),
+      soundFile_(paths.soundFile),
+      planner_(paths.encoderPath, style) {
   runner_.ReceiveOutputs = [this](const std::string& piece) { OnReceiveOutputs(piece); };
   runner_.CommandOver = [this] { OnCommandOver(); };
 }
@@ -79,27 +78,27 @@ void BatchController::RunAction(int index) {
 }
 
 void BatchController::AddFile() {
-  std::string path = view_.AskForSourceFile();
+  std::string path = face_.desktop.AskForSourceFile();
   if (!path.empty()) queue_.AddToQueue(std::move(path));
-  if (!queue_.Empty()) view_.SetDropHintVisible(false);
+  if (!queue_.Empty()) face_.display.SetDropHintVisible(false);
 }
 
 void BatchController::RemoveSelected() {
   if (!queue_.Empty()) {
-    const int row = view_.SelectedRow();
+    const int row = face_.inputs.SelectedRow();
     if (row >= 0) queue_.RemoveAt(static_cast<std::size_t>(row));
   }
-  if (queue_.Empty()) view_.SetDropHintVisible(true);
+  if (queue_.Empty()) face_.display.SetDropHintVisible(true);
 }
 
 void BatchController::Start() {
   if (running_) return;
   if (queue_.Empty()) {
-    view_.ShowMessage("Add", "Please Add a file", MessageIcon::Exclamation);
+    face_.desktop.ShowMessage("Add", "Please Add a file", MessageIcon::Exclamation);
     return;
   }
-  view_.ClearStartButtonLook();
-  view_.SetActionsEnabled(false);
+  face_.display.ClearStartButtonLook();
+  face_.display.SetActionsEnabled(false);
   running_ = true;
   cancelRequested_ = false;
   results_.clear();
@@ -120,15 +119,20 @@ int BatchController::FailedCount() const {
 
 void BatchController::ConvertAll() {
   for (;;) {
-    const ConversionSettings settings = view_.ReadSettings();
-    CreateFolderQuietly(settings.OutputFolder);
+    const ConversionSettings settings = face_.inputs.ReadSettings();
+    // Quietly: a folder that cannot be made concerns only the file that would go there.
+    const std::string folderProblem = CreateFolder(settings.OutputFolder);
     if (queue_.Empty() || cancelRequested_) {
       Finish(settings.OutputFolder);
       return;
     }
-    const PlannedFile file = planner_.Plan(queue_.Head(), settings);
-    view_.FileStarting(file.source, file.output);
+    PlannedFile file = planner_.Plan(queue_.Head(), settings);
+    if (file.Runs() && !folderProblem.empty()) {
+      file.refusal = "The output folder cannot be created: " + folderProblem;
+    }
+    face_.reports.FileStarting(file.source, file.output);
     if (!file.Runs()) {
+      // Kept for compatibility: a refused file shows "100%" like any other that leaves the queue.
       FileOver();
       Record({file.source, file.output, false, file.refusal});
       continue;
@@ -143,25 +147,13 @@ void BatchController::ConvertAll() {
 bool BatchController::RunFile(const PlannedFile& file) {
   runner_.SetCommandLine(file.commandLine);
   inRun_ = true;
-  commandOverSeen_ = false;
-  std::string error;
-  try {
-    runner_.ExecuteCommand();
-  } catch (const std::exception& e) {
-    error = e.what();
-  }
+  runner_.ExecuteCommand();
   inRun_ = false;
-  // Without CommandOver the run never started; the runner has already said why.
-  if (!commandOverSeen_) {
-    if (!error.empty()) view_.ShowMessage("Convert", error, MessageIcon::Critical);
-    return false;
-  }
+  const ExitStatus status = runner_.LastExitStatus();
+  if (status.kind == ExitStatus::Kind::NotStarted) return false;
 
   FileResult result{file.source, file.output, false, {}};
-  const ExitStatus status = runner_.LastExitStatus();
-  if (!error.empty()) {
-    result.reason = error;
-  } else if (status.Succeeded() && IsNonEmptyFile(file.output)) {
+  if (status.Succeeded() && IsNonEmptyFile(file.output)) {
     result.converted = true;
     planner_.Produced(file.output);
   } else if (cancelRequested_) {
@@ -175,63 +167,59 @@ bool BatchController::RunFile(const PlannedFile& file) {
 
 void BatchController::OnReceiveOutputs(const std::string& piece) {
   if (!inRun_) return;
-  if (const auto display = parser_.Feed(piece)) {
-    view_.SetProgressBar(display->barTwips);
-    view_.SetProgressLabel(display->label);
+  if (const auto progress = parser_.Feed(piece)) {
+    face_.display.SetProgress(progress->fraction);
+    face_.display.SetProgressLabel(progress->label);
   }
 }
 
 void BatchController::OnCommandOver() {
-  if (!inRun_) return;
-  commandOverSeen_ = true;
-  FileOver();
+  if (inRun_) FileOver();
 }
 
 void BatchController::FileOver() {
   if (!queue_.Empty()) queue_.RemoveHead();
-  view_.SetProgressBar(kProgressBarFullTwips);
-  view_.SetProgressLabel("100%");
-  view_.DispatchPending();
+  face_.display.SetProgress(1.0);
+  face_.display.SetProgressLabel("100%");
+  pump_.DispatchPending();
   parser_.ResetDuration();
 }
 
 void BatchController::Record(FileResult result) {
   results_.push_back(std::move(result));
-  view_.FileFinished(results_.back());
+  face_.reports.FileFinished(results_.back());
 }
 
 void BatchController::Finish(const std::string& outputFolder) {
   const bool cancelled = cancelRequested_;
   if (!cancelled) {
-    view_.OpenFolder(outputFolder);
-    std::string sound = applicationFolder_;
-    if (sound.empty() || sound.back() != Separator(style_)) sound += Separator(style_);
-    view_.PlaySoundToEnd(sound + "sound.wav");
+    face_.desktop.OpenFolder(outputFolder);
+    face_.desktop.PlaySoundToEnd(soundFile_);
   }
   const int failed = FailedCount();
   if (cancelled) {
-    view_.SetProgressLabel("Cancelled.");
+    face_.display.SetProgressLabel("Cancelled.");
   } else if (failed == 0) {
-    view_.SetProgressLabel("Done.");
+    face_.display.SetProgressLabel("Done.");
   } else {
-    view_.SetProgressLabel("Done, " + std::to_string(failed) + " failed.");
+    face_.display.SetProgressLabel("Done, " + std::to_string(failed) + " failed.");
   }
-  if (failed > 0) view_.ShowMessage("Convert", FailureList(), MessageIcon::Exclamation);
+  if (failed > 0) face_.desktop.ShowMessage("Convert", FailureList(), MessageIcon::Exclamation);
 
   running_ = false;
   cancelRequested_ = false;
   lastEnd_ = cancelled ? BatchEnd::Cancelled : BatchEnd::Finished;
-  view_.SetActionsEnabled(true);
-  if (queue_.Empty()) view_.SetDropHintVisible(true);
-  view_.BatchFinished();
+  face_.display.SetActionsEnabled(true);
+  if (queue_.Empty()) face_.display.SetDropHintVisible(true);
+  face_.reports.BatchFinished();
 }
 
 void BatchController::EndAfterStartFailure() {
   running_ = false;
   cancelRequested_ = false;
   lastEnd_ = BatchEnd::StartFailed;
-  view_.SetActionsEnabled(true);
-  view_.BatchFinished();
+  face_.display.SetActionsEnabled(true);
+  face_.reports.BatchFinished();
 }
 
 std::string BatchController::FailureList() const {

@@ -3,17 +3,17 @@
 #include <string>
 #include <vector>
 
+#include "app/command_box.h"
+#include "app/platform.h"
+#include "base/path_style.h"
 #include "engine/batch_planner.h"
 #include "engine/batch_view.h"
-#include "engine/path_style.h"
 #include "engine/progress_parser.h"
 #include "intake/file_queue.h"
 #include "process/command_runner.h"
+#include "process/event_pump.h"
 
 namespace vintrel {
-
-// Action indexes shared by the buttons and the command box.
-enum ActionIndex { kActionAdd = 0, kActionRemove = 1, kActionStart = 2 };
 
 // How the last batch ended.
 enum class BatchEnd {
@@ -26,8 +26,9 @@ enum class BatchEnd {
 // Turns the queue into encoder runs, one file at a time, and closes the batch.
 class BatchController {
  public:
-  BatchController(FileQueue& queue, CommandRunner& runner, BatchView& view, std::string applicationFolder,
-                  PathStyle style = NativePathStyle());
+  // Takes over the runner's events for its life. The encoder and the chime come from `paths`.
+  BatchController(FileQueue& queue, CommandRunner& runner, EventPump& pump, const BatchFace& face,
+                  const AppPaths& paths, PathStyle style = NativePathStyle());
   ~BatchController();
   BatchController(const BatchController&) = delete;
   BatchController& operator=(const BatchController&) = delete;
@@ -46,14 +47,13 @@ class BatchController {
   // Results of the last (or running) batch, in order.
   const std::vector<FileResult>& Results() const { return results_; }
   int FailedCount() const;
-  ProgressParser& Parser() { return parser_; }
 
  private:
   void AddFile();
   void RemoveSelected();
   // One iteration per file, so a long queue never deepens the stack.
   void ConvertAll();
-  // Runs one planned file; false when the runner could not start it.
+  // Runs one planned file; false when the runner could not start it (and has said why).
   bool RunFile(const PlannedFile& file);
   void OnReceiveOutputs(const std::string& piece);
   void OnCommandOver();
@@ -65,14 +65,14 @@ class BatchController {
 
   FileQueue& queue_;
   CommandRunner& runner_;
-  BatchView& view_;
-  std::string applicationFolder_;
-  PathStyle style_;
+  EventPump& pump_;
+  BatchFace face_;
+  std::string soundFile_;
   ProgressParser parser_;
   BatchPlanner planner_;
-  bool running_ = false;
-  bool inRun_ = false;
-  bool commandOverSeen_ = false;
+  // Guards, see the re-entry rules in docs/STYLE.md.
+  bool running_ = false;  // a batch is on: every action is refused
+  bool inRun_ = false;    // the runner's events belong to this batch's current file
   bool cancelRequested_ = false;
   BatchEnd lastEnd_ = BatchEnd::None;
   std::vector<FileResult> results_;

@@ -1,5 +1,7 @@
 #include "engine/batch_planner.h"
 
+#include "base/file_system.h"
+
 namespace vintrel {
 
 namespace {
@@ -35,11 +37,11 @@ PlannedFile BatchPlanner::Plan(const std::string& source, const ConversionSettin
     file.refusal = Unquotable("output path", problem);
     return file;
   }
-  if (std::string problem = QuotingProblem(EncoderPath(applicationFolder_, style_)); !problem.empty()) {
+  if (std::string problem = QuotingProblem(encoderPath_); !problem.empty()) {
     file.refusal = Unquotable("encoder's path", problem);
     return file;
   }
-  file.commandLine = BuildCommandLineTo(settings, source, file.output, applicationFolder_, style_);
+  file.commandLine = BuildCommandLine(settings, source, file.output, encoderPath_);
   // Handed on, such a line fails to start, which reads as a missing encoder and ends the batch.
   if (file.commandLine.size() > kMaxCommandLineLength) {
     file.refusal = "The paths are too long to be passed to the encoder (a command line of " +

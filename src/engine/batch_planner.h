@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "base/path_style.h"
 #include "engine/command_line.h"
 #include "engine/output_names.h"
-#include "engine/path_style.h"
 #include "intake/file_queue.h"
 
 namespace vintrel {
@@ -29,8 +29,8 @@ struct PlannedFile {
 // batch controller and the CLI's dry run, so both show the same lines.
 class BatchPlanner {
  public:
-  BatchPlanner(std::string applicationFolder, PathStyle style)
-      : applicationFolder_(std::move(applicationFolder)), style_(style), names_(style) {}
+  BatchPlanner(std::string encoderPath, PathStyle style)
+      : encoderPath_(std::move(encoderPath)), style_(style), names_(style) {}
 
   // A new batch over these queued files: forgets earlier outputs, protects every source.
   void Begin(const std::vector<QueueEntry>& queued);
@@ -39,7 +39,7 @@ class BatchPlanner {
   void Produced(const std::string& output) { names_.Claim(output); }
 
  private:
-  std::string applicationFolder_;
+  std::string encoderPath_;
   PathStyle style_;
   OutputNames names_;
 };

@@ -16,35 +16,57 @@ struct FileResult {
   std::string reason;  // why it failed; empty when converted
 };
 
-// What a face shows of a batch. The window and the CLI each implement it.
-class BatchView {
+// What a face shows of a batch: the window's controls, the terminal's progress line.
+class BatchDisplay {
  public:
-  virtual ~BatchView() = default;
-
+  virtual ~BatchDisplay() = default;
   // The three action buttons, the list and the browse button, in that order.
   virtual void SetActionsEnabled(bool enabled) = 0;
   // The Start button loses its hover/pressed look when a batch starts.
   virtual void ClearStartButtonLook() {}
   virtual void SetProgressLabel(const std::string& text) = 0;
-  virtual void SetProgressBar(double twips) = 0;
+  // 0 (nothing done) to 1 (finished); each face turns it into its own units.
+  virtual void SetProgress(double fraction) = 0;
   virtual void SetDropHintVisible(bool visible) = 0;
-  virtual void ShowMessage(const std::string& title, const std::string& text, MessageIcon icon) = 0;
-  virtual void OpenFolder(const std::string& folder) = 0;
-  // Plays the end-of-batch sound and returns when it has finished (or at once without one).
-  virtual void PlaySoundToEnd(const std::string& wavFile) = 0;
-  // A fresh snapshot of the settings, taken before every file.
-  virtual ConversionSettings ReadSettings() = 0;
-  virtual void DispatchPending() = 0;
+};
 
+// What a batch asks of the person and the desktop: message boxes, the file dialog, the file
+// browser, the chime. Each returns when the person or the system is done with it.
+class BatchDesktop {
+ public:
+  virtual ~BatchDesktop() = default;
+  virtual void ShowMessage(const std::string& title, const std::string& text, MessageIcon icon) = 0;
   // Add action: the chosen file, or empty when cancelled.
   virtual std::string AskForSourceFile() { return {}; }
+  virtual void OpenFolder(const std::string& folder) = 0;
+  virtual void PlaySoundToEnd(const std::string& wavFile) = 0;
+};
+
+// What a batch reads off the face when it needs it.
+class BatchInputs {
+ public:
+  virtual ~BatchInputs() = default;
+  // A fresh snapshot of the settings, taken before every file.
+  virtual ConversionSettings ReadSettings() = 0;
   // Remove action: the selected row (0-based), or -1 when none is selected.
   virtual int SelectedRow() { return -1; }
+};
 
-  // Notifications for faces that report per file (the CLI); the window ignores them.
+// Reports for faces that keep a record per file (the CLI); the window has no use for them.
+class BatchReports {
+ public:
+  virtual ~BatchReports() = default;
   virtual void FileStarting(const std::string& /*source*/, const std::string& /*output*/) {}
   virtual void FileFinished(const FileResult& /*result*/) {}
   virtual void BatchFinished() {}
+};
+
+// The four sides of a face the batch controller talks to; one object may play several.
+struct BatchFace {
+  BatchDisplay& display;
+  BatchDesktop& desktop;
+  BatchInputs& inputs;
+  BatchReports& reports;
 };
 
 }  // namespace vintrel

@@ -1,5 +1,7 @@
 #include "engine/command_line.h"
 
+#include <array>
+
 namespace vintrel {
 namespace {
 
@@ -15,7 +17,22 @@ bool EndsWithSeparator(std::string_view text, PathStyle style) {
   return !text.empty() && text.back() == Separator(style);
 }
 
+template <std::size_t N>
+std::string PickerText(const std::array<std::string_view, N>& items, int index, int fallback) {
+  return std::string(items[index >= 0 && static_cast<std::size_t>(index) < N ? index : fallback]);
+}
+
 }  // namespace
+
+ConversionSettings ConversionSettingsFor(const StoredSettings& stored) {
+  ConversionSettings settings;
+  settings.VideoBitrate = PickerText(kVideoBitrates, stored.videoBitrate, kDefaultVideoBitrate);
+  settings.FrameRate = PickerText(kFrameRates, stored.frameRate, kDefaultFrameRate);
+  settings.FrameSize = PickerText(kFrameSizes, stored.frameSize, kDefaultFrameSize);
+  settings.AudioBitrate = PickerText(kAudioBitrates, stored.audioBitrate, kDefaultAudioBitrate);
+  settings.OutputFolder = stored.outputFolder;
+  return settings;
+}
 
 std::string FileNameFromPath(std::string_view path, PathStyle style) {
   const auto cut = path.rfind(Separator(style));
@@ -41,25 +58,14 @@ std::string OutputPathFor(const ConversionSettings& settings, std::string_view s
          ".3gp";
 }
 
-std::string EncoderPath(std::string_view applicationFolder, PathStyle style) {
-  // A drive or file-system root already ends in its separator; do not double it.
-  std::string path(applicationFolder);
-  if (!EndsWithSeparator(applicationFolder, style)) path += Separator(style);
-  path += "data";
-  path += Separator(style);
-  path += "conv.exe";
-  return path;
-}
-
-std::string BuildCommandLineTo(const ConversionSettings& settings, std::string_view sourcePath,
-                               std::string_view outputPath, std::string_view applicationFolder,
-                               PathStyle style) {
+std::string BuildCommandLine(const ConversionSettings& settings, std::string_view sourcePath,
+                             std::string_view outputPath, std::string_view encoderPath) {
   // The encoder's own path is quoted too: unquoted, a folder with blanks such as
   // C:\Program Files would let the platform try C:\Program.exe first.
   std::string line;
-  line.reserve(160 + applicationFolder.size() + sourcePath.size() + outputPath.size());
+  line.reserve(160 + encoderPath.size() + sourcePath.size() + outputPath.size());
   line += '"';
-  line += EncoderPath(applicationFolder, style);
+  line += encoderPath;
   line += "\" -i \"";
   line += sourcePath;
   line += "\" -b ";
@@ -74,12 +80,6 @@ std::string BuildCommandLineTo(const ConversionSettings& settings, std::string_v
   line += outputPath;
   line += '"';
   return line;
-}
-
-std::string BuildCommandLine(const ConversionSettings& settings, std::string_view sourcePath,
-                             std::string_view applicationFolder, PathStyle style) {
-  return BuildCommandLineTo(settings, sourcePath, OutputPathFor(settings, sourcePath, style),
-                            applicationFolder, style);
 }
 
 }  // namespace vintrel

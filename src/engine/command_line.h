@@ -3,7 +3,8 @@
 #include <string>
 #include <string_view>
 
-#include "engine/path_style.h"
+#include "app/settings.h"
+#include "base/path_style.h"
 
 namespace vintrel {
 
@@ -16,25 +17,26 @@ struct ConversionSettings {
   std::string OutputFolder;  // as typed, not trimmed
 };
 
+// The texts a stored choice stands for: picker items by index (an index out of range gives the
+// picker's default) and the folder as it is.
+ConversionSettings ConversionSettingsFor(const StoredSettings& stored);
+
 // File-name part of a path: the text after the last separator. Never touches the disk.
 std::string FileNameFromPath(std::string_view path, PathStyle style = NativePathStyle());
 // File name cut before its first dot ("holiday.part1.avi" gives "holiday").
+// Kept for compatibility: not at the last dot; a batch numbers the names that then meet.
 std::string BaseNameFromPath(std::string_view path, PathStyle style = NativePathStyle());
 
-// The output folder with its final separator added when missing (also when empty).
+// The output folder with its final separator added when missing.
+// Kept for compatibility: also when empty, so an empty folder text writes at the root.
 std::string OutputFolderWithSeparator(std::string_view folder, PathStyle style = NativePathStyle());
 // Output folder + base name of the source + ".3gp".
 std::string OutputPathFor(const ConversionSettings& settings, std::string_view sourcePath,
                           PathStyle style = NativePathStyle());
-// Application folder + "data" + "conv.exe".
-std::string EncoderPath(std::string_view applicationFolder, PathStyle style = NativePathStyle());
 
-// The one encoder command line for one source file. Has no side effects and cannot fail.
+// The one encoder command line for one source file, writing to the output path the caller has
+// chosen (OutputPathFor, or a numbered name beside it). Has no side effects and cannot fail.
 std::string BuildCommandLine(const ConversionSettings& settings, std::string_view sourcePath,
-                             std::string_view applicationFolder, PathStyle style = NativePathStyle());
-// Same line, but writing to an output path the caller has already chosen.
-std::string BuildCommandLineTo(const ConversionSettings& settings, std::string_view sourcePath,
-                               std::string_view outputPath, std::string_view applicationFolder,
-                               PathStyle style = NativePathStyle());
+                             std::string_view outputPath, std::string_view encoderPath);
 
 }  // namespace vintrel

@@ -5,24 +5,14 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "engine/path_style.h"
+#include "base/path_style.h"
 
 namespace vintrel {
-
-// Whether the two texts name the same file: equal spellings (letter case free in Windows style),
-// or two existing names of one file.
-bool SameFile(std::string_view a, std::string_view b, PathStyle style);
 
 // Why a path cannot be passed between double quotes on the encoder's command line, or empty.
 // Nothing inside the quotes is escaped, so a quote would end the argument early and a backslash
 // just before the closing quote would swallow it.
 std::string QuotingProblem(std::string_view path);
-
-// A regular file of at least one byte.
-bool IsNonEmptyFile(std::string_view path);
-
-// Creates one folder level; every failure (exists, parent missing, empty text) is ignored.
-void CreateFolderQuietly(std::string_view folder);
 
 // Picks each output path of one batch so that no file writes over what an earlier file of the
 // same batch produced, nor over a source of the batch: "holiday.3gp", then "holiday (2).3gp".

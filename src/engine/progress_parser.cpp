@@ -11,9 +11,10 @@ namespace {
 constexpr std::string_view kDurationMarker = "Duration: ";
 constexpr std::string_view kTimeMarker = "time=";
 
-// Collects the values after every whole marker that starts early enough. The last start
-// position tried is the piece's length minus the marker's length, minus one: a marker in
-// the very last place is never seen.
+// Collects the values after every whole marker that starts early enough.
+// Kept for compatibility: the last start position tried is the piece's length minus the marker's
+// length, minus one, so a marker in the very last place is never seen; and the values after
+// repeated markers are joined into one text ("time=1.0 time=2.0" reads "1.02.0").
 std::string CollectAfterMarkers(std::string_view piece, std::string_view marker, bool& found,
                                 bool foundOnMarker) {
   std::string text;
@@ -205,9 +206,8 @@ std::optional<ProgressDisplay> ProgressParser::Feed(std::string_view piece) {
   if (time <= 0.0) return ProgressDisplay{"0%", 0.0};
   const double fraction = Reduce15(time / currentDuration_);
   const double percentage = Reduce15(fraction * 100.0);
-  if (percentage >= 100.0) return ProgressDisplay{"100%", kProgressBarFullTwips};
-  return ProgressDisplay{FormatSignificant15(percentage).substr(0, 4) + "%",
-                         fraction * kProgressBarFullTwips};
+  if (percentage >= 100.0) return ProgressDisplay{"100%", 1.0};
+  return ProgressDisplay{FormatSignificant15(percentage).substr(0, 4) + "%", fraction};
 }
 
 }  // namespace vintrel

@@ -7,12 +7,10 @@
 
 namespace vintrel {
 
-inline constexpr double kProgressBarFullTwips = 3960.0;
-
 // What one piece of encoder output asks the display to show.
 struct ProgressDisplay {
   std::string label;  // "32.2%", "100%"
-  double barTwips;    // 0 .. kProgressBarFullTwips
+  double fraction;    // of the bar: 0 .. 1, exactly 1 with "100%"
 };
 
 // Reads "Duration: " and "time=" out of the pieces of encoder output, one piece at a time.

@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include "base/utf8_path.h"
+
 namespace vintrel {
 namespace {
 
@@ -57,12 +59,7 @@ std::string ResolveStartFolder(std::string_view given, std::string_view programF
 
 bool FolderHasEntries(const std::string& folder) {
   std::error_code error;
-#ifdef _WIN32
-  const std::filesystem::path path(std::u8string(folder.begin(), folder.end()));
-#else
-  const std::filesystem::path path(folder);
-#endif
-  std::filesystem::directory_iterator it(path, error);
+  std::filesystem::directory_iterator it(PathFromUtf8(folder), error);
   return !error && it != std::filesystem::directory_iterator();
 }
 

@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/path_style.h"
+
 namespace vintrel {
 
 inline constexpr std::string_view kOpenFilesTitle = "Open Files";
@@ -34,11 +36,7 @@ std::vector<FilterPair> SplitFilter(std::string_view filter);
 // added) when it lists anything, else the program's own folder.
 std::string ResolveStartFolder(std::string_view given, std::string_view programFolder,
                                const std::function<bool(const std::string&)>& folderHasEntries,
-#ifdef _WIN32
-                               char separator = '\\');
-#else
-                               char separator = '/');
-#endif
+                               char separator = Separator(NativePathStyle()));
 
 // Whether a listing of the folder finds anything, hidden entries and folders included.
 bool FolderHasEntries(const std::string& folder);

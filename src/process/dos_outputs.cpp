@@ -1,7 +1,6 @@
 #include "process/dos_outputs.h"
 
 #include <chrono>
-#include <exception>
 #include <thread>
 #include <utility>
 
@@ -137,13 +136,10 @@ void DOSOutputs::Deliver(std::string chunk) {
 // read to its end and reaped.
 void DOSOutputs::Pause(clsWaitableTimer& timer, bool& timerFailed) {
   if (!timerFailed) {
-    try {
-      timer.Wait(kPollIntervalMs);
-      return;
-    } catch (const std::exception& error) {
-      timerFailed = true;
-      messages_.Critical(error.what());
-    }
+    const std::string failure = timer.Wait(kPollIntervalMs);
+    if (failure.empty()) return;
+    timerFailed = true;
+    messages_.Critical(failure);
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(kPollIntervalMs));
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/wide_text_win32.h"
 #include "process/child_process.h"
 
 namespace vintrel {
@@ -38,21 +39,6 @@ class Handle {
  private:
   HANDLE handle_;
 };
-
-std::wstring Utf8ToWide(const std::string& text, bool& ok) {
-  ok = true;
-  if (text.empty()) return {};
-  const int size = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
-                                       static_cast<int>(text.size()), nullptr, 0);
-  if (size <= 0) {
-    ok = false;
-    return {};
-  }
-  std::wstring wide(static_cast<std::size_t>(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), wide.data(),
-                      size);
-  return wide;
-}
 
 class Win32Child : public ChildProcess {
  public:
@@ -132,8 +118,8 @@ void PrepareForChildProcesses() {}
 
 StartResult StartChildProcess(const std::string& commandLine) {
   StartResult result;
-  bool converted = false;
-  std::wstring command = Utf8ToWide(commandLine, converted);
+  const std::optional<std::wstring> converted = WideFromUtf8(commandLine);
+  std::wstring command = converted.value_or(std::wstring());
 
   SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   Handle readEnd;

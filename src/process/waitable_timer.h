@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "process/event_pump.h"
 
 namespace vintrel {
@@ -14,10 +16,9 @@ class clsWaitableTimer {
   clsWaitableTimer(const clsWaitableTimer&) = delete;
   clsWaitableTimer& operator=(const clsWaitableTimer&) = delete;
 
-  // Returns once `MilliSeconds` have elapsed (at once for 0 or less). Any failure is thrown as
-  // std::runtime_error whose text is "[clsWaitableTimer.Wait]" followed by the cause; the timer
-  // is released either way.
-  void Wait(int MilliSeconds);
+  // Returns once `MilliSeconds` have elapsed (at once for 0 or less): an empty text, or on any
+  // failure "[clsWaitableTimer.Wait]" followed by the cause. The timer is released either way.
+  [[nodiscard]] std::string Wait(int MilliSeconds);
 
  private:
   EventPump& pump_;

@@ -1,4 +1,4 @@
-#include <stdexcept>
+#include <exception>
 #include <string>
 
 #include "process/waitable_timer.h"
@@ -6,11 +6,13 @@
 namespace vintrel {
 
 // The pump owns the sleeping here: it is the one that knows how to wake for its own events.
-void clsWaitableTimer::Wait(int MilliSeconds) {
+std::string clsWaitableTimer::Wait(int MilliSeconds) {
   try {
     pump_.WaitDispatching(MilliSeconds > 0 ? MilliSeconds : 0);
+    return {};
   } catch (const std::exception& error) {
-    throw std::runtime_error(std::string("[clsWaitableTimer.Wait]") + error.what());
+    // A face's handler broke the seam's rule; pass it on as the wait's own failure.
+    return std::string("[clsWaitableTimer.Wait]") + error.what();
   }
 }
 

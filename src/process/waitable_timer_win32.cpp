@@ -2,7 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
-#include <stdexcept>
+#include <exception>
 #include <string>
 
 #include "process/waitable_timer.h"
@@ -14,8 +14,8 @@ constexpr auto kPrefix = "[clsWaitableTimer.Wait]";
 // How long past its due time a wait may go on before the timer is no longer trusted.
 constexpr std::chrono::milliseconds kGrace{250};
 
-[[noreturn]] void Fail(const char* step) {
-  throw std::runtime_error(std::string(step) + " failed. Error: " + std::to_string(GetLastError()));
+std::string Failure(const char* step) {
+  return std::string(kPrefix) + step + " failed. Error: " + std::to_string(GetLastError());
 }
 
 class TimerHandle {
@@ -36,32 +36,33 @@ class TimerHandle {
 
 // An unnamed timer per wait: a named one is shared by every wait that happens to get the same
 // name, and re-arming it from a nested wait ends the outer wait before its time.
-void clsWaitableTimer::Wait(int MilliSeconds) {
+std::string clsWaitableTimer::Wait(int MilliSeconds) {
   const int milliseconds = MilliSeconds > 0 ? MilliSeconds : 0;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-  try {
-    TimerHandle timer;
-    if (timer.Get() == nullptr) Fail("CreateWaitableTimer");
-    LARGE_INTEGER due;
-    due.QuadPart = -static_cast<std::int64_t>(milliseconds) * 10000;  // relative, 100 ns units
-    if (!SetWaitableTimer(timer.Get(), &due, 0, nullptr, nullptr, FALSE)) Fail("SetWaitableTimer");
+  TimerHandle timer;
+  if (timer.Get() == nullptr) return Failure("CreateWaitableTimer");
+  LARGE_INTEGER due;
+  due.QuadPart = -static_cast<std::int64_t>(milliseconds) * 10000;  // relative, 100 ns units
+  if (!SetWaitableTimer(timer.Get(), &due, 0, nullptr, nullptr, FALSE)) return Failure("SetWaitableTimer");
 
-    const HANDLE handles[] = {timer.Get()};
-    for (;;) {
-      // Bounded by the deadline, so a timer that never fires cannot keep us here.
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-          deadline + kGrace - std::chrono::steady_clock::now());
-      const DWORD timeout = left.count() > 0 ? static_cast<DWORD>(left.count()) : 0;
-      const DWORD result = MsgWaitForMultipleObjects(1, handles, FALSE, timeout, QS_ALLINPUT);
-      if (result == WAIT_FAILED) Fail("MsgWaitForMultipleObjects");
+  const HANDLE handles[] = {timer.Get()};
+  for (;;) {
+    // Bounded by the deadline, so a timer that never fires cannot keep us here.
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline + kGrace -
+                                                                            std::chrono::steady_clock::now());
+    const DWORD timeout = left.count() > 0 ? static_cast<DWORD>(left.count()) : 0;
+    const DWORD result = MsgWaitForMultipleObjects(1, handles, FALSE, timeout, QS_ALLINPUT);
+    if (result == WAIT_FAILED) return Failure("MsgWaitForMultipleObjects");
+    try {
       pump_.DispatchPending();
-      if (result == WAIT_OBJECT_0 || result == WAIT_TIMEOUT) return;
-      // Mark what the pump left in the queue as seen; otherwise it would wake us again at once.
-      MSG message;
-      PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
+    } catch (const std::exception& error) {
+      // A face's handler broke the seam's rule; pass it on as the wait's own failure.
+      return std::string(kPrefix) + error.what();
     }
-  } catch (const std::exception& error) {
-    throw std::runtime_error(std::string(kPrefix) + error.what());
+    if (result == WAIT_OBJECT_0 || result == WAIT_TIMEOUT) return {};
+    // Mark what the pump left in the queue as seen; otherwise it would wake us again at once.
+    MSG message;
+    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
   }
 }
 

@@ -1,6 +1,7 @@
 #include "app_shell.h"
 
-#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
@@ -20,7 +21,10 @@ QString FromUtf8(const std::string& text) {
 }  // namespace
 
 AppShell::AppShell(vintrel::AppPaths paths, ShellSeams seams)
-    : paths_(std::move(paths)), seams_(seams.WithDefaults()), frm_(std::make_unique<frmMain>()) {
+    : paths_(std::move(paths)),
+      seams_(seams.WithDefaults()),
+      frm_(std::make_unique<frmMain>()),
+      display_(*frm_) {
   frm_->onAction = [this](int index) { OnAction(index); };
   frm_->onExit = [this] { imgExit_Click(); };
   frm_->onUnload = [this] { Form_Unload(); };
@@ -33,7 +37,7 @@ AppShell::~AppShell() {
   frm_->onExit = nullptr;
   frm_->onUnload = nullptr;
   frm_->onFilesDropped = nullptr;
-  delete server_;
+  server_.reset();
 }
 
 void AppShell::Load() {
@@ -43,13 +47,12 @@ void AppShell::Load() {
 }
 
 bool AppShell::OpenCommandBox() {
-  if (server_ != nullptr) return true;
-  server_ = new CommandBoxServer(frm_->menuMsg(), frm_.get());
+  if (server_) return true;
+  server_ = std::make_unique<CommandBoxServer>(frm_->menuMsg(), frm_.get());
   if (server_->Listen(startup_.workingFolderUsable ? paths_.workingFolder : std::string())) return true;
   std::fprintf(stderr, "vintrel: the command box is not available: %s\n",
                qUtf8Printable(server_->errorText()));
-  delete server_;
-  server_ = nullptr;
+  server_.reset();
   return false;
 }
 
@@ -58,19 +61,9 @@ vintrel::TemporaryFiles AppShell::temporaryFiles() const {
   return vintrel::TemporaryFilesIn(paths_.workingFolder);
 }
 
-vintrel::StoredSettings AppShell::CurrentSettings() const {
-  vintrel::StoredSettings settings;
-  settings.videoBitrate = frm_->cmbVBR()->currentIndex();
-  settings.frameSize = frm_->cmbSize()->currentIndex();
-  settings.frameRate = frm_->cmbFPS()->currentIndex();
-  settings.audioBitrate = frm_->cmbAB()->currentIndex();
-  settings.outputFolder = frm_->txtPath()->text().toStdString();
-  return settings;
-}
-
 void AppShell::imgExit_Click() {
   // A failed save is not worth keeping the user: the previous file stays as it was.
-  vintrel::SaveSettings(paths_.settingsFile, CurrentSettings());
+  vintrel::SaveSettings(paths_.settingsFile, frm_->Settings());
   Form_Unload();
 }
 
@@ -84,6 +77,13 @@ void AppShell::Form_Unload() {
 void AppShell::menuMsg_Change(const QString& text) {
   frm_->setFromCommandBox(true);
   if (const auto index = vintrel::ActionFromCommandText(text.toStdString())) frm_->imgButton_MouseUp(*index);
+}
+
+void AppShell::QueueFiles(const QStringList& paths) {
+  // A drop always names files in full; a relative name would depend on the encoder's folder.
+  QStringList dropped;
+  for (const QString& path : paths) dropped << QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+  if (!dropped.isEmpty()) OnFilesDropped(dropped);
 }
 
 void AppShell::OnAction(int index) {
@@ -107,30 +107,30 @@ void AppShell::SetFromCommandBox(bool value) {
 }
 
 void AppShell::CreateRunner() {
-  sink_ = std::make_unique<WindowMessageSink>(*frm_, seams_);
-  view_ = std::make_unique<WindowBatchView>(*frm_, seams_, paths_.applicationFolder);
-  objDOS_ = std::make_unique<vintrel::DOSOutputs>(pump_, *sink_);
-  controller_ =
-      std::make_unique<vintrel::BatchController>(frm_->lstFile(), *objDOS_, *view_, paths_.applicationFolder);
+  desktop_ = std::make_unique<WindowDesktop>(*frm_, seams_, paths_.applicationFolder);
+  objDOS_ = std::make_unique<vintrel::DOSOutputs>(pump_, *desktop_);
+  controller_ = std::make_unique<vintrel::BatchController>(
+      frm_->lstFile(), *objDOS_, pump_, vintrel::BatchFace{display_, *desktop_, display_, reports_}, paths_);
 }
 
 void AppShell::SelectPickers(const vintrel::StoredSettings& settings) {
-  frm_->cmbSize()->setCurrentIndex(settings.frameSize);
-  frm_->cmbFPS()->setCurrentIndex(settings.frameRate);
-  frm_->cmbVBR()->setCurrentIndex(settings.videoBitrate);
-  frm_->cmbAB()->setCurrentIndex(settings.audioBitrate);
+  vintrel::StoredSettings pickers = settings;
+  pickers.outputFolder = frm_->Settings().outputFolder;
+  frm_->SetSettings(pickers);
 }
 
-void AppShell::SetProgressBar(double twips) {
-  frm_->SetProgressBar(twips);
+void AppShell::SetProgress(double fraction) {
+  display_.SetProgress(fraction);
 }
 
 std::string AppShell::OutputFolderText() {
-  return frm_->txtPath()->text().toStdString();
+  return frm_->Settings().outputFolder;
 }
 
 void AppShell::SetOutputFolderText(const std::string& text) {
-  frm_->txtPath()->setText(FromUtf8(text));
+  vintrel::StoredSettings settings = frm_->Settings();
+  settings.outputFolder = text;
+  frm_->SetSettings(settings);
 }
 
 void AppShell::SetVersionColour(vintrel::Rgb colour) {

@@ -35,13 +35,10 @@ class AppShell : public QObject, private vintrel::StartupWindow {
   // Lets other programs of this user set the command box; false (and the reason on stderr)
   // when it cannot be offered.
   bool OpenCommandBox();
-  CommandBoxServer* commandBoxServer() const { return server_; }
+  CommandBoxServer* commandBoxServer() const { return server_.get(); }
 
   // The two temporary files, or none when the working folder is not this user's alone.
   vintrel::TemporaryFiles temporaryFiles() const;
-  // What setup.ini would keep of the window right now.
-  vintrel::StoredSettings CurrentSettings() const;
-
   // imgExit: save the settings, then unload.
   void imgExit_Click();
   // Any unload: delete the temporary files (a bounded number of tries) and end the process at
@@ -49,6 +46,8 @@ class AppShell : public QObject, private vintrel::StartupWindow {
   void Form_Unload();
   // A change of menuMsg's text: its last character names the action.
   void menuMsg_Change(const QString& text);
+  // Files named on the command line (a file manager's "Open With"), queued as if dropped.
+  void QueueFiles(const QStringList& paths);
 
  private:
   void OnFilesDropped(const QStringList& paths);
@@ -59,7 +58,7 @@ class AppShell : public QObject, private vintrel::StartupWindow {
   void SetFromCommandBox(bool value) override;
   void CreateRunner() override;
   void SelectPickers(const vintrel::StoredSettings& settings) override;
-  void SetProgressBar(double twips) override;
+  void SetProgress(double fraction) override;
   std::string OutputFolderText() override;
   void SetOutputFolderText(const std::string& text) override;
   void SetVersionColour(vintrel::Rgb colour) override;
@@ -68,13 +67,14 @@ class AppShell : public QObject, private vintrel::StartupWindow {
   vintrel::AppPaths paths_;
   ShellSeams seams_;
   std::unique_ptr<frmMain> frm_;
+  WindowDisplay display_;
   QtEventPump pump_;
-  std::unique_ptr<WindowMessageSink> sink_;
-  std::unique_ptr<WindowBatchView> view_;
+  std::unique_ptr<WindowDesktop> desktop_;
+  vintrel::BatchReports reports_;  // the window keeps no record per file
   // Declared before the controller, which lets go of the runner's events when it goes.
   std::unique_ptr<vintrel::DOSOutputs> objDOS_;
   std::unique_ptr<vintrel::BatchController> controller_;
-  CommandBoxServer* server_ = nullptr;
+  std::unique_ptr<CommandBoxServer> server_;
   vintrel::StartupOutcome startup_;
   bool loaded_ = false;
   bool unloading_ = false;

@@ -81,7 +81,8 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWi
   CreatePickers();
   ConnectButtons();
 
-  menuMsg_ = new QLineEdit(QStringLiteral("b0"), this);
+  const std::string_view initial = vintrel::CommandBox::kInitialText;
+  menuMsg_ = new QLineEdit(QString::fromLatin1(initial.data(), static_cast<qsizetype>(initial.size())), this);
   menuMsg_->setGeometry(-1000, -1000, 40, 20);
   menuMsg_->hide();
   Timer1_ = new QTimer(this);
@@ -96,7 +97,7 @@ frmMain::~frmMain() {
 }
 
 void frmMain::CreateStores() {
-  for (int i = 0; i < 3; ++i) {
+  for (int i = 0; i < vintrel::kActionCount; ++i) {
     imgButtonData_[static_cast<std::size_t>(i)] = skin::Picture(QStringLiteral("button_hover_%1").arg(i));
     imgButtonPush_[static_cast<std::size_t>(i)] = skin::Picture(QStringLiteral("button_push_%1").arg(i));
   }
@@ -109,11 +110,11 @@ void frmMain::CreateStores() {
 }
 
 void frmMain::CreateImages() {
-  const QRect buttonPlaces[3] = {Twips(170, 480, 1350, 450), Twips(1600, 480, 1290, 450),
-                                 Twips(2950, 480, 1290, 450)};
-  const QString buttonTips[3] = {QStringLiteral("Add a new file"),
-                                 QStringLiteral("Remove selected file from list"),
-                                 QStringLiteral("Start converting now")};
+  const QRect buttonPlaces[vintrel::kActionCount] = {Twips(170, 480, 1350, 450), Twips(1600, 480, 1290, 450),
+                                                     Twips(2950, 480, 1290, 450)};
+  const QString buttonTips[vintrel::kActionCount] = {QStringLiteral("Add a new file"),
+                                                     QStringLiteral("Remove selected file from list"),
+                                                     QStringLiteral("Start converting now")};
   for (std::size_t i = 0; i < imgButton_.size(); ++i) {
     imgButton_[i] = new SkinImage(this);
     imgButton_[i]->setObjectName(QStringLiteral("imgButton%1").arg(i));
@@ -265,6 +266,24 @@ void frmMain::CreatePickers() {
 SkinImage* frmMain::imgButton(int index) const {
   if (index < 0 || index >= static_cast<int>(imgButton_.size())) return nullptr;
   return imgButton_[static_cast<std::size_t>(index)];
+}
+
+vintrel::StoredSettings frmMain::Settings() const {
+  vintrel::StoredSettings settings;
+  settings.videoBitrate = cmbVBR_->currentIndex();
+  settings.frameSize = cmbSize_->currentIndex();
+  settings.frameRate = cmbFPS_->currentIndex();
+  settings.audioBitrate = cmbAB_->currentIndex();
+  settings.outputFolder = txtPath_->text().toStdString();
+  return settings;
+}
+
+void frmMain::SetSettings(const vintrel::StoredSettings& settings) {
+  cmbSize_->setCurrentIndex(settings.frameSize);
+  cmbFPS_->setCurrentIndex(settings.frameRate);
+  cmbVBR_->setCurrentIndex(settings.videoBitrate);
+  cmbAB_->setCurrentIndex(settings.audioBitrate);
+  txtPath_->setText(QString::fromStdString(settings.outputFolder));
 }
 
 void frmMain::SetActionsEnabled(bool enabled) {

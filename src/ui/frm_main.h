@@ -8,6 +8,8 @@
 #include <array>
 #include <functional>
 
+#include "app/command_box.h"
+#include "app/settings.h"
 #include "intake/file_queue.h"
 
 class QComboBox;
@@ -34,7 +36,7 @@ class frmMain : public QWidget {
   ~frmMain() override;
 
   // Visible controls.
-  SkinImage* imgButton(int index) const;  // 0 Add, 1 Remove, 2 Start; nullptr for other indexes
+  SkinImage* imgButton(int index) const;  // by vintrel::ActionIndex; nullptr for other indexes
   QLabel* lblVersion() const { return lblVersion_; }
   SkinImage* imgMin() const { return imgMin_; }
   SkinImage* imgExit() const { return imgExit_; }
@@ -57,6 +59,7 @@ class frmMain : public QWidget {
   // Hidden stores. The queue is the hidden path list; LV shows it.
   vintrel::FileQueue& lstFile() { return lstFile_; }
   QLineEdit* menuMsg() const { return menuMsg_; }
+  // Kept for compatibility: a timer of 500 ms that is never started and has no handler.
   QTimer* Timer1() const { return Timer1_; }
   const QPixmap& imgButtonData(int index) const { return imgButtonData_.at(static_cast<std::size_t>(index)); }
   const QPixmap& imgButtonPush(int index) const { return imgButtonPush_.at(static_cast<std::size_t>(index)); }
@@ -91,6 +94,10 @@ class frmMain : public QWidget {
 
   // Start-up step 1: the window's outline from the skin's key colour. Safe to call again.
   void ApplyWindowStyle();
+
+  // What setup.ini keeps: the four pickers' indexes and the output folder's text.
+  vintrel::StoredSettings Settings() const;
+  void SetSettings(const vintrel::StoredSettings& settings);
 
   // What a batch shows.
   // imgButton 0-2, LV and imgBrowse, in that order.
@@ -137,7 +144,7 @@ class frmMain : public QWidget {
   bool DragTo(const QPointF& globalPos);
   void EndDrag();
 
-  std::array<SkinImage*, 3> imgButton_{};
+  std::array<SkinImage*, vintrel::kActionCount> imgButton_{};
   QLabel* lblVersion_ = nullptr;
   SkinImage* imgMin_ = nullptr;
   SkinImage* imgExit_ = nullptr;
@@ -164,8 +171,8 @@ class frmMain : public QWidget {
   FileDropFilter* dropFilter_ = nullptr;
 
   QPixmap skin_;
-  std::array<QPixmap, 3> imgButtonData_;
-  std::array<QPixmap, 3> imgButtonPush_;
+  std::array<QPixmap, vintrel::kActionCount> imgButtonData_;
+  std::array<QPixmap, vintrel::kActionCount> imgButtonPush_;
   QPixmap imgButtonNormal_, imgButtonMove_, imgButtonPush1_;
   QPixmap imgBrowseNormal_, imgBrowseMove_, imgBrowsePush_;
 

@@ -22,7 +22,7 @@ void frmMain::ApplyWindowStyle() {
   const HWND window = reinterpret_cast<HWND>(winId());
   const LONG_PTR style = GetWindowLongPtrW(window, GWL_EXSTYLE);
   SetWindowLongPtrW(window, GWL_EXSTYLE, style | WS_EX_LAYERED);
-  // Colour key only: the alpha value is not applied without LWA_ALPHA.
+  // Kept for compatibility: colour key only; the alpha value is not applied without LWA_ALPHA.
   SetLayeredWindowAttributes(window, RGB(qRed(maskColor_), qGreen(maskColor_), qBlue(maskColor_)), 250,
                              LWA_COLORKEY);
 #endif

@@ -1,15 +1,13 @@
 #include "window_view.h"
 
-#include <QComboBox>
-#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QUrl>
 #include <cstdlib>
 
+#include "app/command_box.h"
 #include "frm_main.h"
 #include "intake/open_files.h"
 #include "skin_image.h"
@@ -39,6 +37,7 @@ void ShowMessageBox(QWidget* parent, const QString& title, const QString& text, 
 }
 
 void OpenInFileBrowser(const QString& folder) {
+  // Quietly: the batch is over either way, and its files are where the label says.
   QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
 }
 
@@ -70,64 +69,54 @@ ShellSeams ShellSeams::WithDefaults() const {
   return seams;
 }
 
-WindowBatchView::WindowBatchView(frmMain& frm, const ShellSeams& seams, std::string programFolder)
-    : frm_(frm), seams_(seams), programFolder_(std::move(programFolder)) {}
-
-void WindowBatchView::SetActionsEnabled(bool enabled) {
+void WindowDisplay::SetActionsEnabled(bool enabled) {
   frm_.SetActionsEnabled(enabled);
 }
 
-void WindowBatchView::ClearStartButtonLook() {
-  frm_.imgButton(2)->setPicture(QPixmap());
+void WindowDisplay::ClearStartButtonLook() {
+  frm_.imgButton(vintrel::kActionStart)->setPicture(QPixmap());
 }
 
-void WindowBatchView::SetProgressLabel(const std::string& text) {
+void WindowDisplay::SetProgressLabel(const std::string& text) {
   frm_.SetProgressLabel(FromUtf8(text));
 }
 
-void WindowBatchView::SetProgressBar(double twips) {
-  frm_.SetProgressBar(twips);
+void WindowDisplay::SetProgress(double fraction) {
+  frm_.SetProgressBar(fraction * frmMain::kFullBarTwips);
 }
 
-void WindowBatchView::SetDropHintVisible(bool visible) {
+void WindowDisplay::SetDropHintVisible(bool visible) {
   frm_.SetDropHintVisible(visible);
 }
 
-void WindowBatchView::ShowMessage(const std::string& title, const std::string& text,
-                                  vintrel::MessageIcon icon) {
-  seams_.message(&frm_, FromUtf8(title), FromUtf8(text), icon);
+vintrel::ConversionSettings WindowDisplay::ReadSettings() {
+  return vintrel::ConversionSettingsFor(frm_.Settings());
 }
 
-void WindowBatchView::OpenFolder(const std::string& folder) {
-  seams_.openFolder(FromUtf8(folder));
-}
-
-void WindowBatchView::PlaySoundToEnd(const std::string& wavFile) {
-  seams_.playSound(FromUtf8(wavFile));
-}
-
-vintrel::ConversionSettings WindowBatchView::ReadSettings() {
-  vintrel::ConversionSettings settings;
-  settings.VideoBitrate = frm_.cmbVBR()->currentText().toStdString();
-  settings.FrameRate = frm_.cmbFPS()->currentText().toStdString();
-  settings.FrameSize = frm_.cmbSize()->currentText().toStdString();
-  settings.AudioBitrate = frm_.cmbAB()->currentText().toStdString();
-  settings.OutputFolder = frm_.txtPath()->text().toStdString();
-  return settings;
-}
-
-void WindowBatchView::DispatchPending() {
-  QCoreApplication::processEvents();
-}
-
-std::string WindowBatchView::AskForSourceFile() {
-  return seams_.openFiles(&frm_, AddFilesRequest(programFolder_)).toStdString();
-}
-
-int WindowBatchView::SelectedRow() {
+int WindowDisplay::SelectedRow() {
   return frm_.SelectedRow();
 }
 
-void WindowMessageSink::Critical(const std::string& text) {
+WindowDesktop::WindowDesktop(frmMain& frm, const ShellSeams& seams, std::string programFolder)
+    : frm_(frm), seams_(seams), programFolder_(std::move(programFolder)) {}
+
+void WindowDesktop::ShowMessage(const std::string& title, const std::string& text,
+                                vintrel::MessageIcon icon) {
+  seams_.message(&frm_, FromUtf8(title), FromUtf8(text), icon);
+}
+
+std::string WindowDesktop::AskForSourceFile() {
+  return seams_.openFiles(&frm_, AddFilesRequest(programFolder_)).toStdString();
+}
+
+void WindowDesktop::OpenFolder(const std::string& folder) {
+  seams_.openFolder(FromUtf8(folder));
+}
+
+void WindowDesktop::PlaySoundToEnd(const std::string& wavFile) {
+  seams_.playSound(FromUtf8(wavFile));
+}
+
+void WindowDesktop::Critical(const std::string& text) {
   seams_.message(&frm_, QStringLiteral("Vintrel"), FromUtf8(text), vintrel::MessageIcon::Critical);
 }

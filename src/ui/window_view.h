@@ -37,37 +37,37 @@ struct ShellSeams {
   ShellSeams WithDefaults() const;
 };
 
-// A batch as the window shows it.
-class WindowBatchView : public vintrel::BatchView {
+// A batch as the window's controls show it, and what it reads off them.
+class WindowDisplay : public vintrel::BatchDisplay, public vintrel::BatchInputs {
  public:
-  WindowBatchView(frmMain& frm, const ShellSeams& seams, std::string programFolder);
+  explicit WindowDisplay(frmMain& frm) : frm_(frm) {}
 
   void SetActionsEnabled(bool enabled) override;
   void ClearStartButtonLook() override;
   void SetProgressLabel(const std::string& text) override;
-  void SetProgressBar(double twips) override;
+  void SetProgress(double fraction) override;
   void SetDropHintVisible(bool visible) override;
-  void ShowMessage(const std::string& title, const std::string& text, vintrel::MessageIcon icon) override;
-  void OpenFolder(const std::string& folder) override;
-  void PlaySoundToEnd(const std::string& wavFile) override;
   vintrel::ConversionSettings ReadSettings() override;
-  void DispatchPending() override;
-  std::string AskForSourceFile() override;
   int SelectedRow() override;
 
  private:
   frmMain& frm_;
-  const ShellSeams& seams_;
-  std::string programFolder_;
 };
 
-// The runner's critical messages as message boxes titled with the program's name.
-class WindowMessageSink : public vintrel::MessageSink {
+// Dialogs, message boxes, the file browser and the chime, through the shell's seams; the runner's
+// critical messages become message boxes titled with the program's name.
+class WindowDesktop : public vintrel::BatchDesktop, public vintrel::MessageSink {
  public:
-  WindowMessageSink(frmMain& frm, const ShellSeams& seams) : frm_(frm), seams_(seams) {}
+  WindowDesktop(frmMain& frm, const ShellSeams& seams, std::string programFolder);
+
+  void ShowMessage(const std::string& title, const std::string& text, vintrel::MessageIcon icon) override;
+  std::string AskForSourceFile() override;
+  void OpenFolder(const std::string& folder) override;
+  void PlaySoundToEnd(const std::string& wavFile) override;
   void Critical(const std::string& text) override;
 
  private:
   frmMain& frm_;
   const ShellSeams& seams_;
+  std::string programFolder_;
 };

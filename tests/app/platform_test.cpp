@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 
+#include "base/utf8_path.h"
 #include "temp_folder.h"
 
 #ifndef _WIN32
@@ -85,13 +86,13 @@ TEST(AppPaths, WindowsKeepsTheClassicLayout) {
 }
 
 TEST(AppPaths, JoinAddsASeparatorOnlyWhenNeeded) {
-  EXPECT_EQ(JoinPathWith("/a", "b", '/'), "/a/b");
-  EXPECT_EQ(JoinPathWith("/a/", "b", '/'), "/a/b");
-  EXPECT_EQ(JoinPathWith("/", "b", '/'), "/b");
-  EXPECT_EQ(JoinPathWith("", "b", '/'), "b");
-  EXPECT_EQ(JoinPathWith("C:\\", "b", '\\'), "C:\\b");
-  EXPECT_EQ(JoinPathWith("C:\\a", "b", '\\'), "C:\\a\\b");
-  EXPECT_EQ(JoinPathWith("C:/a/", "b", '\\'), "C:/a/\\b");
+  EXPECT_EQ(JoinPath("/a", "b", PathStyle::Posix), "/a/b");
+  EXPECT_EQ(JoinPath("/a/", "b", PathStyle::Posix), "/a/b");
+  EXPECT_EQ(JoinPath("/", "b", PathStyle::Posix), "/b");
+  EXPECT_EQ(JoinPath("", "b", PathStyle::Posix), "b");
+  EXPECT_EQ(JoinPath("C:\\", "b", PathStyle::Windows), "C:\\b");
+  EXPECT_EQ(JoinPath("C:\\a", "b", PathStyle::Windows), "C:\\a\\b");
+  EXPECT_EQ(JoinPath("C:/a/", "b", PathStyle::Windows), "C:/a/\\b");
 }
 
 TEST(Platform, ApplicationFolderHoldsThisProgram) {

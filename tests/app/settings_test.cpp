@@ -4,10 +4,10 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "base/utf8_path.h"
 #include "temp_folder.h"
 
 #ifndef _WIN32
@@ -19,6 +19,7 @@
 namespace vintrel {
 namespace {
 
+using testing_support::ReadFile;
 using testing_support::TempFolder;
 
 struct ParseCase {
@@ -98,13 +99,6 @@ TEST(Settings, FolderTextsSurviveARoundTrip) {
   }
 }
 
-std::string ReadAll(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 TEST(SettingsFile, MissingFileKeepsDefaults) {
   TempFolder folder;
   StoredSettings settings;
@@ -127,7 +121,7 @@ TEST(SettingsFile, SavesAndLoadsThroughAUnicodeFolder) {
 
   const StoredSettings changed{4, 0, 0, 0, "/elsewhere"};
   ASSERT_TRUE(SaveSettings(file, changed));
-  EXPECT_EQ(ReadAll(PathFromUtf8(file)), SerializeSettings(changed));
+  EXPECT_EQ(ReadFile(PathFromUtf8(file)), SerializeSettings(changed));
   // Only setup.ini: no temporary file stays behind.
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(PathFromUtf8(file).parent_path()), {}), 1);
 }
@@ -151,7 +145,7 @@ TEST(SettingsFile, FailedSaveKeepsTheOldFile) {
 #endif
   {
     EXPECT_FALSE(SaveSettings(file, {4, 3, 3, 7, "/new"}));
-    EXPECT_EQ(ReadAll(PathFromUtf8(file)), SerializeSettings(old));
+    EXPECT_EQ(ReadFile(PathFromUtf8(file)), SerializeSettings(old));
   }
   EXPECT_EQ(folder.EntryCount(), 2u);  // setup.ini and other.ini
   std::filesystem::permissions(PathFromUtf8(file), std::filesystem::perms::owner_write,
@@ -176,7 +170,7 @@ TEST(SettingsFile, WriteErrorMidwayKeepsTheOldFileAndLeavesNoTemporary) {
   setrlimit(RLIMIT_FSIZE, &saved);
 
   EXPECT_FALSE(result);
-  EXPECT_EQ(ReadAll(PathFromUtf8(file)), SerializeSettings(old));
+  EXPECT_EQ(ReadFile(PathFromUtf8(file)), SerializeSettings(old));
   EXPECT_EQ(folder.EntryCount(), 1u);
 }
 
@@ -192,7 +186,7 @@ TEST(SettingsFile, SaveKeepsTheLinkAndTheFileMode) {
   const StoredSettings changed{0, 0, 0, 0, "/x"};
   ASSERT_TRUE(SaveSettings(link.string(), changed));
   EXPECT_TRUE(std::filesystem::is_symlink(link));
-  EXPECT_EQ(ReadAll(real), SerializeSettings(changed));
+  EXPECT_EQ(ReadFile(real), SerializeSettings(changed));
   EXPECT_EQ(std::filesystem::status(real).permissions(),
             std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -20,6 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing_support::TempFolder;
+using testing_support::WriteFile;
 
 std::string Indexes(const StoredSettings& s) {
   return std::to_string(s.videoBitrate) + " " + std::to_string(s.frameSize) + " " +
@@ -41,8 +41,8 @@ class RecordingWindow : public StartupWindow {
     pickers = Indexes(s);
     steps.push_back("pickers " + pickers);
   }
-  void SetProgressBar(double twips) override {
-    steps.push_back("bar " + std::to_string(static_cast<int>(twips)));
+  void SetProgress(double fraction) override {
+    steps.push_back("bar " + std::to_string(static_cast<int>(fraction)));
   }
   std::string OutputFolderText() override { return folder; }
   void SetOutputFolderText(const std::string& text) override {
@@ -63,10 +63,6 @@ class RecordingWindow : public StartupWindow {
  private:
   TemporaryFiles leftovers_;
 };
-
-void Write(const fs::path& file, const std::string& text) {
-  std::ofstream(file, std::ios::binary) << text;
-}
 
 #ifndef _WIN32
 class StartupTest : public ::testing::Test {
@@ -123,9 +119,9 @@ TEST_F(StartupTest, LeftoversGoAfterTheRunnerAndSettingsComeBack) {
     SCOPED_TRACE(c.ini);
     const TemporaryFiles leftovers = TemporaryFilesIn(paths_.workingFolder);
     ASSERT_TRUE(CreatePrivateFolder(paths_.workingFolder));
-    Write(leftovers.video, "old");
-    Write(leftovers.data, "old");
-    Write(paths_.settingsFile, c.ini);
+    WriteFile(leftovers.video, "old");
+    WriteFile(leftovers.data, "old");
+    WriteFile(paths_.settingsFile, c.ini);
 
     RecordingWindow window(leftovers);
     const StartupOutcome outcome = Form_Load(paths_, window);
@@ -146,10 +142,10 @@ TEST_F(StartupTest, AWorkingFolderOthersCanWriteIsLeftAloneAndNothingFails) {
   ASSERT_TRUE(fs::create_directories(paths_.workingFolder));
   fs::permissions(paths_.workingFolder, fs::perms::all);
   const TemporaryFiles leftovers = TemporaryFilesIn(paths_.workingFolder);
-  Write(leftovers.video, "someone else's");
+  WriteFile(leftovers.video, "someone else's");
 
   // And an application folder that cannot hold folders at all.
-  Write(root_.Path() / "file", "");
+  WriteFile(root_.Path() / "file", "");
   AppPaths broken = paths_;
   broken.applicationFolder = root_.Utf8("file");
   broken.defaultOutputFolder = root_.Utf8("file/output");

@@ -1,30 +1,30 @@
 // vintrel-cli with the real encoder, on clips made here with Debian's ffmpeg.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <thread>
 
 #include "app/pickers.h"
 #include "engine/command_line.h"
+#include "media.h"
+#include "processes.h"
+#include "temp_folder.h"
 #include "vintrel_version.h"
-
-extern char** environ;
 
 namespace vintrel {
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using testing_support::ReadFile;
 
 struct Finished {
   int status = -1;  // exit code, or 128 + signal
@@ -32,70 +32,27 @@ struct Finished {
   std::string err;
 };
 
-std::string ReadAll(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
+Finished Done(testing_support::Started& started) {
+  const testing_support::RunResult run = testing_support::Finish(started);
+  return {run.signal != 0 ? 128 + run.signal : run.exitCode, run.out, run.err};
 }
-
-// A child with its output going to files, so a test can watch it while it runs.
-class Child {
- public:
-  Child(const std::vector<std::string>& argv, const fs::path& logs)
-      : out_(logs / "stdout.txt"), err_(logs / "stderr.txt") {
-    std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    EXPECT_EQ(posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), environ), 0) << argv[0];
-    posix_spawn_file_actions_destroy(&actions);
-  }
-  std::string OutSoFar() const { return ReadAll(out_); }
-  void Signal(int signal) const { kill(pid_, signal); }
-  pid_t Pid() const { return pid_; }
-  Finished Wait() {
-    int status = 0;
-    waitpid(pid_, &status, 0);
-    Finished done;
-    done.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    done.out = ReadAll(out_);
-    done.err = ReadAll(err_);
-    return done;
-  }
-
- private:
-  fs::path out_, err_;
-  pid_t pid_ = -1;
-};
 
 // Whether a child of `parent` holds a file of the folder open: the encoder writing its output,
 // which has no name until it is complete.
 bool ChildWritesInto(pid_t parent, const fs::path& folder) {
-  std::error_code error;
-  for (const auto& process : fs::directory_iterator("/proc", error)) {
-    if (process.path().filename().string().find_first_not_of("0123456789") != std::string::npos) continue;
-    const std::string stat = ReadAll(process.path() / "stat");
-    const auto close = stat.rfind(')');
-    if (close == std::string::npos || close + 4 >= stat.size() ||
-        std::atoi(stat.c_str() + close + 4) != parent) {
-      continue;
-    }
-    std::error_code ignored;
-    for (const auto& fd : fs::directory_iterator(process.path() / "fd", ignored)) {
-      if (fs::read_symlink(fd.path(), ignored).string().starts_with(folder.string() + "/")) return true;
-    }
+  for (pid_t child : testing_support::ChildrenNamed(parent, {})) {
+    if (testing_support::HoldsFileIn(child, folder)) return true;
   }
   return false;
 }
 
-void MakeClip(const fs::path& file, const std::string& video, const std::string& codecs, int seconds) {
-  const std::string command = "ffmpeg -v error -y -f lavfi -i " + video +
-                              " -f lavfi -i sine=frequency=440 -t " + std::to_string(seconds) + " " + codecs +
-                              " '" + file.string() + "'";
-  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+// A clip of the shared cache under the name a test needs: outputs are named after it.
+void MakeClip(const fs::path& file, const std::string& video, const std::vector<std::string>& codecs,
+              int seconds) {
+  std::vector<std::string> args{
+      "-f", "lavfi", "-i", video, "-f", "lavfi", "-i", "sine=frequency=440", "-t", std::to_string(seconds)};
+  args.insert(args.end(), codecs.begin(), codecs.end());
+  fs::copy_file(testing_support::Clip(file.filename().string(), args), file);
 }
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -105,45 +62,53 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
+// The line the CLI prints for a file when nothing else in the batch claims its output name.
+std::string LineFor(const ConversionSettings& settings, const std::string& source, const std::string& app) {
+  return BuildCommandLine(settings, source, OutputPathFor(settings, source), app + "/data/conv.exe") + "\n";
+}
+
 bool IsThreeGp(const fs::path& file) {
-  const std::string head = ReadAll(file).substr(0, 12);
+  const std::string head = ReadFile(file).substr(0, 12);
   return head.size() == 12 && head.substr(4, 4) == "ftyp" && head.substr(8, 3) == "3gp";
 }
 
 class CliTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    clips_ = fs::temp_directory_path() / ("vintrel-cli-clips-" + std::to_string(std::random_device{}()));
-    fs::create_directories(clips_);
+    clipFolder_ = std::make_unique<testing_support::TempFolder>("vintrel-cli-clips");
+    clips_ = clipFolder_->Path();
     const std::string small = "testsrc=size=320x240:rate=25";
-    MakeClip(clips_ / "a.avi", small, "-c:v mpeg4 -c:a libmp3lame", 2);
-    MakeClip(clips_ / "b.mp4", small, "-c:v mpeg4 -c:a aac", 2);
-    MakeClip(clips_ / "c.mov", small, "-c:v mpeg4 -c:a aac", 2);
+    MakeClip(clips_ / "a.avi", small, {"-c:v", "mpeg4", "-c:a", "libmp3lame"}, 2);
+    MakeClip(clips_ / "b.mp4", small, {"-c:v", "mpeg4", "-c:a", "aac"}, 2);
+    MakeClip(clips_ / "c.mov", small, {"-c:v", "mpeg4", "-c:a", "aac"}, 2);
     std::mt19937 noise(5);
     std::ofstream bad(clips_ / "bad.avi", std::ios::binary);
     for (int i = 0; i < 65536; ++i) bad.put(static_cast<char>(noise()));
   }
-  static void TearDownTestSuite() { fs::remove_all(clips_); }
+  static void TearDownTestSuite() { clipFolder_.reset(); }
 
   // Every test gets its own application folder, as an installed copy would be.
   void SetUp() override {
-    root_ = fs::temp_directory_path() / ("vintrel-cli-" + std::to_string(std::random_device{}()));
-    fs::create_directories(root_ / "app" / "data");
-    root_ = fs::canonical(root_);  // the program finds its folder with links resolved
+    folder_ = std::make_unique<testing_support::TempFolder>("vintrel-cli");
+    fs::create_directories(folder_->Path() / "app" / "data");
+    root_ = fs::canonical(folder_->Path());  // the program finds its folder with links resolved
     fs::copy_file(VINTREL_CLI_PATH, root_ / "app" / "vintrel-cli");
     fs::copy_file(VINTREL_ENCODER_PATH, root_ / "app" / "data" / "conv.exe");
     out_ = root_ / "out";
   }
-  void TearDown() override { fs::remove_all(root_); }
+  void TearDown() override { folder_.reset(); }
 
   std::string Clip(const std::string& name) const { return (clips_ / name).string(); }
   std::string App() const { return (root_ / "app").string(); }
 
-  Child Launch(std::vector<std::string> arguments) const {
+  testing_support::Started Launch(std::vector<std::string> arguments) const {
     arguments.insert(arguments.begin(), (root_ / "app" / "vintrel-cli").string());
-    return Child(arguments, root_);
+    return testing_support::StartProgram(arguments, testing_support::Within(250));
   }
-  Finished Cli(std::vector<std::string> arguments) const { return Launch(std::move(arguments)).Wait(); }
+  Finished Cli(std::vector<std::string> arguments) const {
+    testing_support::Started started = Launch(std::move(arguments));
+    return Done(started);
+  }
 
   std::vector<std::string> OutputNames() const {
     std::vector<std::string> names;
@@ -155,7 +120,9 @@ class CliTest : public ::testing::Test {
     return names;
   }
 
+  static inline std::unique_ptr<testing_support::TempFolder> clipFolder_;
   static inline fs::path clips_;
+  std::unique_ptr<testing_support::TempFolder> folder_;
   fs::path root_;
   fs::path out_;
 };
@@ -238,14 +205,13 @@ TEST_F(CliTest, DryRunPrintsTheCommandLinesOfTheSavedSettings) {
   Finished run = Cli({"--dry-run", files[0], files[1]});
   ASSERT_EQ(run.status, 0) << run.err;
   ConversionSettings settings{"256", "25.0", "160x120", "10.2k", saved};
-  EXPECT_EQ(run.out, BuildCommandLine(settings, files[0], App()) + "\n" +
-                         BuildCommandLine(settings, files[1], App()) + "\n");
+  EXPECT_EQ(run.out, LineFor(settings, files[0], App()) + LineFor(settings, files[1], App()));
 
   run = Cli({"--dry-run", "--fps", "29.97", "--output", out_.string(), "--video-bitrate", "40", files[0]});
   settings.FrameRate = "29.97";
   settings.VideoBitrate = "40";
   settings.OutputFolder = out_.string();
-  EXPECT_EQ(run.out, BuildCommandLine(settings, files[0], App()) + "\n");
+  EXPECT_EQ(run.out, LineFor(settings, files[0], App()));
   EXPECT_FALSE(fs::exists(saved));
   EXPECT_FALSE(fs::exists(out_));
 
@@ -255,7 +221,7 @@ TEST_F(CliTest, DryRunPrintsTheCommandLinesOfTheSavedSettings) {
                                     std::string(kFrameRates[kDefaultFrameRate]),
                                     std::string(kFrameSizes[kDefaultFrameSize]),
                                     std::string(kAudioBitrates[kDefaultAudioBitrate]), out_.string()};
-  EXPECT_EQ(run.out, BuildCommandLine(defaults, files[1], App()) + "\n");
+  EXPECT_EQ(run.out, LineFor(defaults, files[1], App()));
 }
 
 TEST_F(CliTest, MissingEncoderEndsTheBatchOnce) {
@@ -275,16 +241,17 @@ TEST_F(CliTest, MissingEncoderEndsTheBatchOnce) {
 TEST_F(CliTest, CtrlCStopsTheEncoderAndLeavesNoPartialOutput) {
   const fs::path longClip = root_ / "long.avi";
   // Cheap to make, a few seconds of work for the encoder at the largest size and rate.
-  MakeClip(longClip, "testsrc=size=160x120:rate=10", "-c:v mpeg4 -q:v 10 -c:a libmp3lame", 600);
-  Child child = Launch({"--output", out_.string(), "--size", "352x288", "--fps", "29.97", "--video-bitrate",
-                        "512", longClip.string(), Clip("a.avi")});
+  MakeClip(longClip, "testsrc=size=160x120:rate=10", {"-c:v", "mpeg4", "-q:v", "10", "-c:a", "libmp3lame"},
+           600);
+  testing_support::Started child = Launch({"--output", out_.string(), "--size", "352x288", "--fps", "29.97",
+                                           "--video-bitrate", "512", longClip.string(), Clip("a.avi")});
   // Wait until the encoder has started writing its output.
   const auto deadline = std::chrono::steady_clock::now() + 60s;
-  while (!ChildWritesInto(child.Pid(), out_) && std::chrono::steady_clock::now() < deadline)
+  while (!ChildWritesInto(child.pid, out_) && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(20ms);
-  ASSERT_TRUE(ChildWritesInto(child.Pid(), out_)) << child.OutSoFar();
-  child.Signal(SIGINT);
-  const Finished run = child.Wait();
+  ASSERT_TRUE(ChildWritesInto(child.pid, out_)) << ReadFile(child.outFile);
+  kill(child.pid, SIGINT);
+  const Finished run = Done(child);
   EXPECT_EQ(run.status, 130) << run.out << run.err;
   EXPECT_EQ(OutputNames(), std::vector<std::string>{}) << "partial output left behind";
   EXPECT_NE(run.out.find("Failed:\n  " + longClip.string() + ": Cancelled\n"), std::string::npos) << run.out;

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "conv_support.h"
+#include "processes.h"
 
 namespace convtest {
 namespace {
@@ -23,14 +24,7 @@ std::string GoodSource() {
 }
 
 // Whether the process holds a file of the folder open, named or not.
-bool WritesInto(pid_t pid, const std::string& folder) {
-  std::error_code error;
-  for (const auto& fd : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
-    std::error_code unreadable;
-    if (std::filesystem::read_symlink(fd.path(), unreadable).string().starts_with(folder + "/")) return true;
-  }
-  return false;
-}
+using vintrel::testing_support::HoldsFileIn;
 
 void ExpectFailure(const RunResult& run, const std::string& reasonPart) {
   EXPECT_NE(run.exitCode, 0) << run.output;
@@ -115,7 +109,7 @@ TEST(Failure, BadSourcesLeaveTheEarlierOutputAlone) {
   for (size_t i = damaged.size() / 5; i < damaged.size() * 4 / 5; ++i) damaged[i] = noise[i % noise.size()];
   WriteFile(in.Path("damaged.avi"), damaged);
   WriteFile(in.Path("subtitles.srt"), "1\n00:00:00,000 --> 00:00:01,000\nHello\n");
-  ASSERT_EQ(RunFfmpeg({"-i", in.Path("subtitles.srt"), "-c:s", "srt", in.Path("subtitles.mkv")}).exitCode, 0);
+  ASSERT_TRUE(Ffmpeg({"-i", in.Path("subtitles.srt"), "-c:s", "srt", in.Path("subtitles.mkv")}));
   std::string folder = in.Path("folder.avi");
   ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
 
@@ -191,11 +185,11 @@ TEST(Failure, SignalMidRunRemovesThePartialFile) {
     // The output opens (still without a name) when the encoding starts; freeze the encoder
     // right then, so the signal surely arrives mid-run.
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!WritesInto(child.pid, dir.Path()) && std::chrono::steady_clock::now() < deadline) {
+    while (!HoldsFileIn(child.pid, dir.Path()) && std::chrono::steady_clock::now() < deadline) {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     kill(child.pid, SIGSTOP);
-    ASSERT_TRUE(WritesInto(child.pid, dir.Path()));
+    ASSERT_TRUE(HoldsFileIn(child.pid, dir.Path()));
     kill(child.pid, sig);
     kill(child.pid, SIGCONT);
     RunResult run = FinishConv(child);

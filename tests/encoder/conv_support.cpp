@@ -14,10 +14,7 @@ extern "C" {
 #include <cerrno>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
-#include <functional>
 #include <memory>
-#include <sstream>
 #include <stdexcept>
 
 extern char** environ;
@@ -48,10 +45,6 @@ Child Spawn(const std::string& program, const std::vector<std::string>& args) {
     throw std::runtime_error("cannot start " + program);
   }
   return Child{pid, fds[0]};
-}
-
-RunResult Run(const std::string& program, const std::vector<std::string>& args) {
-  return FinishConv(Spawn(program, args));
 }
 
 struct InputCloser {
@@ -88,13 +81,7 @@ std::string RunResult::LastLine() const {
 }
 
 RunResult RunConv(const std::vector<std::string>& args) {
-  return Run(CONV_EXE, args);
-}
-
-RunResult RunFfmpeg(const std::vector<std::string>& args) {
-  std::vector<std::string> all{"-v", "error", "-y"};
-  all.insert(all.end(), args.begin(), args.end());
-  return Run(FFMPEG_EXE, all);
+  return FinishConv(Spawn(CONV_EXE, args));
 }
 
 Child StartConv(const std::vector<std::string>& args) {
@@ -127,35 +114,6 @@ std::vector<std::string> WindowArgs(const std::string& source, const std::string
           s.frameSize,    "-acodec", "libamr_nb", "-ar",
           "8000",         "-ac",     "1",         "-ab",
           s.audioBitrate, output};
-}
-
-std::string Clip(const std::string& fileName, const std::vector<std::string>& ffmpegArgs) {
-  std::string joined;
-  for (const std::string& arg : ffmpegArgs) joined += arg + '\x1f';
-  fs::path name(fileName);
-  std::ostringstream stem;
-  stem << name.stem().string() << '-' << std::hex << std::hash<std::string>{}(joined);
-  fs::path folder(CLIP_CACHE);
-  fs::create_directories(folder);
-  fs::path path = folder / (stem.str() + name.extension().string());
-  if (fs::exists(path)) return path.string();
-  // Another test program may be making the same clip: each writes its own file, then renames.
-  fs::path partial = folder / (stem.str() + ".part" + std::to_string(getpid()) + name.extension().string());
-  std::vector<std::string> args = ffmpegArgs;
-  args.push_back(partial.string());
-  RunResult made = RunFfmpeg(args);
-  if (made.exitCode != 0) throw std::runtime_error("ffmpeg could not make " + fileName + ": " + made.output);
-  fs::rename(partial, path);
-  return path.string();
-}
-
-std::vector<std::string> TestPicture(const std::string& size, double seconds, int rate) {
-  return {"-f", "lavfi", "-i",
-          "testsrc2=size=" + size + ":rate=" + std::to_string(rate) + ":duration=" + std::to_string(seconds)};
-}
-
-std::vector<std::string> TestTone(double seconds) {
-  return {"-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100:duration=" + std::to_string(seconds)};
 }
 
 FileFacts Probe(const std::string& path) {
@@ -282,34 +240,6 @@ double SoundLevel(const std::string& path, double from, double to) {
   avcodec_send_packet(decoder.get(), nullptr);
   take();
   return count ? std::sqrt(sum / count) : 0.0;
-}
-
-TempDir::TempDir() {
-  std::string pattern = (fs::temp_directory_path() / "conv-test-XXXXXX").string();
-  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
-}
-
-TempDir::~TempDir() {
-  std::error_code ignored;
-  fs::remove_all(path_, ignored);
-}
-
-std::vector<std::string> TempDir::Entries() const {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(path_)) names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const std::string& path, const std::string& content) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << content;
 }
 
 bool Exists(const std::string& path) {

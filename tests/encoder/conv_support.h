@@ -9,7 +9,17 @@
 #include <string>
 #include <vector>
 
+#include "media.h"
+#include "temp_folder.h"
+
 namespace convtest {
+
+using vintrel::testing_support::Clip;
+using vintrel::testing_support::Ffmpeg;
+using vintrel::testing_support::ReadFile;
+using vintrel::testing_support::TestPicture;
+using vintrel::testing_support::TestTone;
+using vintrel::testing_support::WriteFile;
 
 struct RunResult {
   int exitCode = -1;  // -1 when ended by a signal
@@ -20,9 +30,6 @@ struct RunResult {
 
 // Runs conv.exe with stdin from /dev/null and stdout+stderr joined into one pipe.
 RunResult RunConv(const std::vector<std::string>& args);
-
-// Runs Debian's ffmpeg (quietly, -y) with these arguments.
-RunResult RunFfmpeg(const std::vector<std::string>& args);
 
 struct Child {
   pid_t pid = -1;
@@ -41,12 +48,6 @@ struct Settings {
 };
 std::vector<std::string> WindowArgs(const std::string& source, const std::string& output,
                                     const Settings& s = {});
-
-// A clip made once by `ffmpeg -y <args> <file>` and kept in the build tree between runs.
-std::string Clip(const std::string& fileName, const std::vector<std::string>& ffmpegArgs);
-// The usual test picture and tone as ffmpeg inputs.
-std::vector<std::string> TestPicture(const std::string& size, double seconds, int rate = 25);
-std::vector<std::string> TestTone(double seconds);
 
 struct StreamFacts {
   std::string codec;
@@ -82,22 +83,13 @@ Picture DecodePicture(const std::string& path, int index);
 double SoundLevel(const std::string& path, double from, double to);
 
 // A fresh folder, removed with everything in it at the end.
-class TempDir {
+class TempDir : public vintrel::testing_support::TempFolder {
  public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  std::string Path(const std::string& name) const { return path_ + "/" + name; }
-  const std::string& Path() const { return path_; }
-  std::vector<std::string> Entries() const;
-
- private:
-  std::string path_;
+  TempDir() : TempFolder("conv-test") {}
+  std::string Path(const std::string& name) const { return Utf8(name); }
+  std::string Path() const { return Utf8(); }
 };
 
-std::string ReadFile(const std::string& path);
-void WriteFile(const std::string& path, const std::string& content);
 bool Exists(const std::string& path);
 
 }  // namespace convtest

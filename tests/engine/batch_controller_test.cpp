@@ -7,9 +7,10 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <random>
 
-#include "app/utf8_path.h"
+#include "base/utf8_path.h"
+#include "process/event_pump.h"
+#include "temp_folder.h"
 
 namespace vintrel {
 namespace {
@@ -112,15 +113,20 @@ class FakeRunner : public CommandRunner {
   bool stopped_ = false;
 };
 
-// Records every effect in the same log as the runner, so the order can be checked.
-class RecordingView : public BatchView {
+// Records every effect in the same log as the runner, so the order can be checked. Plays every
+// side of the face and the pump.
+class RecordingView : public BatchDisplay,
+                      public BatchDesktop,
+                      public BatchInputs,
+                      public BatchReports,
+                      public SleepingEventPump {
  public:
   explicit RecordingView(Log& log) : log_(log) {}
 
   void SetActionsEnabled(bool enabled) override { log_.push_back(enabled ? "actions on" : "actions off"); }
   void ClearStartButtonLook() override { log_.push_back("start look cleared"); }
   void SetProgressLabel(const std::string& text) override { log_.push_back("label " + text); }
-  void SetProgressBar(double twips) override { log_.push_back("bar " + std::to_string(int(twips))); }
+  void SetProgress(double fraction) override { log_.push_back("bar " + std::to_string(int(fraction * 100))); }
   void SetDropHintVisible(bool visible) override { log_.push_back(visible ? "hint on" : "hint off"); }
   void ShowMessage(const std::string& title, const std::string& text, MessageIcon) override {
     log_.push_back("message " + title);
@@ -130,6 +136,7 @@ class RecordingView : public BatchView {
   void PlaySoundToEnd(const std::string& wav) override { log_.push_back("sound " + wav); }
   ConversionSettings ReadSettings() override { return settings; }
   void DispatchPending() override { log_.push_back("dispatch"); }
+  BatchFace Face() { return {*this, *this, *this, *this}; }
   std::string AskForSourceFile() override { return nextFile; }
   int SelectedRow() override { return selectedRow; }
 
@@ -145,11 +152,9 @@ class RecordingView : public BatchView {
 class BatchControllerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() / ("vintrel-batch-" + std::to_string(std::random_device{}()));
     fs::create_directories(root_ / "src");
     view_.settings.OutputFolder = Path("out");
   }
-  void TearDown() override { fs::remove_all(root_); }
 
   std::string Path(const std::string& relative) const {
     return Utf8FromPath((root_ / PathFromUtf8(relative)).make_preferred());
@@ -167,12 +172,19 @@ class BatchControllerTest : public ::testing::Test {
     return outputs;
   }
 
-  fs::path root_;
+  testing_support::TempFolder folder_{"vintrel-batch"};
+  const fs::path root_ = folder_.Path();
   Log log_;
   FileQueue queue_;
   FakeRunner runner_{log_};
   RecordingView view_{log_};
-  BatchController controller_{queue_, runner_, view_, "/opt/vintrel"};
+  const AppPaths paths_ = [] {
+    AppPaths paths;
+    paths.encoderPath = "/opt/vintrel/data/conv.exe";
+    paths.soundFile = "/opt/vintrel/sound.wav";
+    return paths;
+  }();
+  BatchController controller_{queue_, runner_, view_, view_.Face(), paths_};
 };
 
 TEST_F(BatchControllerTest, EmptyQueueOnlyAsksForAFile) {
@@ -188,17 +200,15 @@ TEST_F(BatchControllerTest, OneFileEffectsInOrder) {
   runner_.script.push_back(Scripted({"Duration: 00:00:10.00, start", "frame= 1 time=5.00 bitrate"}));
   controller_.Start();
   const std::string line = runner_.commandLines.at(0);
-  EXPECT_EQ(line, BuildCommandLine(view_.settings, Path("src/clip.avi"), "/opt/vintrel"));
-  const char sep = Separator(NativePathStyle());
-  EXPECT_EQ(log_, Log({"start look cleared", "actions off", "run " + line, "bar 1980", "label 50%",
-                       "bar 3960", "label 100%", "dispatch", "open " + Path("out"),
-                       std::string("sound /opt/vintrel") + sep + "sound.wav", "label Done.", "actions on",
-                       "hint on"}));
+  EXPECT_EQ(line,
+            BuildCommandLine(view_.settings, Path("src/clip.avi"), Out("clip.3gp"), paths_.encoderPath));
+  EXPECT_EQ(log_, Log({"start look cleared", "actions off", "run " + line, "bar 50", "label 50%", "bar 100",
+                       "label 100%", "dispatch", "open " + Path("out"), "sound /opt/vintrel/sound.wav",
+                       "label Done.", "actions on", "hint on"}));
   ASSERT_EQ(controller_.Results().size(), 1u);
   EXPECT_TRUE(controller_.Results()[0].converted);
   EXPECT_TRUE(queue_.Empty());
   EXPECT_EQ(controller_.LastEnd(), BatchEnd::Finished);
-  EXPECT_EQ(controller_.Parser().CurrentDuration(), 0);
 }
 
 TEST_F(BatchControllerTest, FilesRunInQueueOrderAndEachReadsItsOwnDuration) {
@@ -287,6 +297,22 @@ TEST_F(BatchControllerTest, PathsWithQuotesAreNeverRun) {
   const auto& results = controller_.Results();
   ASSERT_EQ(results.size(), 1u);
   EXPECT_EQ(results[0].reason, "The output path contains a double quote and cannot be passed to the encoder");
+}
+
+// Still made quietly, but the reason it could not be made is that file's reason, not the
+// encoder's later "No such file or directory".
+TEST_F(BatchControllerTest, AnOutputFolderThatCannotBeMadeGivesItsReason) {
+  std::ofstream(PathFromUtf8(Path("plain"))) << "a file, not a folder";
+  view_.settings.OutputFolder = Path("plain/out");
+  queue_.AddToQueue(Source("a.avi"));
+  controller_.Start();
+  EXPECT_TRUE(runner_.commandLines.empty());
+  ASSERT_EQ(controller_.Results().size(), 1u);
+  std::error_code error;
+  fs::create_directory(PathFromUtf8(view_.settings.OutputFolder), error);
+  ASSERT_TRUE(error);
+  EXPECT_EQ(controller_.Results()[0].reason, "The output folder cannot be created: " + error.message());
+  EXPECT_TRUE(queue_.Empty());
 }
 
 TEST_F(BatchControllerTest, ActionsDuringABatchAreIgnored) {

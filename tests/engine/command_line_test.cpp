@@ -13,9 +13,11 @@ ConversionSettings StartupChoices(std::string outputFolder) {
 }
 
 TEST(CommandLine, BuildsTheWindowsExampleWithTheEncoderQuoted) {
+  const ConversionSettings settings = StartupChoices("C:\\Program Files\\Vintrel\\output");
+  const std::string source = "D:\\Clips\\beach trip.avi";
   const std::string line =
-      BuildCommandLine(StartupChoices("C:\\Program Files\\Vintrel\\output"), "D:\\Clips\\beach trip.avi",
-                       "C:\\Program Files\\Vintrel", PathStyle::Windows);
+      BuildCommandLine(settings, source, OutputPathFor(settings, source, PathStyle::Windows),
+                       "C:\\Program Files\\Vintrel\\data\\conv.exe");
   EXPECT_EQ(line,
             "\"C:\\Program Files\\Vintrel\\data\\conv.exe\" -i \"D:\\Clips\\beach trip.avi\" -b 120k -y "
             "-r 14.985 -s 176x144 -acodec libamr_nb -ar 8000 -ac 1 -ab 5.15k "
@@ -23,8 +25,8 @@ TEST(CommandLine, BuildsTheWindowsExampleWithTheEncoderQuoted) {
 }
 
 TEST(CommandLine, QuotesTheEncoderEvenWithoutBlanks) {
-  const std::string line =
-      BuildCommandLine(StartupChoices("/srv/out"), "/m/a.avi", "/opt/vintrel", PathStyle::Posix);
+  const std::string line = BuildCommandLine(StartupChoices("/srv/out"), "/m/a.avi", "/srv/out/a.3gp",
+                                            "/opt/vintrel/data/conv.exe");
   EXPECT_EQ(line,
             "\"/opt/vintrel/data/conv.exe\" -i \"/m/a.avi\" -b 120k -y -r 14.985 -s 176x144 "
             "-acodec libamr_nb -ar 8000 -ac 1 -ab 5.15k \"/srv/out/a.3gp\"");
@@ -32,23 +34,12 @@ TEST(CommandLine, QuotesTheEncoderEvenWithoutBlanks) {
 
 TEST(CommandLine, TrimsOnlyBlanksOfThePickerTexts) {
   const ConversionSettings settings{" 512 ", " 25.0 ", "\t352x288", "12.2k  ", " E:\\out"};
-  const std::string line = BuildCommandLine(settings, "D:\\v\\clip.avi", "C:\\App", PathStyle::Windows);
+  const std::string line = BuildCommandLine(settings, "D:\\v\\clip.avi",
+                                            OutputPathFor(settings, "D:\\v\\clip.avi", PathStyle::Windows),
+                                            "C:\\App\\data\\conv.exe");
   EXPECT_NE(line.find(" -b 512k -y -r 25.0 -s \t352x288 -acodec"), std::string::npos) << line;
   EXPECT_NE(line.find(" -ab 12.2k \" E:\\out\\clip.3gp\""), std::string::npos) << line;
   EXPECT_EQ(line.find("12.2kk"), std::string::npos);
-}
-
-TEST(CommandLine, BuildCommandLineToUsesTheGivenOutput) {
-  const std::string line = BuildCommandLineTo(StartupChoices("ignored"), "/m/clip.avi", "/o/clip (2).3gp",
-                                              "/app", PathStyle::Posix);
-  EXPECT_TRUE(line.ends_with(" -ab 5.15k \"/o/clip (2).3gp\"")) << line;
-  EXPECT_EQ(line.find("ignored"), std::string::npos);
-}
-
-TEST(CommandLine, EncoderPathAtARootGetsOneSeparator) {
-  EXPECT_EQ(EncoderPath("C:\\", PathStyle::Windows), "C:\\data\\conv.exe");
-  EXPECT_EQ(EncoderPath("/", PathStyle::Posix), "/data/conv.exe");
-  EXPECT_EQ(EncoderPath("/opt/v", PathStyle::Posix), "/opt/v/data/conv.exe");
 }
 
 struct OutputCase {

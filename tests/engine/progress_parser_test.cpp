@@ -64,7 +64,7 @@ struct TimeCase {
   std::int32_t durationSeconds;
   const char* piece;
   const char* label;
-  double twips;
+  double fraction;
 };
 
 ProgressParser WithDuration(std::int32_t seconds) {
@@ -76,25 +76,25 @@ ProgressParser WithDuration(std::int32_t seconds) {
 
 TEST(ProgressParser, ShowsThePercentageAndBar) {
   const std::vector<TimeCase> cases = {
-      {93, "frame= 1 time=30.00 bitrate=", "32.2%", 3960.0 * 0.32258064516129},
-      {93, "time=5.00 ", "5.37%", 3960.0 * 0.0537634408602151},
+      {93, "frame= 1 time=30.00 bitrate=", "32.2%", 0.32258064516129},
+      {93, "time=5.00 ", "5.37%", 0.0537634408602151},
       {93, "time=0.00 ", "0%", 0.0},
-      {93, "time=30.5 ", "32.2%", 3960.0 * 0.32258064516129},  // 30.5 rounds to 30
-      {93, "time=31.5 ", "34.4%", 3960.0 * 0.344086021505376},
-      {93, "time=93.00 ", "100%", 3960.0},
-      {93, "time=94.00 ", "100%", 3960.0},
-      {93, "time=1e3 ", "100%", 3960.0},
-      {93, "time=9e999 ", "100%", 3960.0},
-      {100, "time=29.00 bitrate", "29%", 3960.0 * 0.29},
-      {100, "time=4.92 bitrate time=5.12 ", "5%", 3960.0 * 0.05},  // the first field counts
-      {100, "time=\t30 ", "30%", 3960.0 * 0.3},
+      {93, "time=30.5 ", "32.2%", 0.32258064516129},  // 30.5 rounds to 30
+      {93, "time=31.5 ", "34.4%", 0.344086021505376},
+      {93, "time=93.00 ", "100%", 1.0},
+      {93, "time=94.00 ", "100%", 1.0},
+      {93, "time=1e3 ", "100%", 1.0},
+      {93, "time=9e999 ", "100%", 1.0},
+      {100, "time=29.00 bitrate", "29%", 0.29},
+      {100, "time=4.92 bitrate time=5.12 ", "5%", 0.05},  // the first field counts
+      {100, "time=\t30 ", "30%", 0.3},
       {100, "time= bitrate", "0%", 0.0},
       {100, "abcd time= ", "0%", 0.0},
       {100, "time=N/A ", "0%", 0.0},
       {100, "time=-5.00 ", "0%", 0.0},
       {100, "time=-0.4 ", "0%", 0.0},
-      {3600, "time=1.00 ", "0.02%", 3960.0 * 0.000277777777777778},
-      {59, "time=58 ", "98.3%", 3960.0 * 0.983050847457627},
+      {3600, "time=1.00 ", "0.02%", 0.000277777777777778},
+      {59, "time=58 ", "98.3%", 0.983050847457627},
   };
   for (const auto& c : cases) {
     ProgressParser parser = WithDuration(c.durationSeconds);
@@ -102,7 +102,7 @@ TEST(ProgressParser, ShowsThePercentageAndBar) {
     const auto display = parser.Feed(c.piece);
     ASSERT_TRUE(display.has_value()) << c.piece;
     EXPECT_EQ(display->label, c.label) << c.piece;
-    EXPECT_DOUBLE_EQ(display->barTwips, c.twips) << c.piece;
+    EXPECT_DOUBLE_EQ(display->fraction, c.fraction) << c.piece;
   }
 }
 
@@ -150,8 +150,8 @@ TEST(ProgressParser, NeverFailsOnArbitraryBytes) {
     state = state * 1103515245u + 12345u;
     const auto display = parser.Feed(piece);
     if (display) {
-      EXPECT_GE(display->barTwips, 0.0);
-      EXPECT_LE(display->barTwips, kProgressBarFullTwips);
+      EXPECT_GE(display->fraction, 0.0);
+      EXPECT_LE(display->fraction, 1.0);
       EXPECT_LE(display->label.size(), 5u);
       EXPECT_EQ(display->label.back(), '%');
     }

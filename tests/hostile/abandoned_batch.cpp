@@ -19,7 +19,10 @@ class QuietSink : public vintrel::MessageSink {
   void Critical(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
 };
 
-class LeavingView : public vintrel::BatchView {
+class LeavingView : public vintrel::BatchDisplay,
+                    public vintrel::BatchDesktop,
+                    public vintrel::BatchInputs,
+                    public vintrel::BatchReports {
  public:
   explicit LeavingView(std::string outputFolder) : outputFolder_(std::move(outputFolder)) {}
 
@@ -28,14 +31,13 @@ class LeavingView : public vintrel::BatchView {
     return {"120", "14.985", "176x144", "5.15k", outputFolder_};
   }
   void SetActionsEnabled(bool) override {}
-  void SetProgressBar(double) override {}
+  void SetProgress(double) override {}
   void SetDropHintVisible(bool) override {}
   void ShowMessage(const std::string&, const std::string& text, vintrel::MessageIcon) override {
     std::fprintf(stderr, "%s\n", text.c_str());
   }
   void OpenFolder(const std::string&) override {}
   void PlaySoundToEnd(const std::string&) override {}
-  void DispatchPending() override {}
 
  private:
   std::string outputFolder_;
@@ -54,7 +56,8 @@ int main(int argc, char** argv) {
   QuietSink sink;
   LeavingView view(argv[3]);
   vintrel::DOSOutputs runner(pump, sink);
-  vintrel::BatchController controller(queue, runner, view, argv[2]);
+  vintrel::BatchController controller(queue, runner, pump, {view, view, view, view},
+                                      vintrel::ResolveAppPaths(argv[2]));
   // The encoder names its output streams once its output file is open: mid-file from here on.
   const bool kill = std::strcmp(argv[1], "kill") == 0;
   runner.ReceiveOutputs = [kill, forward = runner.ReceiveOutputs](const std::string& piece) {

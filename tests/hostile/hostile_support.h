@@ -1,74 +1,40 @@
-// What the hostile-input and fault-injection tests share: running programs under a time limit,
-// fingerprints of files, a private application folder, and the root-only tricks (file access
-// rules that bind root too, private mounts) with clean skips where they are not allowed.
+// What the hostile-input and fault-injection tests share beyond tests/support: fingerprints of files, a
+// private application folder, and the root-only tricks (file access rules that bind root too, private mounts)
+// with clean skips where they are not allowed.
 #pragma once
 
-#include <sys/resource.h>
 #include <sys/types.h>
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "figure_report.h"
+#include "media.h"
+#include "processes.h"
+#include "temp_folder.h"
 
 namespace vintrel::hostile {
 
 namespace fs = std::filesystem;
-
-struct RunOptions {
-  fs::path cwd;                  // empty: the test's own
-  int timeoutSeconds = 120;      // then the whole process group is killed
-  rlim_t stackBytes = 0;         // 0: unchanged
-  rlim_t fileSizeBytes = 0;      // 0: unchanged
-  std::vector<std::string> env;  // NAME=VALUE added to the environment
-  // The program sees a file system like vfat: no unnamed temporary files, and, when
-  // `noPermissions`, no permission bits either.
-  bool vfatLike = false;
-  bool noPermissions = false;
-};
-
-inline RunOptions Within(int timeoutSeconds, fs::path cwd = {}) {
-  RunOptions options;
-  options.timeoutSeconds = timeoutSeconds;
-  options.cwd = std::move(cwd);
-  return options;
-}
-
-struct RunResult {
-  int exitCode = -1;  // when it exited
-  int signal = 0;     // when a signal ended it
-  bool timedOut = false;
-  std::string out;
-  std::string err;
-  long peakRssKb = 0;
-
-  bool Crashed() const { return signal != 0 || timedOut; }
-};
-
-// A program started in the background; Finish waits for it (killing it after the timeout).
-struct Started {
-  pid_t pid = -1;
-  std::string outFile, errFile;
-  int timeoutSeconds = 0;
-};
-Started StartProgram(const std::vector<std::string>& argv, const RunOptions& options = {});
-RunResult Finish(Started& started);
-// Runs a program (no shell) with stdin from /dev/null, in a process group of its own.
-RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options = {});
-
-// Processes whose parent is `parent` and whose command name is `name`.
-std::vector<pid_t> ChildrenNamed(pid_t parent, const std::string& name);
-// Whether the process holds a file in the folder open (also one without a name yet).
-bool HoldsFileIn(pid_t pid, const fs::path& folder);
+using testing_support::ChildrenNamed;
+using testing_support::Ffmpeg;
+using testing_support::Finish;
+using testing_support::HoldsFileIn;
+using testing_support::ReadFile;
+using testing_support::ReportedFigures;
+using testing_support::RunOptions;
+using testing_support::RunProgram;
+using testing_support::RunResult;
+using testing_support::Started;
+using testing_support::StartProgram;
+using testing_support::Within;
+using testing_support::WriteFile;
 
 // A report of AddressSanitizer, LeakSanitizer or UndefinedBehaviorSanitizer in the text.
 bool HasSanitizerReport(const std::string& text);
-
-std::string ReadFile(const fs::path& file);
-void WriteFile(const fs::path& file, const std::string& content);
-
-// Lines of figures that the test program prints, and saves as <report folder>/fileName, when it ends.
-std::vector<std::string>& ReportedFigures(const std::string& fileName);
 
 // Contents, size and modification time: any change to a file changes it.
 struct Fingerprint {
@@ -82,8 +48,6 @@ Fingerprint FingerprintOf(const fs::path& file);
 // Every entry under the folder, as paths relative to it, sorted.
 std::vector<std::string> ListTree(const fs::path& folder);
 
-// Runs ffmpeg with the arguments; true when it made the file.
-bool Ffmpeg(const std::vector<std::string>& arguments);
 // A clip read back by ffprobe without complaint, and its duration in seconds.
 bool ProbeClip(const fs::path& file, double* seconds = nullptr);
 
@@ -91,9 +55,6 @@ bool ProbeClip(const fs::path& file, double* seconds = nullptr);
 class Sandbox {
  public:
   explicit Sandbox(const std::string& tag);
-  ~Sandbox();
-  Sandbox(const Sandbox&) = delete;
-  Sandbox& operator=(const Sandbox&) = delete;
 
   const fs::path& Root() const { return root_; }
   fs::path App() const { return root_ / "app"; }
@@ -102,6 +63,7 @@ class Sandbox {
   fs::path Make(const std::string& folder) const;
 
  private:
+  std::unique_ptr<testing_support::TempFolder> folder_;
   fs::path root_;
 };
 

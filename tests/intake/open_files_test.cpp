@@ -21,8 +21,6 @@ TEST(OpenFiles, TheAddButtonsFilterHasNinePairs) {
       {"MPG Format(*.mpg)", "*.mpg"}, {"MP4 Format(*.mp4)", "*.mp4"}, {"All(*.*)", "*.*"},
   };
   EXPECT_EQ(SplitFilter(kOpenFilesFilter), expected);
-  EXPECT_EQ(kOpenFilesTitle, "Open Files");
-  EXPECT_EQ(kOpenFilesFlags, 0x200008ul);
 }
 
 TEST(OpenFiles, ConvertsBarsToNulTerminatedPieces) {

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "base/utf8_path.h"
+#include "temp_folder.h"
 #include "test_child_pattern.h"
 #include "test_support.h"
 
@@ -127,19 +129,15 @@ TEST_F(DOSOutputsTest, ArgumentsAreSplitByQuotesAndBackslashes) {
 }
 
 TEST_F(DOSOutputsTest, ProgramInAUnicodeFolderWithBlanksRuns) {
-  namespace fs = std::filesystem;
-  const fs::path folder =
-      fs::temp_directory_path() / fs::path(u8"vintrel runner \u00fcn\u00ef \u6d4b\u8bd5 \u03a9");
-  fs::create_directories(folder);
-  const fs::path child = folder / fs::path(testing::TestChildPath()).filename();
-  fs::copy_file(fs::path(testing::TestChildPath()), child, fs::copy_options::overwrite_existing);
-  const std::u8string childText = child.u8string();
-  const std::string command = "\"" + std::string(childText.begin(), childText.end()) + "\" print ok";
+  const testing_support::TempFolder folder(
+      "vintrel runner \xC3\xBCn\xC3\xAF \xE6\xB5\x8B\xE8\xAF\x95 \xCE\xA9");
+  const std::filesystem::path original = PathFromUtf8(testing::TestChildPath());
+  const std::string child = folder.Utf8(Utf8FromPath(original.filename()));
+  std::filesystem::copy_file(original, PathFromUtf8(child));
+  const std::string command = "\"" + child + "\" print ok";
 
   EXPECT_EQ(runner.ExecuteCommand(command), "ok");
   EXPECT_TRUE(sink.messages.empty());
-  std::error_code ignored;
-  fs::remove_all(folder, ignored);
 }
 
 TEST_F(DOSOutputsTest, BurstArrivesInPiecesOfAtMost1024BytesWithoutThrottling) {

@@ -11,6 +11,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "base/wide_text_win32.h"
 #endif
 
 namespace vintrel::testing {
@@ -22,11 +24,7 @@ inline std::string TestChildPath() {
   const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
   std::wstring folder(self, length);
   folder.resize(folder.find_last_of(L"\\/") + 1);
-  const std::wstring child = folder + L"vintrel_test_child.exe";
-  const int size = WideCharToMultiByte(CP_UTF8, 0, child.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string utf8(size - 1, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, child.c_str(), -1, utf8.data(), size, nullptr, nullptr);
-  return utf8;
+  return Utf8FromWide(folder + L"vintrel_test_child.exe").value_or(std::string());
 #else
   return TEST_CHILD_PATH;
 #endif

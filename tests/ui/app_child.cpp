@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
   if (!QTest::qWaitForWindowExposed(&frm)) return 4;
 
   if (mode == QLatin1String("report")) {
-    const vintrel::StoredSettings s = shell.CurrentSettings();
+    const vintrel::StoredSettings s = shell.window().Settings();
     std::printf("%d %d %d %d|%s\n", s.videoBitrate, s.frameSize, s.frameRate, s.audioBitrate,
                 s.outputFolder.c_str());
     std::fflush(stdout);

@@ -1,6 +1,7 @@
 #include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QPainterPath>
+#include <algorithm>
 
 #include "art.h"
 
@@ -165,11 +166,13 @@ QImage PaintProgressStrip(int scale) {
 }
 
 void PaintIconArt(QPainter& p, qreal size) {
-  const QRectF box(0.5, 0.5, size - 1, size - 1);
+  // The outline keeps its one pixel up to 48 and grows with larger icons.
+  const qreal outline = std::max<qreal>(1.0, size / 48);
+  const QRectF box(outline / 2, outline / 2, size - outline, size - outline);
   QLinearGradient fill(0, 0, 0, size);
   fill.setColorAt(0, QColor(0x4f, 0x9a, 0xea));
   fill.setColorAt(1, QColor(0x1d, 0x4f, 0x8c));
-  p.setPen(QPen(QColor(0x16, 0x3d, 0x6c), 1.0));
+  p.setPen(QPen(QColor(0x16, 0x3d, 0x6c), outline));
   p.setBrush(fill);
   p.drawRoundedRect(box, size * 0.2, size * 0.2);
   p.setPen(Qt::NoPen);

@@ -14,6 +14,8 @@ constexpr PathStyle NativePathStyle() {
 #endif
 }
 
-constexpr char Separator(PathStyle style) { return style == PathStyle::Windows ? '\\' : '/'; }
+constexpr char Separator(PathStyle style) {
+  return style == PathStyle::Windows ? '\\' : '/';
+}
 
 }  // namespace vintrel

@@ -1,0 +1,25 @@
+# The FFmpeg libraries as one target, Vintrel::FFmpeg. Natively they come from the system; a
+# cross build links the static libraries that scripts/build-windows-deps.sh made, named by
+# VINTREL_FFMPEG_PREFIX, and nothing of the build machine's own.
+if(TARGET Vintrel::FFmpeg)
+  return()
+endif()
+find_package(PkgConfig REQUIRED)
+set(_vintrel_ffmpeg_modules libavformat libavcodec libswscale libswresample libavutil)
+add_library(vintrel_ffmpeg INTERFACE)
+if(CMAKE_CROSSCOMPILING)
+  if(NOT VINTREL_FFMPEG_PREFIX OR NOT EXISTS ${VINTREL_FFMPEG_PREFIX}/lib/pkgconfig)
+    message(FATAL_ERROR "Set VINTREL_FFMPEG_PREFIX to the folder that scripts/build-windows-deps.sh prints")
+  endif()
+  set(ENV{PKG_CONFIG_LIBDIR} ${VINTREL_FFMPEG_PREFIX}/lib/pkgconfig)
+  set(ENV{PKG_CONFIG_PATH} "")
+  pkg_check_modules(FFMPEG REQUIRED ${_vintrel_ffmpeg_modules})
+  # Static: the private dependencies (AMR-NB, the system libraries) join the link line.
+  target_include_directories(vintrel_ffmpeg SYSTEM INTERFACE ${FFMPEG_STATIC_INCLUDE_DIRS})
+  target_compile_options(vintrel_ffmpeg INTERFACE ${FFMPEG_STATIC_CFLAGS_OTHER})
+  target_link_libraries(vintrel_ffmpeg INTERFACE ${FFMPEG_STATIC_LDFLAGS})
+else()
+  pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET ${_vintrel_ffmpeg_modules})
+  target_link_libraries(vintrel_ffmpeg INTERFACE PkgConfig::FFMPEG)
+endif()
+add_library(Vintrel::FFmpeg ALIAS vintrel_ffmpeg)

@@ -1,0 +1,67 @@
+#include "base/file_system.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "base/utf8_path.h"
+
+namespace vintrel {
+namespace {
+
+std::string Outcome(std::string_view folder, const std::error_code& error) {
+  if (IsFolder(folder)) return {};
+  return error ? error.message() : std::make_error_code(std::errc::not_a_directory).message();
+}
+
+}  // namespace
+
+std::string JoinPath(std::string_view folder, std::string_view name, PathStyle style) {
+  std::string joined(folder);
+  if (!joined.empty() && joined.back() != Separator(style)) joined += Separator(style);
+  joined += name;
+  return joined;
+}
+
+std::string CaseFolded(std::string_view text, PathStyle style) {
+  std::string folded(text);
+  if (style != PathStyle::Windows) return folded;
+  for (char& c : folded) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return folded;
+}
+
+bool SameFile(std::string_view a, std::string_view b, PathStyle style) {
+  if (CaseFolded(a, style) == CaseFolded(b, style)) return true;
+  std::error_code error;
+  return std::filesystem::equivalent(PathFromUtf8(a), PathFromUtf8(b), error) && !error;
+}
+
+bool IsNonEmptyFile(std::string_view path) {
+  std::error_code error;
+  const auto fsPath = PathFromUtf8(path);
+  if (!std::filesystem::is_regular_file(fsPath, error) || error) return false;
+  const auto size = std::filesystem::file_size(fsPath, error);
+  return !error && size > 0;
+}
+
+bool IsFolder(std::string_view path) {
+  std::error_code error;
+  return !path.empty() && std::filesystem::is_directory(PathFromUtf8(path), error);
+}
+
+std::string CreateFolder(std::string_view folder) {
+  if (folder.empty()) return {};
+  std::error_code error;
+  std::filesystem::create_directory(PathFromUtf8(folder), error);
+  return Outcome(folder, error);
+}
+
+std::string CreateFolders(std::string_view folder) {
+  if (folder.empty()) return {};
+  std::error_code error;
+  std::filesystem::create_directories(PathFromUtf8(folder), error);
+  return Outcome(folder, error);
+}
+
+}  // namespace vintrel

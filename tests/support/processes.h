@@ -1,0 +1,62 @@
+// Programs run as a test's children, and a look at running processes through /proc (Linux),
+// for tests that act while the encoder works.
+#pragma once
+
+#include <sys/resource.h>
+#include <sys/types.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace vintrel::testing_support {
+
+namespace fs = std::filesystem;
+
+struct RunOptions {
+  fs::path cwd;                  // empty: the test's own
+  int timeoutSeconds = 120;      // then the whole process group is killed
+  rlim_t stackBytes = 0;         // 0: unchanged
+  rlim_t fileSizeBytes = 0;      // 0: unchanged
+  std::vector<std::string> env;  // NAME=VALUE added to the environment
+  // The program sees a file system like vfat: no unnamed temporary files, and, when
+  // `noPermissions`, no permission bits either.
+  bool vfatLike = false;
+  bool noPermissions = false;
+};
+
+inline RunOptions Within(int timeoutSeconds, fs::path cwd = {}) {
+  RunOptions options;
+  options.timeoutSeconds = timeoutSeconds;
+  options.cwd = std::move(cwd);
+  return options;
+}
+
+struct RunResult {
+  int exitCode = -1;  // when it exited
+  int signal = 0;     // when a signal ended it
+  bool timedOut = false;
+  std::string out;
+  std::string err;
+  long peakRssKb = 0;
+
+  bool Crashed() const { return signal != 0 || timedOut; }
+};
+
+// A program started in the background; Finish waits for it (killing it after the timeout).
+struct Started {
+  pid_t pid = -1;
+  std::string outFile, errFile;
+  int timeoutSeconds = 0;
+};
+Started StartProgram(const std::vector<std::string>& argv, const RunOptions& options = {});
+RunResult Finish(Started& started);
+// Runs a program (no shell) with stdin from /dev/null, in a process group of its own.
+RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options = {});
+
+// Processes whose parent is `parent` and whose command name is `name` (any name when empty).
+std::vector<pid_t> ChildrenNamed(pid_t parent, const std::string& name);
+// Whether the process holds a file in the folder open (also one without a name yet).
+bool HoldsFileIn(pid_t pid, const std::filesystem::path& folder);
+
+}  // namespace vintrel::testing_support
