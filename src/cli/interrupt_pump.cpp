@@ -1,19 +1,17 @@
 #include "cli/interrupt_pump.h"
 
 #include <algorithm>
-#include <chrono>
-#include <thread>
 
 #include "cli/interrupt_signal.h"
 
 namespace vintrel::cli {
 
-InterruptPump::InterruptPump() {
-  WatchInterrupts();
+InterruptPump::InterruptPump(bool watches) : watches_(watches) {
+  if (watches_) WatchInterrupts();
 }
 
 InterruptPump::~InterruptPump() {
-  StopWatchingInterrupts();
+  if (watches_) StopWatchingInterrupts();
 }
 
 int InterruptPump::Interrupted() const {
@@ -28,11 +26,15 @@ void InterruptPump::DispatchPending() {
 }
 
 void InterruptPump::WaitDispatching(int milliseconds) {
+  WaitDispatchingOrWake(milliseconds, {});
+}
+
+void InterruptPump::WaitDispatchingOrWake(int milliseconds, std::span<const WakeHandle> wake) {
   // Short slices so a Ctrl+C is acted on within a few milliseconds.
   constexpr int kSlice = 10;
   for (int left = milliseconds; left > 0; left -= kSlice) {
     DispatchPending();
-    std::this_thread::sleep_for(std::chrono::milliseconds(std::min(left, kSlice)));
+    if (WaitForWake(wake, std::min(left, kSlice))) break;
   }
   DispatchPending();
 }

@@ -10,13 +10,16 @@ namespace vintrel::cli {
 // runner's waits rather than from the signal handler. A second signal ends the program at once.
 class InterruptPump : public EventPump {
  public:
-  InterruptPump();
+  // Only the pump that `watches` installs the handlers; others (one per worker of a parallel
+  // batch) act on the same signal.
+  explicit InterruptPump(bool watches = true);
   ~InterruptPump() override;
   InterruptPump(const InterruptPump&) = delete;
   InterruptPump& operator=(const InterruptPump&) = delete;
 
   void DispatchPending() override;
   void WaitDispatching(int milliseconds) override;
+  void WaitDispatchingOrWake(int milliseconds, std::span<const WakeHandle> wake) override;
 
   // The signal that arrived (SIGINT, SIGTERM), or 0.
   int Interrupted() const;
@@ -24,6 +27,7 @@ class InterruptPump : public EventPump {
   std::function<void()> onInterrupt;
 
  private:
+  bool watches_;
   bool hookCalled_ = false;
 };
 

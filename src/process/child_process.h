@@ -6,8 +6,10 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "process/command_runner.h"
+#include "process/event_pump.h"
 
 namespace vintrel {
 
@@ -31,6 +33,9 @@ class ChildProcess {
   virtual ExitStatus Status() const = 0;
   // Asks the child to end; `force` ends it without letting it clean up.
   virtual void Terminate(bool force) = 0;
+  // What becomes ready when the child exits, and, while `pipeOpen`, when output is waiting: the
+  // pause between polls ends on them. A pipe at its end stays ready, so it is left out then.
+  virtual std::vector<WakeHandle> WakeHandles(bool pipeOpen) const = 0;
 };
 
 struct StartResult {

@@ -1,8 +1,8 @@
 #include "process/dos_outputs.h"
 
 #include <chrono>
-#include <thread>
 #include <utility>
+#include <vector>
 
 #include "process/child_process.h"
 #include "process/waitable_timer.h"
@@ -99,7 +99,7 @@ ExitStatus DOSOutputs::PollUntilOver(ChildProcess& child) {
     actOnStop();
     // A full poll means more is waiting: read on at once rather than throttle a talkative child.
     if (!moreWaiting) {
-      Pause(timer, timerFailed);
+      Pause(timer, timerFailed, child.WakeHandles(pipeOpen));
       actOnStop();
     }
   }
@@ -132,16 +132,17 @@ void DOSOutputs::Deliver(std::string chunk) {
   if (ReceiveOutputs) ReceiveOutputs(chunk);
 }
 
-// A broken timer is reported once; the run then goes on with plain sleeps so the child is still
-// read to its end and reaped.
-void DOSOutputs::Pause(clsWaitableTimer& timer, bool& timerFailed) {
+// The pause ends early when output arrives or the child exits, so a file's end is seen at once
+// rather than up to a poll later. A broken timer is reported once; the run then goes on with
+// plain waits so the child is still read to its end and reaped.
+void DOSOutputs::Pause(clsWaitableTimer& timer, bool& timerFailed, const std::vector<WakeHandle>& wake) {
   if (!timerFailed) {
-    const std::string failure = timer.Wait(kPollIntervalMs);
+    const std::string failure = timer.Wait(kPollIntervalMs, wake);
     if (failure.empty()) return;
     timerFailed = true;
     messages_.Critical(failure);
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(kPollIntervalMs));
+  WaitForWake(wake, kPollIntervalMs);
 }
 
 }  // namespace vintrel

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <string>
+#include <vector>
 
 #include "process/command_runner.h"
 #include "process/event_pump.h"
@@ -13,7 +14,8 @@ class clsWaitableTimer;
 
 // Runs one console command line as a hidden child process: no shell, standard output and error
 // through one pipe, standard input empty. ExecuteCommand is synchronous but keeps its owner
-// live: between polls it dispatches pending events and pauses 50 ms through the pump. Every
+// live: between polls it dispatches pending events and pauses through the pump, at most 50 ms
+// and no longer than until output arrives or the child exits. Every
 // poll reads all that is waiting, one ReceiveOutputs per piece of at most 1024 bytes. The run
 // is over when the child it started has exited and its pipe is drained; output written just
 // before the exit still arrives before CommandOver. A grandchild that keeps the pipe open does
@@ -44,7 +46,7 @@ class DOSOutputs : public CommandRunner {
   ExitStatus PollUntilOver(ChildProcess& child);
   bool Drain(ChildProcess& child, int chunkLimit, bool& limitReached);
   void Deliver(std::string chunk);
-  void Pause(clsWaitableTimer& timer, bool& timerFailed);
+  void Pause(clsWaitableTimer& timer, bool& timerFailed, const std::vector<WakeHandle>& wake);
 
   EventPump& pump_;
   MessageSink& messages_;

@@ -81,6 +81,11 @@ class Win32Child : public ChildProcess {
     if (!exited_) TerminateProcess(process_.Get(), kStoppedExitCode);
   }
 
+  // An anonymous pipe cannot be waited on: output is still found by the poll, the exit at once.
+  std::vector<WakeHandle> WakeHandles(bool) const override {
+    return {reinterpret_cast<WakeHandle>(process_.Get())};
+  }
+
  private:
   Handle process_;
   Handle readEnd_;

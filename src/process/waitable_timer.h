@@ -16,9 +16,10 @@ class clsWaitableTimer {
   clsWaitableTimer(const clsWaitableTimer&) = delete;
   clsWaitableTimer& operator=(const clsWaitableTimer&) = delete;
 
-  // Returns once `MilliSeconds` have elapsed (at once for 0 or less): an empty text, or on any
-  // failure "[clsWaitableTimer.Wait]" followed by the cause. The timer is released either way.
-  [[nodiscard]] std::string Wait(int MilliSeconds);
+  // Returns once `MilliSeconds` have elapsed (at once for 0 or less), or earlier once one of
+  // `wake` is ready: an empty text, or on any failure "[clsWaitableTimer.Wait]" followed by the
+  // cause. The timer is released either way.
+  [[nodiscard]] std::string Wait(int MilliSeconds, std::span<const WakeHandle> wake = {});
 
  private:
   EventPump& pump_;

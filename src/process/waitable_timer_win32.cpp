@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "process/waitable_timer.h"
 
@@ -36,7 +37,7 @@ class TimerHandle {
 
 // An unnamed timer per wait: a named one is shared by every wait that happens to get the same
 // name, and re-arming it from a nested wait ends the outer wait before its time.
-std::string clsWaitableTimer::Wait(int MilliSeconds) {
+std::string clsWaitableTimer::Wait(int MilliSeconds, std::span<const WakeHandle> wake) {
   const int milliseconds = MilliSeconds > 0 ? MilliSeconds : 0;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
   TimerHandle timer;
@@ -45,13 +46,17 @@ std::string clsWaitableTimer::Wait(int MilliSeconds) {
   due.QuadPart = -static_cast<std::int64_t>(milliseconds) * 10000;  // relative, 100 ns units
   if (!SetWaitableTimer(timer.Get(), &due, 0, nullptr, nullptr, FALSE)) return Failure("SetWaitableTimer");
 
-  const HANDLE handles[] = {timer.Get()};
+  // The timer first: its index 0 is how the wait tells a full pause from an early wake.
+  std::vector<HANDLE> handles{timer.Get()};
+  for (WakeHandle handle : wake) handles.push_back(reinterpret_cast<HANDLE>(handle));
+  if (handles.size() > MAXIMUM_WAIT_OBJECTS) handles.resize(MAXIMUM_WAIT_OBJECTS);
+  const DWORD count = static_cast<DWORD>(handles.size());
   for (;;) {
     // Bounded by the deadline, so a timer that never fires cannot keep us here.
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline + kGrace -
                                                                             std::chrono::steady_clock::now());
     const DWORD timeout = left.count() > 0 ? static_cast<DWORD>(left.count()) : 0;
-    const DWORD result = MsgWaitForMultipleObjects(1, handles, FALSE, timeout, QS_ALLINPUT);
+    const DWORD result = MsgWaitForMultipleObjects(count, handles.data(), FALSE, timeout, QS_ALLINPUT);
     if (result == WAIT_FAILED) return Failure("MsgWaitForMultipleObjects");
     try {
       pump_.DispatchPending();
@@ -59,7 +64,7 @@ std::string clsWaitableTimer::Wait(int MilliSeconds) {
       // A face's handler broke the seam's rule; pass it on as the wait's own failure.
       return std::string(kPrefix) + error.what();
     }
-    if (result == WAIT_OBJECT_0 || result == WAIT_TIMEOUT) return {};
+    if (result < WAIT_OBJECT_0 + count || result == WAIT_TIMEOUT) return {};
     // Mark what the pump left in the queue as seen; otherwise it would wake us again at once.
     MSG message;
     PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);

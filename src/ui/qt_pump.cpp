@@ -5,13 +5,23 @@
 #include <QEventLoop>
 #include <QTimer>
 #include <chrono>
-#include <thread>
+#include <memory>
+#include <vector>
+#ifdef Q_OS_WIN
+#include <QWinEventNotifier>
+#else
+#include <QSocketNotifier>
+#endif
 
 void QtEventPump::DispatchPending() {
   QCoreApplication::processEvents();
 }
 
 void QtEventPump::WaitDispatching(int milliseconds) {
+  WaitDispatchingOrWake(milliseconds, {});
+}
+
+void QtEventPump::WaitDispatchingOrWake(int milliseconds, std::span<const vintrel::WakeHandle> wake) {
   if (milliseconds <= 0) {
     DispatchPending();
     return;
@@ -21,12 +31,30 @@ void QtEventPump::WaitDispatching(int milliseconds) {
   timer.setSingleShot(true);
   timer.setTimerType(Qt::PreciseTimer);
   QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+  // The child's pipe and its exit end the wait like the timer does, inside the same loop.
+#ifdef Q_OS_WIN
+  using Notifier = QWinEventNotifier;
+  const auto activated = &QWinEventNotifier::activated;
+#else
+  using Notifier = QSocketNotifier;
+  const auto activated = &QSocketNotifier::activated;
+#endif
+  std::vector<std::unique_ptr<Notifier>> notifiers;
+  for (vintrel::WakeHandle handle : wake) {
+#ifdef Q_OS_WIN
+    auto notifier = std::make_unique<Notifier>(reinterpret_cast<Qt::HANDLE>(handle));
+#else
+    auto notifier = std::make_unique<Notifier>(static_cast<qintptr>(handle), QSocketNotifier::Read);
+#endif
+    QObject::connect(notifier.get(), activated, &loop, &QEventLoop::quit);
+    notifiers.push_back(std::move(notifier));
+  }
   QElapsedTimer clock;
   clock.start();
   timer.start(milliseconds);
   loop.exec();
-  // While the application is quitting a local loop returns at once; sleep the rest, so the
-  // runner's polls never turn into a spin.
+  // While the application is quitting a local loop returns at once; sleep the rest (a ready
+  // child ends that sleep too), so the runner's polls never turn into a spin.
   const qint64 left = milliseconds - clock.elapsed();
-  if (timer.isActive() && left > 0) std::this_thread::sleep_for(std::chrono::milliseconds(left));
+  if (timer.isActive() && left > 0) vintrel::WaitForWake(wake, static_cast<int>(left));
 }

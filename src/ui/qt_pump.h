@@ -8,4 +8,5 @@ class QtEventPump : public vintrel::EventPump {
  public:
   void DispatchPending() override;
   void WaitDispatching(int milliseconds) override;
+  void WaitDispatchingOrWake(int milliseconds, std::span<const vintrel::WakeHandle> wake) override;
 };

@@ -350,6 +350,22 @@ TEST(DOSOutputsPosix, BrokenWaitIsReportedOnceAndTheRunStillEnds) {
   EXPECT_EQ(overs, 1);
 }
 
+TEST_F(DOSOutputsTest, PauseEndsAsSoonAsOutputArrivesOrTheChildExits) {
+  pump.stretchedWaitMs = 30000;
+  runner.ExecuteCommand(ChildCommand("sleep 100 line one sleep 100 line two exit 3"));
+  EXPECT_EQ(log, (std::vector<std::string>{"out:one\n", "out:two\n", "over"}));
+  EXPECT_EQ(runner.LastExitStatus().code, 3);
+  // Neither a closed pipe nor a grandchild holding it open keeps the exit from ending a pause.
+  runner.ExecuteCommand(ChildCommand("print early close-output sleep 100 exit 5"));
+  EXPECT_EQ(runner.LastExitStatus().code, 5);
+  runner.ExecuteCommand(ChildCommand("grandchild 3000 sleep 100 exit 6"));
+  EXPECT_EQ(runner.LastExitStatus().code, 6);
+  if (const long grandchild = NumberAfter(runner.Outputs(), "grandchild "); grandchild > 0)
+    EndProcess(grandchild);
+  EXPECT_GE(pump.woken, 5);
+  EXPECT_EQ(pump.timedOut, 0);
+}
+
 TEST_F(DOSOutputsTest, StopForcesAChildThatIgnoresTheRequest) {
   runner.ReceiveOutputs = [&](const std::string& chunk) {
     if (chunk.find("ready") != std::string::npos) runner.Stop();

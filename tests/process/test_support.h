@@ -48,9 +48,19 @@ class CountingPump : public EventPump {
     if (onWait) onWait();
     if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
   }
+  // With stretchedWaitMs set, a wait the runner lets end early lasts that long unless one of its
+  // wake handles becomes ready: a pause the child does not end counts in `timedOut`.
+  void WaitDispatchingOrWake(int milliseconds, std::span<const WakeHandle> wake) override {
+    if (stretchedWaitMs == 0) return WaitDispatching(milliseconds);
+    ++waits;
+    ++(WaitForWake(wake, stretchedWaitMs) ? woken : timedOut);
+  }
   // Pump calls of any kind: on Windows the timer dispatches instead of asking for a wait.
   int Calls() const { return dispatches + waits; }
 
+  int stretchedWaitMs = 0;
+  int woken = 0;
+  int timedOut = 0;
   int dispatches = 0;
   int waits = 0;
   std::vector<int> waitMilliseconds;
