@@ -45,6 +45,31 @@ std::string CheckValue(const ValueOption& option, const std::string& value) {
          " (valid: " + Joined(option.choices, ", ") + ")";
 }
 
+// The value of an option given as "--name VALUE" or "--name=VALUE"; false when it is missing.
+bool TakeValue(const std::vector<std::string>& arguments, std::size_t& i, std::string_view name,
+               std::string& value) {
+  if (arguments[i].size() > name.size()) {
+    value = arguments[i].substr(name.size() + 1);
+    return true;
+  }
+  if (i + 1 >= arguments.size()) return false;
+  value = arguments[++i];
+  return true;
+}
+
+// A whole number from 0 up; anything else (a sign, blanks, a fraction, too many digits) is refused.
+std::string ParseJobs(const std::string& value, int& jobs) {
+  constexpr int kMostJobs = 1024;
+  const bool digits = !value.empty() && value.size() <= 4 &&
+                      std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
+  if (!digits || std::stoi(value) > kMostJobs) {
+    return "invalid value '" + value + "' for --jobs (a whole number up to " + std::to_string(kMostJobs) +
+           ", 0 for one per core)";
+  }
+  jobs = std::stoi(value);
+  return {};
+}
+
 }  // namespace
 
 ParsedArguments ParseArguments(const std::vector<std::string>& arguments) {
@@ -65,14 +90,17 @@ ParsedArguments ParseArguments(const std::vector<std::string>& arguments) {
       options.version = true;
     } else if (argument == "--dry-run") {
       options.dryRun = true;
+    } else if (argument == "--jobs" || argument.starts_with("--jobs=")) {
+      std::string value;
+      if (!TakeValue(arguments, i, "--jobs", value)) {
+        parsed.error = "missing value for --jobs";
+        return parsed;
+      }
+      if (parsed.error = ParseJobs(value, options.jobs); !parsed.error.empty()) return parsed;
     } else if (argument == "--command-box" || argument.starts_with("--command-box=")) {
       // Any text goes, an empty one or one that starts with "-" included.
       std::string value;
-      if (argument.size() > 13) {
-        value = argument.substr(14);
-      } else if (i + 1 < arguments.size()) {
-        value = arguments[++i];
-      } else {
+      if (!TakeValue(arguments, i, "--command-box", value)) {
         parsed.error = "missing value for --command-box";
         return parsed;
       }
@@ -129,6 +157,8 @@ std::string UsageText() {
          Joined(kAudioBitrates, "|") +
          "\n"
          "  --output DIR           folder for the .3gp files\n"
+         "  --jobs N               convert up to N files at once (default 1; 0: one per core);\n"
+         "                         output names are still given in the order of the files\n"
          "  --dry-run              print each encoder command line, run nothing\n"
          "  --command-box TEXT     set the running window's command box to TEXT; a change runs\n"
          "                         the button its last character names: 0 Add, 1 Remove, 2 Convert\n"

@@ -15,6 +15,8 @@ struct CliOptions {
   std::optional<std::string> outputFolder;
   // Sets the running window's command box instead of converting.
   std::optional<std::string> commandBoxText;
+  // Files converted at once; 0 means one per core. 1 is the window's way, one after another.
+  int jobs = 1;
   bool dryRun = false;
   bool help = false;
   bool version = false;

@@ -1,4 +1,5 @@
 // vintrel-cli: the batch conversion without a window.
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <iostream>
@@ -20,6 +21,8 @@
 #include "cli/cli_options.h"
 #include "cli/console.h"
 #include "cli/interrupt_pump.h"
+#include "cli/parallel_batch.h"
+#include "cli/parallel_view.h"
 #include "cli/terminal_view.h"
 #include "engine/batch_controller.h"
 #include "engine/batch_planner.h"
@@ -72,27 +75,36 @@ int DryRun(const std::vector<std::string>& files, const ConversionSettings& sett
   return refused == 0 ? 0 : 1;
 }
 
-void PrintSummary(const BatchController& controller, const FileQueue& leftOver, std::size_t total,
-                  const std::string& outputFolder) {
-  const auto& results = controller.Results();
-  const std::size_t converted = results.size() - static_cast<std::size_t>(controller.FailedCount());
+void PrintSummary(const std::vector<FileResult>& results, const std::vector<std::string>& leftOver,
+                  std::size_t total, const std::string& outputFolder) {
+  const auto failed =
+      std::count_if(results.begin(), results.end(), [](const FileResult& r) { return !r.converted; });
+  const std::size_t converted = results.size() - static_cast<std::size_t>(failed);
   std::cout << "\nConverted " << converted << " of " << total << " file" << (total == 1 ? "" : "s")
             << " into " << outputFolder << '\n';
-  if (controller.FailedCount() > 0) {
+  if (failed > 0) {
     std::cout << "Failed:\n";
     for (const FileResult& r : results) {
       if (!r.converted) std::cout << "  " << r.source << ": " << r.reason << '\n';
     }
   }
-  if (!leftOver.Empty()) {
+  if (!leftOver.empty()) {
     std::cout << "Not converted (the batch stopped before them):\n";
-    for (const QueueEntry& entry : leftOver.Entries()) std::cout << "  " << entry.path << '\n';
+    for (const std::string& path : leftOver) std::cout << "  " << path << '\n';
   }
   std::cout << std::flush;
 }
 
-int Convert(const std::vector<std::string>& files, const ConversionSettings& settings,
-            const AppPaths& paths) {
+int ExitStatus(const InterruptPump& pump, const std::vector<FileResult>& results,
+               const std::vector<std::string>& leftOver) {
+  if (const int signal = pump.Interrupted(); signal != 0) return 128 + signal;
+  const bool allConverted =
+      std::all_of(results.begin(), results.end(), [](const FileResult& r) { return r.converted; });
+  return allConverted && leftOver.empty() ? 0 : 1;
+}
+
+int Convert(const std::vector<std::string>& files, const ConversionSettings& settings, const AppPaths& paths,
+            int jobs) {
 #ifndef _WIN32
   // A reader that goes away (| head) must not end the batch halfway.
   std::signal(SIGPIPE, SIG_IGN);
@@ -105,6 +117,12 @@ int Convert(const std::vector<std::string>& files, const ConversionSettings& set
   }
   InterruptPump pump;
   StderrSink sink;
+  if (jobs != 1) {
+    ParallelView view(files.size(), VINTREL_ISATTY(1) != 0);
+    const BatchOutcome outcome = ConvertInParallel(files, settings, paths, jobs, view, sink);
+    PrintSummary(outcome.results, outcome.notConverted, files.size(), settings.OutputFolder);
+    return ExitStatus(pump, outcome.results, outcome.notConverted);
+  }
   TerminalView view(settings, files.size(), VINTREL_ISATTY(1) != 0);
   FileQueue queue;
   for (const std::string& file : files) queue.AddToQueue(file);
@@ -113,9 +131,10 @@ int Convert(const std::vector<std::string>& files, const ConversionSettings& set
   pump.onInterrupt = [&controller] { controller.Cancel(); };
 
   controller.Start();
-  PrintSummary(controller, queue, files.size(), settings.OutputFolder);
-  if (const int signal = pump.Interrupted(); signal != 0) return 128 + signal;
-  return controller.FailedCount() == 0 && queue.Empty() ? 0 : 1;
+  std::vector<std::string> leftOver;
+  for (const QueueEntry& entry : queue.Entries()) leftOver.push_back(entry.path);
+  PrintSummary(controller.Results(), leftOver, files.size(), settings.OutputFolder);
+  return ExitStatus(pump, controller.Results(), leftOver);
 }
 
 int SendToCommandBox(const std::string& text, const AppPaths& paths) {
@@ -143,7 +162,8 @@ int Main(const std::vector<std::string>& arguments) {
   const AppPaths paths = ResolveAppPaths(ApplicationFolder());
   if (options.commandBoxText) return SendToCommandBox(*options.commandBoxText, paths);
   const ConversionSettings settings = ResolveSettings(options, paths);
-  return options.dryRun ? DryRun(options.files, settings, paths) : Convert(options.files, settings, paths);
+  return options.dryRun ? DryRun(options.files, settings, paths)
+                        : Convert(options.files, settings, paths, options.jobs);
 }
 
 }  // namespace

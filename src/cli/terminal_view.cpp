@@ -26,6 +26,14 @@ std::string Shortened(const std::string& name, std::size_t width) {
 TerminalView::TerminalView(ConversionSettings settings, std::size_t fileCount, bool live)
     : settings_(std::move(settings)), fileCount_(fileCount), live_(live) {}
 
+std::string TerminalView::ShortName(const std::string& source) {
+  return Shortened(FileNameFromPath(source), kNameWidth);
+}
+
+std::string TerminalView::Outcome(const FileResult& result) {
+  return result.converted ? "converted -> " + result.output : "FAILED: " + result.reason;
+}
+
 std::string TerminalView::FormatDuration(double seconds) {
   const long total = std::lround(std::max(0.0, seconds));
   const long hours = total / 3600;
@@ -93,7 +101,7 @@ void TerminalView::FileStarting(const std::string& source, const std::string& ou
 void TerminalView::FileFinished(const FileResult& result) {
   std::string line = Prefix();
   if (live_) line = "\r" + line + Shortened(fileName_, kNameWidth) + "  ";
-  line += result.converted ? "converted -> " + result.output : "FAILED: " + result.reason;
+  line += Outcome(result);
   if (live_) line += "\033[K";
   std::cout << line << std::endl;
 }

@@ -28,6 +28,10 @@ class TerminalView : public BatchDisplay, public BatchDesktop, public BatchInput
   void FileStarting(const std::string& source, const std::string& output) override;
   void FileFinished(const FileResult& result) override;
 
+  // A file's name cut to the width of a progress line.
+  static std::string ShortName(const std::string& source);
+  // "converted -> OUTPUT" or "FAILED: REASON"
+  static std::string Outcome(const FileResult& result);
   // "1:05", "1:02:03"
   static std::string FormatDuration(double seconds);
   // The live line of one file: "[2/3] clip.avi  [#####-----]  52%  ETA 0:07".

@@ -37,6 +37,7 @@ class BatchPlanner {
   PlannedFile Plan(const std::string& source, const ConversionSettings& settings);
   // The file's output now exists; later files of the batch must not write over it.
   void Produced(const std::string& output) { names_.Claim(output); }
+  bool SameOutput(const std::string& a, const std::string& b) const { return names_.Same(a, b); }
 
  private:
   std::string encoderPath_;

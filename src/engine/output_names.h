@@ -27,6 +27,8 @@ class OutputNames {
   void Claim(std::string_view outputPath);
   // The plain path when it is free, otherwise the first free numbered name beside it.
   std::string Choose(const std::string& plainOutputPath);
+  // Whether two spellings name one place.
+  bool Same(std::string_view a, std::string_view b) const { return Key(a) == Key(b); }
 
  private:
   std::string Key(std::string_view path) const;

@@ -167,6 +167,45 @@ TEST_F(CliTest, SameBaseNameGivesTwoOutputs) {
   EXPECT_TRUE(IsThreeGp(out_ / "clip (2).3gp"));
 }
 
+// Names are given in queue order whatever finishes first: a failed first "clip" leaves the
+// plain name to the next one, as it does with one job.
+TEST_F(CliTest, JobsConvertFilesAtOnceWithTheNamesAndSummaryOfOneJob) {
+  for (const char* folder : {"x", "y", "z"}) fs::create_directories(root_ / folder);
+  fs::copy_file(Clip("bad.avi"), root_ / "z" / "clip.avi");
+  fs::copy_file(Clip("a.avi"), root_ / "x" / "clip.avi");
+  fs::copy_file(Clip("b.mp4"), root_ / "y" / "clip.part2.mp4");
+  const std::vector<std::string> files{Clip("a.avi"), (root_ / "z" / "clip.avi").string(),
+                                       (root_ / "x" / "clip.avi").string(),
+                                       (root_ / "y" / "clip.part2.mp4").string(), Clip("c.mov")};
+  std::string oneJobSummary;
+  for (const char* jobs : {"1", "2"}) {
+    fs::remove_all(out_);
+    std::vector<std::string> arguments{"--jobs", jobs, "--output", out_.string()};
+    arguments.insert(arguments.end(), files.begin(), files.end());
+    const Finished run = Cli(arguments);
+    EXPECT_EQ(run.status, 1) << run.out << run.err;
+    EXPECT_EQ(OutputNames(), (std::vector<std::string>{"a.3gp", "c.3gp", "clip (2).3gp", "clip.3gp"}))
+        << jobs;
+    const std::string summary = run.out.substr(run.out.find("\nConverted "));
+    if (oneJobSummary.empty()) oneJobSummary = summary;
+    EXPECT_EQ(summary, oneJobSummary);
+    // Each file starts in queue order, under its name, and ends after it started.
+    const auto lines = Lines(run.out);
+    const char* outputs[] = {"a.3gp", "clip.3gp", "clip.3gp", "clip (2).3gp", "c.3gp"};
+    auto previous = lines.begin();
+    for (std::size_t k = 0; k < files.size(); ++k) {
+      const std::string prefix = "[" + std::to_string(k + 1) + "/5] ";
+      const auto start =
+          std::find(previous, lines.end(), prefix + files[k] + " -> " + (out_ / outputs[k]).string());
+      ASSERT_NE(start, lines.end()) << jobs << run.out;
+      const auto end =
+          std::find_if(start + 1, lines.end(), [&](const auto& l) { return l.starts_with(prefix); });
+      EXPECT_NE(end, lines.end()) << prefix;
+      previous = start;
+    }
+  }
+}
+
 TEST_F(CliTest, BadUsageExitsWithTwo) {
   const struct {
     std::vector<std::string> arguments;
@@ -226,16 +265,18 @@ TEST_F(CliTest, DryRunPrintsTheCommandLinesOfTheSavedSettings) {
 
 TEST_F(CliTest, MissingEncoderEndsTheBatchOnce) {
   fs::remove(root_ / "app" / "data" / "conv.exe");
-  const Finished run = Cli({"--output", out_.string(), Clip("a.avi"), Clip("b.mp4")});
-  EXPECT_EQ(run.status, 1);
-  const std::string message = "File or command not found";
-  const std::size_t first = run.err.find(message);
-  ASSERT_NE(first, std::string::npos) << run.err;
-  EXPECT_EQ(run.err.find(message, first + 1), std::string::npos);
-  EXPECT_NE(run.out.find("Not converted (the batch stopped before them):\n  " + Clip("a.avi") + "\n  " +
-                         Clip("b.mp4")),
-            std::string::npos)
-      << run.out;
+  for (const char* jobs : {"1", "2"}) {
+    const Finished run = Cli({"--jobs", jobs, "--output", out_.string(), Clip("a.avi"), Clip("b.mp4")});
+    EXPECT_EQ(run.status, 1);
+    const std::string message = "File or command not found";
+    const std::size_t first = run.err.find(message);
+    ASSERT_NE(first, std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find(message, first + 1), std::string::npos) << jobs;
+    EXPECT_NE(run.out.find("Not converted (the batch stopped before them):\n  " + Clip("a.avi") + "\n  " +
+                           Clip("b.mp4")),
+              std::string::npos)
+        << run.out;
+  }
 }
 
 TEST_F(CliTest, CtrlCStopsTheEncoderAndLeavesNoPartialOutput) {
@@ -243,20 +284,26 @@ TEST_F(CliTest, CtrlCStopsTheEncoderAndLeavesNoPartialOutput) {
   // Cheap to make, a few seconds of work for the encoder at the largest size and rate.
   MakeClip(longClip, "testsrc=size=160x120:rate=10", {"-c:v", "mpeg4", "-q:v", "10", "-c:a", "libmp3lame"},
            600);
-  testing_support::Started child = Launch({"--output", out_.string(), "--size", "352x288", "--fps", "29.97",
-                                           "--video-bitrate", "512", longClip.string(), Clip("a.avi")});
-  // Wait until the encoder has started writing its output.
-  const auto deadline = std::chrono::steady_clock::now() + 60s;
-  while (!ChildWritesInto(child.pid, out_) && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(20ms);
-  ASSERT_TRUE(ChildWritesInto(child.pid, out_)) << ReadFile(child.outFile);
-  kill(child.pid, SIGINT);
-  const Finished run = Done(child);
-  EXPECT_EQ(run.status, 130) << run.out << run.err;
-  EXPECT_EQ(OutputNames(), std::vector<std::string>{}) << "partial output left behind";
-  EXPECT_NE(run.out.find("Failed:\n  " + longClip.string() + ": Cancelled\n"), std::string::npos) << run.out;
-  EXPECT_NE(run.out.find("Not converted (the batch stopped before them):\n  " + Clip("a.avi")),
-            std::string::npos);
+  fs::copy_file(longClip, root_ / "long2.avi");
+  for (const char* jobs : {"1", "2"}) {
+    testing_support::Started child =
+        Launch({"--jobs", jobs, "--output", out_.string(), "--size", "352x288", "--fps", "29.97",
+                "--video-bitrate", "512", longClip.string(), (root_ / "long2.avi").string(), Clip("a.avi")});
+    // Wait until the encoder has started writing its output.
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (!ChildWritesInto(child.pid, out_) && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(20ms);
+    ASSERT_TRUE(ChildWritesInto(child.pid, out_)) << ReadFile(child.outFile);
+    kill(child.pid, SIGINT);
+    const Finished run = Done(child);
+    EXPECT_EQ(run.status, 130) << run.out << run.err;
+    EXPECT_EQ(OutputNames(), std::vector<std::string>{}) << "partial output left behind";
+    EXPECT_NE(run.out.find("Failed:\n  " + longClip.string() + ": Cancelled\n"), std::string::npos)
+        << run.out;
+    const std::size_t notConverted = run.out.find("Not converted (the batch stopped before them):\n");
+    ASSERT_NE(notConverted, std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("  " + Clip("a.avi") + "\n", notConverted), std::string::npos) << run.out;
+  }
 }
 
 }  // namespace

@@ -21,6 +21,16 @@ TEST(CliOptions, ValuesFilesAndSeparators) {
             "invalid value ' 176x144' for --size (valid: 128x96, 160x120, 176x144, 352x288)");
   EXPECT_EQ(ParseArguments({"-x", "a"}).error, "unknown option '-x'");
   EXPECT_EQ(ParseArguments({"--output=", "a"}).error, "--output needs a non-empty value");
+
+  EXPECT_EQ(ParseArguments({"a"}).options.jobs, 1);
+  EXPECT_EQ(ParseArguments({"--jobs", "3", "a"}).options.jobs, 3);
+  EXPECT_EQ(ParseArguments({"--jobs=0", "a"}).options.jobs, 0);
+  for (const char* bad : {"-1", "+2", "2.5", " 2", "", "99999", "two"}) {
+    EXPECT_EQ(ParseArguments({"--jobs", bad, "a"}).error,
+              "invalid value '" + std::string(bad) +
+                  "' for --jobs (a whole number up to 1024, 0 for one per core)");
+  }
+  EXPECT_EQ(ParseArguments({"a", "--jobs"}).error, "missing value for --jobs");
 }
 
 TEST(CliOptions, CommandBoxTakesAnyOneLineTextAndNoFiles) {

@@ -1,0 +1,57 @@
+#include "engine/run_result.h"
+
+#include <string_view>
+
+#include "base/file_system.h"
+
+namespace vintrel {
+
+namespace {
+
+constexpr std::string_view kBlanks = " \t\r\n";
+
+// The encoder's last words: on failure its last line says why.
+std::string LastNonEmptyLine(std::string_view text) {
+  std::size_t end = text.size();
+  while (end > 0) {
+    const std::size_t start = text.find_last_of("\r\n", end - 1);
+    const std::size_t from = start == std::string_view::npos ? 0 : start + 1;
+    std::string_view line = text.substr(from, end - from);
+    const std::size_t first = line.find_first_not_of(kBlanks);
+    if (first != std::string_view::npos) {
+      line.remove_prefix(first);
+      line = line.substr(0, line.find_last_not_of(kBlanks) + 1);
+      return std::string(line);
+    }
+    if (start == std::string_view::npos) break;
+    end = start;
+  }
+  return {};
+}
+
+std::string FailureReason(const ExitStatus& status, const std::string& outputs) {
+  if (status.kind == ExitStatus::Kind::Exited && status.code == 0) {
+    return "The encoder reported success but wrote no output file";
+  }
+  if (status.kind == ExitStatus::Kind::Exited) {
+    if (std::string line = LastNonEmptyLine(outputs); !line.empty()) return line;
+  }
+  return "Encoder failed: " + status.Describe();
+}
+
+}  // namespace
+
+FileResult JudgeRun(const PlannedFile& file, const ExitStatus& status, const std::string& outputs,
+                    bool cancelled) {
+  FileResult result{file.source, file.output, false, {}};
+  if (status.Succeeded() && IsNonEmptyFile(file.output)) {
+    result.converted = true;
+  } else if (cancelled) {
+    result.reason = "Cancelled";
+  } else {
+    result.reason = FailureReason(status, outputs);
+  }
+  return result;
+}
+
+}  // namespace vintrel
