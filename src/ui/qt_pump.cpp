@@ -46,7 +46,12 @@ void QtEventPump::WaitDispatchingOrWake(int milliseconds, std::span<const vintre
 #else
     auto notifier = std::make_unique<Notifier>(static_cast<qintptr>(handle), QSocketNotifier::Read);
 #endif
-    QObject::connect(notifier.get(), activated, &loop, &QEventLoop::quit);
+    // Once: a ready pipe or a dead child stays ready, and a menu or dialog opened by a handler
+    // inside this wait would otherwise be woken over and over while it runs.
+    QObject::connect(notifier.get(), activated, &loop, [&loop, raw = notifier.get()] {
+      raw->setEnabled(false);
+      loop.quit();
+    });
     notifiers.push_back(std::move(notifier));
   }
   QElapsedTimer clock;

@@ -3,6 +3,8 @@
 // sound and the end of the process go through the shell's seams, so the test sees them.
 #include "app_shell.h"
 
+#include <unistd.h>
+
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,6 +19,7 @@
 #include "command_box_server.h"
 #include "frm_main.h"
 #include "media.h"
+#include "qt_pump.h"
 #include "skin_image.h"
 #include "sound_player.h"
 #include "vintrel_version.h"
@@ -63,6 +66,19 @@ bool Drop(QWidget* target, const QStringList& paths, const QString& text = {}) {
   QApplication::sendEvent(target, &drop);
   return drop.isAccepted() && drop.dropAction() == Qt::CopyAction;
 }
+
+class EventCounter : public QObject {
+ public:
+  EventCounter(QEvent::Type type, int& count) : type_(type), count_(count) {}
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == type_) ++count_;
+    return false;
+  }
+
+ private:
+  QEvent::Type type_;
+  int& count_;
+};
 
 QStringList Queued(frmMain& frm) {
   QStringList paths;
@@ -174,6 +190,31 @@ class AppShellTest : public QObject {
   }
 
   void cleanupTestCase() { qputenv("TMPDIR", tempBase_.toUtf8()); }
+
+  // The runner's pause ends when the child's pipe is ready, and is woken by it only once, even
+  // while a handler inside the pause runs a loop of its own (a menu, a dialog).
+  void runnerPauseEndsOnceThePipeIsReady() {
+    int fds[2];
+    QVERIFY(pipe(fds) == 0);
+    QVERIFY(write(fds[1], "x", 1) == 1);
+    int activations = 0;
+    EventCounter counter(QEvent::SockAct, activations);
+    qApp->installEventFilter(&counter);
+    QTimer::singleShot(0, [] {
+      QEventLoop nested;
+      QTimer::singleShot(200, &nested, &QEventLoop::quit);
+      nested.exec();
+    });
+    QElapsedTimer clock;
+    clock.start();
+    const vintrel::WakeHandle wake[] = {fds[0]};
+    QtEventPump().WaitDispatchingOrWake(60000, wake);
+    qApp->removeEventFilter(&counter);
+    close(fds[0]);
+    close(fds[1]);
+    QVERIFY(clock.elapsed() < 60000);  // woken, not timed out
+    QCOMPARE(activations, 1);
+  }
 
   void startupOnAFreshApplicationFolder() {
     QVERIFY(Start());
