@@ -95,8 +95,8 @@ void PrintSummary(const std::vector<FileResult>& results, const std::vector<std:
   std::cout << std::flush;
 }
 
-int ExitStatus(const InterruptPump& pump, const std::vector<FileResult>& results,
-               const std::vector<std::string>& leftOver) {
+int BatchExitCode(const InterruptPump& pump, const std::vector<FileResult>& results,
+                  const std::vector<std::string>& leftOver) {
   if (const int signal = pump.Interrupted(); signal != 0) return 128 + signal;
   const bool allConverted =
       std::all_of(results.begin(), results.end(), [](const FileResult& r) { return r.converted; });
@@ -121,7 +121,7 @@ int Convert(const std::vector<std::string>& files, const ConversionSettings& set
     ParallelView view(files.size(), VINTREL_ISATTY(1) != 0);
     const BatchOutcome outcome = ConvertInParallel(files, settings, paths, jobs, view, sink);
     PrintSummary(outcome.results, outcome.notConverted, files.size(), settings.OutputFolder);
-    return ExitStatus(pump, outcome.results, outcome.notConverted);
+    return BatchExitCode(pump, outcome.results, outcome.notConverted);
   }
   TerminalView view(settings, files.size(), VINTREL_ISATTY(1) != 0);
   FileQueue queue;
@@ -134,7 +134,7 @@ int Convert(const std::vector<std::string>& files, const ConversionSettings& set
   std::vector<std::string> leftOver;
   for (const QueueEntry& entry : queue.Entries()) leftOver.push_back(entry.path);
   PrintSummary(controller.Results(), leftOver, files.size(), settings.OutputFolder);
-  return ExitStatus(pump, controller.Results(), leftOver);
+  return BatchExitCode(pump, controller.Results(), leftOver);
 }
 
 int SendToCommandBox(const std::string& text, const AppPaths& paths) {
