@@ -121,6 +121,8 @@ class frmMain : public QWidget {
   std::function<void(const QStringList&)> onFilesDropped;
   // The folder dialog: returns the chosen folder, or an empty text when cancelled.
   std::function<QString(QWidget* parent, const QString& title, const QString& start)> folderDialog;
+  // Held busy while a button action or the folder dialog runs, so box texts wait outside them.
+  vintrel::CommandBoxGate* boxGate = nullptr;
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPointer>
+#include <optional>
 
 #include "frm_main.h"
 #include "skin_image.h"
@@ -71,6 +72,8 @@ void frmMain::imgButton_MouseMove(int index, Qt::MouseButtons, Qt::KeyboardModif
 }
 
 void frmMain::imgButton_MouseUp(int index, Qt::MouseButtons, Qt::KeyboardModifiers, int, int) {
+  std::optional<vintrel::CommandBoxGate::Busy> busy;
+  if (boxGate) busy.emplace(*boxGate);
   ClearActionButtons();
   if (!fromCommandBox_) {
     if (SkinImage* button = imgButton(index)) button->setPicture(imgButtonData(index));
@@ -94,6 +97,8 @@ void frmMain::imgBrowse_Click() {
   const QString title = QString::fromLatin1(kFolderDialogTitle);
   const QString current = txtPath_->text();
   const QString start = !current.isEmpty() && QDir(current).exists() ? current : QString();
+  std::optional<vintrel::CommandBoxGate::Busy> busy;
+  if (boxGate) busy.emplace(*boxGate);
   const QString chosen = folderDialog ? folderDialog(this, title, start) : AskForFolder(this, title, start);
   // Cancel leaves the folder as it was.
   if (chosen.isEmpty()) return;
