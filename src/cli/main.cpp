@@ -16,6 +16,7 @@
 #include "app/command_box_client.h"
 #include "app/platform.h"
 #include "app/settings.h"
+#include "base/file_system.h"
 #include "base/utf8_path.h"
 #include "cli/cli_options.h"
 #include "cli/console.h"
@@ -32,11 +33,14 @@ namespace {
 
 class StderrSink : public MessageSink {
  public:
-  void Critical(const std::string& text) override { std::cerr << "vintrel-cli: " << text << std::endl; }
+  void Critical(const std::string& text) override {
+    std::cerr << "vintrel-cli: " << TerminalSafe(text) << std::endl;
+  }
 };
 
-// Unset options take what the window would use: its saved settings, else its defaults.
-ConversionSettings ResolveSettings(const CliOptions& options, const AppPaths& paths) {
+// Unset options take what the window would use: its saved settings, else its defaults. Empty
+// `problem` when the settings could be resolved.
+ConversionSettings ResolveSettings(const CliOptions& options, const AppPaths& paths, std::string& problem) {
   StoredSettings stored;
   LoadSettings(paths.settingsFile, stored);
   ConversionSettings settings = ConversionSettingsFor(stored);
@@ -44,12 +48,13 @@ ConversionSettings ResolveSettings(const CliOptions& options, const AppPaths& pa
   settings.FrameSize = options.frameSize.value_or(settings.FrameSize);
   settings.FrameRate = options.frameRate.value_or(settings.FrameRate);
   settings.AudioBitrate = options.audioBitrate.value_or(settings.AudioBitrate);
-  if (options.outputFolder) {
-    // Absolute, so a folder named like an option never reaches the encoder as one.
-    settings.OutputFolder = Utf8FromPath(std::filesystem::absolute(PathFromUtf8(*options.outputFolder)));
-  } else {
-    settings.OutputFolder = stored.outputFolder.empty() ? paths.defaultOutputFolder : stored.outputFolder;
-  }
+  const std::string folder = options.outputFolder.value_or(
+      stored.outputFolder.empty() ? paths.defaultOutputFolder : stored.outputFolder);
+  // Absolute, so a folder named like an option ("-x", typed or saved) never reaches the encoder
+  // as one.
+  settings.OutputFolder = AbsolutePath(folder);
+  if (settings.OutputFolder.empty())
+    problem = "cannot make the output folder '" + folder + "' a full path (is the current folder gone?)";
   return settings;
 }
 
@@ -62,10 +67,10 @@ int DryRun(const std::vector<std::string>& files, const ConversionSettings& sett
   for (const QueueEntry& entry : queue.Entries()) {
     const PlannedFile file = planner.Plan(entry.path, settings);
     if (file.Runs()) {
-      std::cout << file.commandLine << '\n';
+      std::cout << TerminalSafe(file.commandLine) << '\n';
       planner.Produced(file.output);  // assume success, as the real run hopes
     } else {
-      std::cerr << "vintrel-cli: " << file.source << ": " << file.refusal << '\n';
+      std::cerr << "vintrel-cli: " << TerminalSafe(file.source) << ": " << TerminalSafe(file.refusal) << '\n';
       ++refused;
     }
   }
@@ -77,16 +82,16 @@ void PrintSummary(const BatchController& controller, const FileQueue& leftOver, 
   const auto& results = controller.Results();
   const std::size_t converted = results.size() - static_cast<std::size_t>(controller.FailedCount());
   std::cout << "\nConverted " << converted << " of " << total << " file" << (total == 1 ? "" : "s")
-            << " into " << outputFolder << '\n';
+            << " into " << TerminalSafe(outputFolder) << '\n';
   if (controller.FailedCount() > 0) {
     std::cout << "Failed:\n";
     for (const FileResult& r : results) {
-      if (!r.converted) std::cout << "  " << r.source << ": " << r.reason << '\n';
+      if (!r.converted) std::cout << "  " << TerminalSafe(r.source) << ": " << TerminalSafe(r.reason) << '\n';
     }
   }
   if (!leftOver.Empty()) {
     std::cout << "Not converted (the batch stopped before them):\n";
-    for (const QueueEntry& entry : leftOver.Entries()) std::cout << "  " << entry.path << '\n';
+    for (const QueueEntry& entry : leftOver.Entries()) std::cout << "  " << TerminalSafe(entry.path) << '\n';
   }
   std::cout << std::flush;
 }
@@ -121,14 +126,14 @@ int Convert(const std::vector<std::string>& files, const ConversionSettings& set
 int SendToCommandBox(const std::string& text, const AppPaths& paths) {
   const std::string error = SendCommandBoxText(paths.workingFolder, text);
   if (error.empty()) return 0;
-  std::cerr << "vintrel-cli: " << error << '\n';
+  std::cerr << "vintrel-cli: " << TerminalSafe(error) << '\n';
   return 1;
 }
 
 int Main(const std::vector<std::string>& arguments) {
   const ParsedArguments parsed = ParseArguments(arguments);
   if (!parsed.error.empty()) {
-    std::cerr << "vintrel-cli: " << parsed.error << "\nTry 'vintrel-cli --help'.\n";
+    std::cerr << "vintrel-cli: " << TerminalSafe(parsed.error) << "\nTry 'vintrel-cli --help'.\n";
     return 2;
   }
   const CliOptions& options = parsed.options;
@@ -142,7 +147,12 @@ int Main(const std::vector<std::string>& arguments) {
   }
   const AppPaths paths = ResolveAppPaths(ApplicationFolder());
   if (options.commandBoxText) return SendToCommandBox(*options.commandBoxText, paths);
-  const ConversionSettings settings = ResolveSettings(options, paths);
+  std::string problem;
+  const ConversionSettings settings = ResolveSettings(options, paths, problem);
+  if (!problem.empty()) {
+    std::cerr << "vintrel-cli: " << TerminalSafe(problem) << '\n';
+    return 1;
+  }
   return options.dryRun ? DryRun(options.files, settings, paths) : Convert(options.files, settings, paths);
 }
 

@@ -222,6 +222,27 @@ TEST_F(CliTest, DryRunPrintsTheCommandLinesOfTheSavedSettings) {
                                     std::string(kFrameSizes[kDefaultFrameSize]),
                                     std::string(kAudioBitrates[kDefaultAudioBitrate]), out_.string()};
   EXPECT_EQ(run.out, LineFor(defaults, files[1], App()));
+
+  // A saved folder named like an option reaches the encoder in full; a terminal escape in a
+  // name reaches the terminal escaped.
+  std::ofstream(root_ / "app" / "setup.ini") << "\"2\"\r\n\"2\"\r\n\"0\"\r\n\"1\"\r\n\"-x\"\r\n";
+  const fs::path odd = root_ / "t\x1b]0;owned\x07.avi";
+  fs::copy_file(files[0], odd);
+  const testing_support::RunResult dashed =
+      testing_support::RunProgram({(root_ / "app" / "vintrel-cli").string(), "--dry-run", odd.string()},
+                                  testing_support::Within(60, root_));
+  EXPECT_EQ(dashed.exitCode, 0) << dashed.err;
+  EXPECT_NE(dashed.out.find(" \"" + (root_ / "-x" / "t\\x1b]0;owned\\x07.3gp").string() + "\""),
+            std::string::npos)
+      << dashed.out;
+  EXPECT_EQ(dashed.out.find('\x1b'), std::string::npos);
+  // With the current folder gone, a relative folder cannot be made full: said, not thrown.
+  fs::create_directories(root_ / "gone");
+  const testing_support::RunResult gone = testing_support::RunProgram(
+      {"/bin/sh", "-c", "cd \"$0\" && rmdir \"$0\" && exec \"$1\" --dry-run --output rel a.avi",
+       (root_ / "gone").string(), (root_ / "app" / "vintrel-cli").string()});
+  EXPECT_EQ(gone.exitCode, 1) << gone.err;
+  EXPECT_NE(gone.err.find("cannot make the output folder 'rel' a full path"), std::string::npos) << gone.err;
 }
 
 TEST_F(CliTest, MissingEncoderEndsTheBatchOnce) {
@@ -238,25 +259,29 @@ TEST_F(CliTest, MissingEncoderEndsTheBatchOnce) {
       << run.out;
 }
 
+// A closed terminal (SIGHUP) ends the batch the same way.
 TEST_F(CliTest, CtrlCStopsTheEncoderAndLeavesNoPartialOutput) {
   const fs::path longClip = root_ / "long.avi";
   // Cheap to make, a few seconds of work for the encoder at the largest size and rate.
   MakeClip(longClip, "testsrc=size=160x120:rate=10", {"-c:v", "mpeg4", "-q:v", "10", "-c:a", "libmp3lame"},
            600);
-  testing_support::Started child = Launch({"--output", out_.string(), "--size", "352x288", "--fps", "29.97",
-                                           "--video-bitrate", "512", longClip.string(), Clip("a.avi")});
-  // Wait until the encoder has started writing its output.
-  const auto deadline = std::chrono::steady_clock::now() + 60s;
-  while (!ChildWritesInto(child.pid, out_) && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(20ms);
-  ASSERT_TRUE(ChildWritesInto(child.pid, out_)) << ReadFile(child.outFile);
-  kill(child.pid, SIGINT);
-  const Finished run = Done(child);
-  EXPECT_EQ(run.status, 130) << run.out << run.err;
-  EXPECT_EQ(OutputNames(), std::vector<std::string>{}) << "partial output left behind";
-  EXPECT_NE(run.out.find("Failed:\n  " + longClip.string() + ": Cancelled\n"), std::string::npos) << run.out;
-  EXPECT_NE(run.out.find("Not converted (the batch stopped before them):\n  " + Clip("a.avi")),
-            std::string::npos);
+  for (const int signal : {SIGINT, SIGHUP}) {
+    testing_support::Started child = Launch({"--output", out_.string(), "--size", "352x288", "--fps", "29.97",
+                                             "--video-bitrate", "512", longClip.string(), Clip("a.avi")});
+    // Wait until the encoder has started writing its output.
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (!ChildWritesInto(child.pid, out_) && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(20ms);
+    ASSERT_TRUE(ChildWritesInto(child.pid, out_)) << ReadFile(child.outFile);
+    kill(child.pid, signal);
+    const Finished run = Done(child);
+    EXPECT_EQ(run.status, 128 + signal) << run.out << run.err;
+    EXPECT_EQ(OutputNames(), std::vector<std::string>{}) << "partial output left behind";
+    EXPECT_NE(run.out.find("Failed:\n  " + longClip.string() + ": Cancelled\n"), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("Not converted (the batch stopped before them):\n  " + Clip("a.avi")),
+              std::string::npos);
+  }
 }
 
 }  // namespace
