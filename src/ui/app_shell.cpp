@@ -51,6 +51,13 @@ void AppShell::Load() {
 
 bool AppShell::OpenCommandBox() {
   if (server_) return true;
+  if (!startup_.workingFolderProblem.empty()) {
+    // Someone else holds the place of the box: that is worth a word, not a silent absence.
+    seams_.message(frm_.get(), QStringLiteral("Vintrel"),
+                   QStringLiteral("The command box for other programs is off: %1.")
+                       .arg(FromUtf8(startup_.workingFolderProblem)),
+                   vintrel::MessageIcon::Exclamation);
+  }
   server_ = std::make_unique<CommandBoxServer>(frm_->menuMsg(), frm_.get());
   server_->onText = [this](const QString& text) { gate_.Offer(text.toStdString()); };
   if (server_->Listen(startup_.workingFolderUsable ? paths_.workingFolder : std::string())) return true;
