@@ -43,16 +43,6 @@ bool CommandBoxServer::Listen(const std::string& workingFolder) {
     return false;
   }
   native_->path = QString::fromStdString(vintrel::CommandBoxSocketPath(workingFolder));
-  {
-    // A live socket belongs to another window of this user: leave it be. A dead one is a
-    // leftover of a window that ended without cleaning up.
-    QLocalSocket probe;
-    probe.connectToServer(native_->path);
-    if (probe.waitForConnected(300)) {
-      error_ = QStringLiteral("another Vintrel window takes commands at ") + native_->path;
-      return false;
-    }
-  }
   if (!ListenAgain()) return false;
   connect(&native_->server, &QLocalServer::newConnection, this, [this] {
     while (QLocalSocket* socket = native_->server.nextPendingConnection()) Serve(socket);
@@ -65,6 +55,17 @@ bool CommandBoxServer::Listen(const std::string& workingFolder) {
 }
 
 bool CommandBoxServer::ListenAgain() {
+  {
+    // A live socket belongs to another window of this user: leave it be. A dead one is a
+    // leftover of a window that ended without cleaning up.
+    QLocalSocket probe;
+    probe.connectToServer(native_->path);
+    if (probe.waitForConnected(300)) {
+      error_ = QStringLiteral("another Vintrel window takes commands at ") + native_->path;
+      native_->watch.stop();
+      return false;
+    }
+  }
   QLocalServer::removeServer(native_->path);
   native_->server.setSocketOptions(QLocalServer::UserAccessOption);
   if (native_->server.listen(native_->path)) return true;
