@@ -3,6 +3,8 @@
 // sound and the end of the process go through the shell's seams, so the test sees them.
 #include "app_shell.h"
 
+#include <unistd.h>
+
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -99,7 +101,7 @@ class AppShellTest : public QObject {
   frmMain& Frm() { return shell_->window(); }
 
   // A shell on a fresh application folder (with `ini` as its setup.ini), loaded and shown.
-  bool Start(const QByteArray& ini = {}) {
+  bool Start(const QByteArray& ini = {}, const std::function<void()>& beforeLoad = {}) {
     shell_.reset();
     answers_.clear();
     requests_.clear();
@@ -121,6 +123,7 @@ class AppShellTest : public QObject {
     // The working folder, and with it the command box's socket, is this test's own.
     qputenv("TMPDIR", root_->filePath(QStringLiteral("tmp")).toUtf8());
     qunsetenv("XDG_RUNTIME_DIR");
+    if (beforeLoad) beforeLoad();
 
     ShellSeams seams;
     seams.openFiles = [this](QWidget*, const OpenFilesRequest& request) {
@@ -410,6 +413,19 @@ class AppShellTest : public QObject {
     QTest::qWait(1500);
     QCOMPARE(deepest, 1);
     QVERIFY(messages_.size() > 1 && messages_.size() < lines);
+  }
+
+  void aWorkingFolderOthersMayWriteToIsToldAndTheBoxStaysOff() {
+    QVERIFY(Start({}, [this] {
+      const QString working = root_->filePath(QStringLiteral("tmp/vintrel-%1").arg(getuid()));
+      QDir().mkpath(working);
+      QFile::setPermissions(working, QFileDevice::Permissions(0x7777));
+    }));
+    QVERIFY(!shell_->OpenCommandBox());
+    QCOMPARE(messages_.size(), 1);
+    QVERIFY2(messages_.first().text.startsWith(
+                 QStringLiteral("The command box for other programs is off: others may write to ")),
+             qPrintable(messages_.first().text));
   }
 
   void unloadDeletesTheTemporaryFilesAndSavesNothing() {
