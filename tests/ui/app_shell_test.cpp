@@ -8,7 +8,6 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocalSocket>
 #include <QMimeData>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -16,7 +15,6 @@
 #include <QtTest>
 #include <memory>
 
-#include "app/command_box_client.h"
 #include "app/wave_file.h"
 #include "command_box_server.h"
 #include "frm_main.h"
@@ -91,7 +89,6 @@ class AppShellTest : public QObject {
   QStringList opened_, sounds_;
   QList<int> ended_;
   std::function<void()> onSound_;
-  std::function<void()> onMessage_;  // runs inside the message box, as its modal loop would
 
   QString Clip(const QString& name) const { return clips_.filePath(name); }
   QString App(const QString& child = {}) const {
@@ -110,7 +107,6 @@ class AppShellTest : public QObject {
     sounds_.clear();
     ended_.clear();
     onSound_ = nullptr;
-    onMessage_ = nullptr;
     root_ = std::make_unique<QTemporaryDir>(tempBase_ + QStringLiteral("/vintrel-app-XXXXXX"));
     QDir(root_->path()).mkpath(QStringLiteral("app/data"));
     QDir(root_->path()).mkpath(QStringLiteral("tmp"));
@@ -132,7 +128,6 @@ class AppShellTest : public QObject {
     };
     seams.message = [this](QWidget*, const QString& title, const QString& text, vintrel::MessageIcon icon) {
       messages_ << Message{title, text, icon};
-      if (onMessage_) onMessage_();
     };
     seams.openFolder = [this](const QString& folder) { opened_ << folder; };
     seams.playSound = [this](const QString& file) {
@@ -394,25 +389,6 @@ class AppShellTest : public QObject {
     QCOMPARE(messages_.size(), 1);
     QCOMPARE(messages_.first().text, QStringLiteral("Please Add a file"));
     QVERIFY(QFileInfo(App(QStringLiteral("output/c.3gp"))).size() > 0);
-
-    // A burst of Starts, each opening a modal box whose loop reads the socket: never two open.
-    int depth = 0, deepest = 0, lines = 0;
-    onMessage_ = [&] {
-      deepest = std::max(deepest, ++depth);
-      QTest::qWait(20);
-      --depth;
-    };
-    std::vector<std::unique_ptr<QLocalSocket>> senders;
-    for (int i = 0; i < 8; ++i) {
-      senders.push_back(std::make_unique<QLocalSocket>());
-      senders.back()->connectToServer(
-          QString::fromStdString(vintrel::CommandBoxSocketPath(shell_->paths().workingFolder)));
-      for (int j = 0; j < 8; ++j, ++lines) senders.back()->write(lines % 2 ? "b2\n" : "a2\n");
-      senders.back()->flush();
-    }
-    QTest::qWait(1500);
-    QCOMPARE(deepest, 1);
-    QVERIFY(messages_.size() > 1 && messages_.size() < lines);
   }
 
   void aWorkingFolderOthersMayWriteToIsToldAndTheBoxStaysOff() {
