@@ -239,6 +239,8 @@ std::int64_t Win32Output::Seek(std::int64_t offset, int whence) {
 void Win32Output::Commit(bool replace) {
   if (!Unhide(file_.Get()) || !FlushFileBuffers(file_.Get())) Fail("cannot save the output", GetLastError());
   std::lock_guard lock(gMutex);
+  // Until the move is done, a process ended outright would leave the file under its temporary
+  // name: a moment here instead of the whole run.
   if (markedForDeletion_ && !MarkForDeletion(file_.Get(), false))
     Fail("cannot save the output", GetLastError());
   // Without replacing, an existing name makes the move fail: the check and the naming are one step.

@@ -71,7 +71,7 @@ expect_equal "files after a damaged source" "$(ls -A)" "$before"
 # it outright (TerminateProcess). Neither leaves anything in the output folder.
 clip long.avi 30 -c:v mpeg4 -c:a libmp3lame
 mkdir stopped
-wine "$app/data/conv.exe" -i long.avi -s 176x144 stopped/long.3gp >"$work/conv.out" 2>&1 </dev/null &
+wine "$app/data/conv.exe" -i long.avi -s 352x288 stopped/long.3gp >"$work/conv.out" 2>&1 </dev/null &
 conv_pid=$!
 pending_in stopped || fail "conv.exe wrote no pending output"
 kill -INT "$conv_pid"
