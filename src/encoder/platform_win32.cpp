@@ -305,12 +305,13 @@ void HandleStopRequests(const std::string& lastLine) {
   std::snprintf(gLastLine, sizeof gLastLine, "%s\r\n", lastLine.c_str());
   gLastLineLength = static_cast<DWORD>(std::strlen(gLastLine));
   // A backstop only: without it, Windows ends the process and the pending file still goes with
-  // its handle.
+  // its handle. Nothing stands for SIGPIPE and SIGXFSZ here: such writes simply fail.
   (void)SetConsoleCtrlHandler(OnStopRequest, TRUE);
 }
 
 void LimitMemory(std::size_t bytes) {
-  // A job of our own: jobs nest, so a tighter limit set from outside still holds.
+  // A job of our own: jobs nest, so a tighter limit set from outside still holds. Thread stacks
+  // are only reserved until used, so unlike on POSIX they need no shrinking.
   HANDLE job = CreateJobObjectW(nullptr, nullptr);
   if (job == nullptr) return;
   JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
