@@ -13,6 +13,11 @@ Pixels ToPixels(Twips place, double scale) {
           TwipsToPixels(place.width, scale), TwipsToPixels(place.height, scale)};
 }
 
+double FittingPoints(double points, int available, const std::function<int(double points)>& measure) {
+  while (points > 6.0 && measure(points) > available) points -= 0.25;
+  return points;
+}
+
 double BarTwips(double twips) {
   if (!std::isfinite(twips) || twips < 0.0) return 0.0;
   return twips > kFullBarTwips ? kFullBarTwips : twips;

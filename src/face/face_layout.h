@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <string_view>
 
 #include "app/startup.h"
@@ -90,6 +91,11 @@ inline constexpr std::string_view kFontFace = "Tahoma";
 inline constexpr double kDefaultPoints = 9.0;
 inline constexpr double kDropHintPoints = 9.0;  // bold
 inline constexpr double kPercentPoints = 7.5;   // bold
+
+// A substitute face may be wider than the one the layout was drawn with: the largest size, down
+// from `points` in quarter points but not below 6, at which `measure` finds the text no wider
+// than `available` pixels.
+double FittingPoints(double points, int available, const std::function<int(double points)>& measure);
 
 // The bar's width for a batch fraction: clamped to 0..kFullBarTwips, not-a-number counts as 0.
 double BarTwips(double twips);

@@ -44,12 +44,13 @@ QFont Tahoma(qreal points, bool bold) {
   return font;
 }
 
-// A substitute face may be wider than the one the layout was drawn with: shrink until the text fits.
 void FitTextToWidth(QLabel* label) {
   QFont font = label->font();
-  while (font.pointSizeF() > 6.0 && QFontMetrics(font).horizontalAdvance(label->text()) > label->width()) {
-    font.setPointSizeF(font.pointSizeF() - 0.25);
-  }
+  font.setPointSizeF(face::FittingPoints(font.pointSizeF(), label->width(), [&](double points) {
+    QFont trial = font;
+    trial.setPointSizeF(points);
+    return QFontMetrics(trial).horizontalAdvance(label->text());
+  }));
   label->setFont(font);
 }
 

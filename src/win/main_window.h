@@ -75,6 +75,8 @@ class MainWindow {
   void OnDpiChanged(UINT dpi, const RECT* suggested);
   void CreateControls();
   void CreateFonts();
+  HFONT MakeFont(double points, bool bold) const;
+  double DropHintPoints() const;
   void Layout();
   void AddTips();
   void imgBrowse_Click();

@@ -243,20 +243,41 @@ void MainWindow::Layout() {
   InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
-void MainWindow::CreateFonts() {
-  const auto make = [this](double points, bool bold) {
-    const int height = -static_cast<int>(std::lround(points * 96.0 * scale_ / 72.0));
-    const std::wstring faceName = vintrel::WideForDisplay(face::kFontFace);
-    return CreateFontW(height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH,
-                       faceName.c_str());
+HFONT MainWindow::MakeFont(double points, bool bold) const {
+  const int height = -static_cast<int>(std::lround(points * 96.0 * scale_ / 72.0));
+  const std::wstring faceName = vintrel::WideForDisplay(face::kFontFace);
+  return CreateFontW(height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH,
+                     faceName.c_str());
+}
+
+// The hint's bold caption at the largest size that fits its label.
+double MainWindow::DropHintPoints() const {
+  const HDC dc = GetDC(hwnd_);
+  if (dc == nullptr) return face::kDropHintPoints;
+  const std::wstring caption = vintrel::WideForDisplay(face::kDropHintText);
+  const auto measure = [&](double points) {
+    const HFONT font = MakeFont(points, true);
+    const HGDIOBJ old = SelectObject(dc, font);
+    SIZE size{};
+    if (!GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &size)) size.cx = 0;
+    SelectObject(dc, old);
+    DeleteObject(font);
+    return static_cast<int>(size.cx);
   };
+  const double points = face::FittingPoints(face::kDropHintPoints,
+                                            face::ToPixels(face::kDropLabelPlace, scale_).width, measure);
+  ReleaseDC(hwnd_, dc);
+  return points;
+}
+
+void MainWindow::CreateFonts() {
   for (HFONT* font : {&font_, &boldFont_, &percentFont_}) {
     if (*font != nullptr) DeleteObject(*font);
   }
-  font_ = make(face::kDefaultPoints, false);
-  boldFont_ = make(face::kDropHintPoints, true);
-  percentFont_ = make(face::kPercentPoints, true);
+  font_ = MakeFont(face::kDefaultPoints, false);
+  boldFont_ = MakeFont(DropHintPoints(), true);
+  percentFont_ = MakeFont(face::kPercentPoints, true);
 }
 
 void MainWindow::OnDpiChanged(UINT, const RECT* suggested) {

@@ -40,8 +40,7 @@ int WinApp::Run() {
   for (;;) {
     const BOOL got = GetMessageW(&message, nullptr, 0, 0);
     if (got == 0 || got == -1) break;
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
+    Dispatch(message);
   }
   Form_Unload();
   return 0;
@@ -228,6 +227,13 @@ void WinApp::PlaySoundToEnd(const std::string& wavFile) {
   WaitDispatching(*length);
 }
 
+void WinApp::Dispatch(MSG& message) {
+  // Tab moves between the list, the pickers and the output folder, as in a dialog.
+  if (IsDialogMessageW(window_.hwnd(), &message)) return;
+  TranslateMessage(&message);
+  DispatchMessageW(&message);
+}
+
 void WinApp::DispatchPending() {
   MSG message;
   while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -235,8 +241,7 @@ void WinApp::DispatchPending() {
       // Closing the window unloads; a quit seen here must still end the program.
       Form_Unload();
     }
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
+    Dispatch(message);
   }
 }
 

@@ -68,6 +68,7 @@ class WinApp : private vintrel::StartupWindow,
   void WaitDispatching(int milliseconds) override;
 
   std::string AskForFolder(const std::string& start);
+  void Dispatch(MSG& message);
 
   vintrel::AppPaths paths_;
   MainWindow window_;
