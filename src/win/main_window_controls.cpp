@@ -170,7 +170,7 @@ void MainWindow::CreateControls() {
   for (std::size_t i = 0; i < arrows_.size(); ++i) {
     arrows_[i] = Child(hwnd_, instance_, 0, kArrowClass, shown, 100 + static_cast<int>(i));
   }
-  txtPath_ = Child(hwnd_, instance_, 0, WC_EDITW, shown | WS_TABSTOP | ES_AUTOHSCROLL, 30);
+  txtPath_ = Child(hwnd_, instance_, 0, WC_EDITW, shown | WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL, 30);
   const std::wstring initial = vintrel::WideForDisplay(vintrel::CommandBox::kInitialText);
   // Never shown: other programs find it and set its text.
   menuMsg_ = Child(hwnd_, instance_, 0, WC_EDITW, ES_AUTOHSCROLL, 40, initial.c_str());

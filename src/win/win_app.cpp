@@ -192,6 +192,7 @@ std::string WinApp::AskForSourceFile() {
   return vintrel::Utf8FromWide(file).value_or(std::string());
 }
 
+// No callback, so the dialog opens at the desktop whatever the current folder is.
 std::string WinApp::AskForFolder(const std::string&) {
   const std::wstring title = vintrel::WideForDisplay(face::kFolderDialogTitle);
   BROWSEINFOW request{};
