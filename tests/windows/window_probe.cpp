@@ -1,6 +1,6 @@
 // Looks at vintrel.exe from outside, as another program would: finds its window by title, reads
 // its size and layered attributes, sets the hidden command box, answers the Open Files dialog,
-// waits for a batch, presses the exit image. Named data\conv.exe it stands in for the encoder.
+// waits for a batch, clicks images and arrows. Named data\conv.exe it stands in for the encoder.
 #include <windows.h>
 // After windows.h, which they need.
 #include <commctrl.h>
@@ -115,19 +115,46 @@ int WaitForList(int count) {
   return rows == count && IsWindowEnabled(list) ? 0 : 1;
 }
 
-// A left click on the exit image, then waits for the program to end.
-int PressExit() {
+// A left click at a point of the window's client area, given to the child window that lies
+// topmost there (its class is printed); with "ends", waits for the program to end.
+int Click(int x, int y, bool ends) {
   const HWND window = MainWindow();
   if (window == nullptr) return Fail("no window titled Vintrel");
+  POINT point{x, y};
+  HWND target = ChildWindowFromPointEx(window, point, CWP_SKIPINVISIBLE);
+  if (target == nullptr) target = window;
+  MapWindowPoints(window, target, &point, 1);
+  wchar_t kind[64] = {};
+  if (GetClassNameW(target, kind, 64) != 0) std::printf("%ls\n", kind);
   DWORD process = 0;
   GetWindowThreadProcessId(window, &process);
   const HANDLE handle = OpenProcess(SYNCHRONIZE, FALSE, process);
-  const LPARAM spot = MAKELPARAM(277, 14);
-  PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, spot);
-  PostMessageW(window, WM_LBUTTONUP, 0, spot);
-  const bool ended = handle != nullptr && WaitForSingleObject(handle, kWaitMs) == WAIT_OBJECT_0;
+  const LPARAM spot = MAKELPARAM(point.x, point.y);
+  PostMessageW(target, WM_LBUTTONDOWN, MK_LBUTTON, spot);
+  PostMessageW(target, WM_LBUTTONUP, 0, spot);
+  const bool ended = handle != nullptr && WaitForSingleObject(handle, ends ? kWaitMs : 0) == WAIT_OBJECT_0;
   if (handle != nullptr) CloseHandle(handle);
-  return ended ? 0 : Fail("the program did not end");
+  if (ends && !ended) return Fail("the program did not end");
+  return 0;
+}
+
+// Waits until one of the combo boxes shows its list; prints its control id and closes it.
+int DroppedPicker() {
+  const HWND window = MainWindow();
+  if (window == nullptr) return Fail("no window titled Vintrel");
+  for (int waited = 0; waited < kWaitMs; waited += 100) {
+    for (HWND child = GetWindow(window, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+      wchar_t name[64] = {};
+      if (GetClassNameW(child, name, 64) == 0 || _wcsicmp(name, WC_COMBOBOXW) != 0) continue;
+      if (SendMessageW(child, CB_GETDROPPEDSTATE, 0, 0)) {
+        SendMessageW(child, CB_SHOWDROPDOWN, FALSE, 0);
+        std::printf("%d\n", static_cast<int>(GetDlgCtrlID(child)));
+        return 0;
+      }
+    }
+    Sleep(100);
+  }
+  return Fail("no picker list opened");
 }
 
 // The encoder's stand-in: reports a duration and a position, then writes its output file.
@@ -155,7 +182,11 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"command-box" && argc > 2) return SetCommandBox(argv[2]);
   if (command == L"answer" && argc > 3) return AnswerDialog(argv[2], argv[3]);
   if (command == L"list" && argc > 2) return WaitForList(_wtoi(argv[2]));
-  if (command == L"exit") return PressExit();
-  std::printf("usage: window_probe describe | command-box TEXT | answer TITLE PATH | list ROWS | exit\n");
+  if ((command == L"click" || command == L"click-to-end") && argc > 3)
+    return Click(_wtoi(argv[2]), _wtoi(argv[3]), command == L"click-to-end");
+  if (command == L"dropped-picker") return DroppedPicker();
+  std::printf(
+      "usage: window_probe describe | command-box TEXT | answer TITLE PATH | list ROWS | click X Y |"
+      " click-to-end X Y | dropped-picker\n");
   return 2;
 }

@@ -54,6 +54,12 @@ if [ -n "$screenshot" ]; then
   convert "$work/screen.png" -crop "$((294 + 24))x$((421 + 24))+$((left - 12))+$((top - 12))" +repage "$screenshot"
 fi
 
+# The audio bitrate's arrow picture lies above its combo box and opens its list (control 23).
+clicked=$(probe click 271 278) || fail "no click on the arrow"
+[ "$clicked" = VintrelArrow ] || fail "the arrow of cmbAB lies under a $clicked"
+dropped=$(probe dropped-picker) || fail "the arrow opened no list: $dropped"
+[ "$dropped" = 23 ] || fail "the arrow of cmbAB opened list $dropped"
+
 # Other programs' view: the hidden command box.
 winclip=$(winepath -w "$work/sources/clip.avi" 2>/dev/null)
 probe command-box a0 || fail "a0 not accepted"
@@ -63,7 +69,12 @@ probe command-box b2 || fail "b2 not accepted"
 probe list 0 >/dev/null || fail "the batch did not work through the queue"
 [ -s "$app/output/clip.3gp" ] || fail "no clip.3gp in the output folder: $(ls -A "$app/output" 2>&1)"
 
-probe exit || fail "the exit image did not end the program"
+# The Add image under the mouse: the release opens the dialog as the command box did.
+probe click 56 47 >/dev/null || fail "no click on Add"
+probe answer "Open Files" "$winclip" || fail "Add by the mouse opened no Open Files dialog"
+probe list 1 >/dev/null || fail "the file chosen after a click on Add was not queued"
+
+probe click-to-end 277 14 >/dev/null || fail "the exit image did not end the program"
 settings=$(tr -d '\r' <"$app/setup.ini" 2>/dev/null | head -n 4 | tr '\n' ' ')
 [ "$settings" = '"2" "2" "0" "1" ' ] || fail "setup.ini after exit: [$settings]"
 
