@@ -18,7 +18,7 @@ expect_equal() {  # what actual expected
 
 unzip -q "$zip" -d "$work/unpacked"
 app=$(find "$work/unpacked" -mindepth 1 -maxdepth 1 -type d)
-for file in vintrel-cli.exe data/conv.exe sound.wav LICENSE THIRD-PARTY.md README.txt; do
+for file in vintrel.exe vintrel-cli.exe data/conv.exe sound.wav LICENSE THIRD-PARTY.md README.txt; do
   [ -f "$app/$file" ] || fail "the zip has no $file"
 done
 cmp -s <(tr -d '\r' <"$app/LICENSE") /usr/share/common-licenses/GPL-3 || fail "LICENSE is not the GPL-3 text"
