@@ -91,7 +91,7 @@ void WindowDisplay::SetActionsEnabled(bool enabled) {
 }
 
 void WindowDisplay::ClearStartButtonLook() {
-  frm_.imgButton(vintrel::kActionStart)->setPicture(QPixmap());
+  frm_.ClearActionButton(vintrel::kActionStart);
 }
 
 void WindowDisplay::SetProgressLabel(const std::string& text) {
