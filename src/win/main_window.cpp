@@ -261,6 +261,7 @@ void MainWindow::OnMouseUp(POINT point, bool left) {
 }
 
 void MainWindow::imgButton_MouseUp(int index) {
+  const vintrel::CommandBoxGate::Busy busy(gate_);
   looks_.ActionUp(index);
   RepaintLooks();
   UpdateWindow(hwnd_);
@@ -281,8 +282,12 @@ void MainWindow::OnCommand(WPARAM wParam, LPARAM lParam) {
 }
 
 void MainWindow::menuMsg_Change() {
+  gate_.Offer(Utf8OrEmpty(WindowText(menuMsg_)));
+}
+
+void MainWindow::RunBoxText(const std::string& text) {
   // An EDIT reports every setting of its text; only a change counts.
-  const auto index = commandBox_.Receive(Utf8OrEmpty(WindowText(menuMsg_)));
+  const auto index = commandBox_.Receive(text);
   if (!index) return;
   looks_.SetFromCommandBox(true);
   imgButton_MouseUp(*index);
@@ -290,6 +295,7 @@ void MainWindow::menuMsg_Change() {
 
 void MainWindow::imgBrowse_Click() {
   if (!folderDialog) return;
+  const vintrel::CommandBoxGate::Busy busy(gate_);
   const std::string chosen = folderDialog(Utf8OrEmpty(WindowText(txtPath_)));
   // Cancel leaves the folder as it was.
   if (chosen.empty()) return;

@@ -83,6 +83,7 @@ class MainWindow {
   void OpenPicker(int picker);
   void StartDrag();
   void menuMsg_Change();
+  void RunBoxText(const std::string& text);
 
  public:
   // Called by the arrow pictures' own window procedure.
@@ -106,6 +107,9 @@ class MainWindow {
   SkinBitmaps bitmaps_;
   vintrel::face::ButtonLooks looks_;
   vintrel::CommandBox commandBox_;
+  // Other programs set the box's text from their thread; the system delivers it inside any modal
+  // loop of ours, so texts go through the gate and never run nested.
+  vintrel::CommandBoxGate gate_{[this](const std::string& text) { RunBoxText(text); }};
   vintrel::FileQueue lstFile_;
   double scale_ = 1.0;
   double barTwips_ = 0.0;
