@@ -48,11 +48,11 @@ convert_through() {
   check_output "$work/cli/Videos/Vintrel/my clip.3gp"
   if [ "${2:-}" = window ]; then
     fresh_home win
-    (cd "$work" && exec env HOME="$work/win" XDG_CONFIG_HOME= TMPDIR="$work" QT_QPA_PLATFORM=offscreen \
+    (cd "$work" && exec env HOME="$work/win" XDG_CONFIG_HOME= XDG_RUNTIME_DIR= TMPDIR="$work" QT_QPA_PLATFORM=offscreen \
       "$prefix/bin/vintrel" "my clip.avi") >"$work/window.log" 2>&1 &
     window=$!
     for _ in $(seq 200); do [ -S "$work/vintrel-$(id -u)/command-box" ] && break; sleep 0.1; done
-    env TMPDIR="$work" "$prefix/bin/vintrel-cli" --command-box b2 || fail "the window took no command"
+    env XDG_RUNTIME_DIR= TMPDIR="$work" "$prefix/bin/vintrel-cli" --command-box b2 || fail "the window took no command"
     for _ in $(seq 600); do [ -f "$work/win/Videos/Vintrel/my clip.3gp" ] && break; sleep 0.1; done
     kill "$window" 2>/dev/null || fail "the window ended by itself"
     wait "$window" || true

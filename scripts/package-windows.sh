@@ -13,9 +13,8 @@ fail() {
 }
 
 prefix=$(bash "$root/scripts/build-windows-deps.sh" | tail -n 1)
-# The encoder joins the cross build once it runs on Windows.
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw64.cmake" \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVINTREL_BUILD_UI=OFF -DVINTREL_BUILD_ENCODER=OFF \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVINTREL_BUILD_UI=OFF -DVINTREL_BUILD_ENCODER=ON \
   -DVINTREL_FFMPEG_PREFIX="$prefix" >/dev/null
 targets=()
 for target in vintrel-cli vintrel_conv vintrel; do

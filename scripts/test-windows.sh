@@ -36,3 +36,6 @@ wineboot >/dev/null 2>&1 </dev/null
 
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)" --timeout 300
 bash "$root/tests/windows/zip_test.sh" "$zip" "$build/tests/bin/slow_encoder.exe"
+# The window on a real X display; VINTREL_WINDOW_SCREENSHOT names a file for its picture.
+xvfb-run -a -s "-screen 0 800x600x24" bash "$root/tests/windows/window_test.sh" "$zip" \
+  "$build/tests/bin/window_probe.exe" "${VINTREL_WINDOW_SCREENSHOT:-}"

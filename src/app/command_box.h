@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,6 +26,41 @@ class CommandBox {
 
  private:
   std::string text_{kInitialText};
+};
+
+// Box texts arrive while the window runs nested event loops: an action, a batch, a modal
+// dialog. Run nested, a burst of them stacks dialogs until the stack overflows. The gate runs
+// one text at a time and only while the window is idle; while it is busy, the latest text waits
+// (earlier ones are dropped) and runs once the outermost busy stretch ends.
+class CommandBoxGate {
+ public:
+  explicit CommandBoxGate(std::function<void(const std::string&)> run) : run_(std::move(run)) {}
+  CommandBoxGate(const CommandBoxGate&) = delete;
+  CommandBoxGate& operator=(const CommandBoxGate&) = delete;
+
+  // Marks the window busy for its lifetime (an action, a modal dialog).
+  class Busy {
+   public:
+    explicit Busy(CommandBoxGate& gate) : gate_(gate) { ++gate_.busy_; }
+    ~Busy() { gate_.Leave(); }
+    Busy(const Busy&) = delete;
+    Busy& operator=(const Busy&) = delete;
+
+   private:
+    CommandBoxGate& gate_;
+  };
+
+  void Offer(std::string text);
+  bool Idle() const { return busy_ == 0; }
+  const std::optional<std::string>& Waiting() const { return waiting_; }
+
+ private:
+  void Leave();
+  void RunWaiting();
+
+  std::function<void(const std::string&)> run_;
+  int busy_ = 0;
+  std::optional<std::string> waiting_;
 };
 
 }  // namespace vintrel

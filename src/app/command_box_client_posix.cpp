@@ -1,10 +1,12 @@
 #include <errno.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <cstring>
+#include <string>
 
 #include "app/command_box_client.h"
 
@@ -45,9 +47,13 @@ bool SendAll(int fd, std::string_view bytes) {
   return true;
 }
 
+std::string NoAnswer(const std::string& path, int timeoutMs) {
+  return "the Vintrel window does not answer (waited " + std::to_string(timeoutMs) + " ms at " + path + ")";
+}
+
 }  // namespace
 
-std::string SendCommandBoxText(const std::string& workingFolder, std::string_view text) {
+std::string SendCommandBoxText(const std::string& workingFolder, std::string_view text, int timeoutMs) {
   if (std::string problem = CommandBoxTextProblem(text); !problem.empty()) return problem;
   const std::string path = CommandBoxSocketPath(workingFolder);
   sockaddr_un address{};
@@ -58,6 +64,11 @@ std::string SendCommandBoxText(const std::string& workingFolder, std::string_vie
 
   const Descriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
   if (socket.get() < 0) return std::string("cannot create a socket: ") + std::strerror(errno);
+  // A stopped or hung window stops accepting: connecting to a local socket then waits for room
+  // in its backlog, and this bounds that wait (and the send's).
+  timeval limit{timeoutMs / 1000, static_cast<suseconds_t>(timeoutMs % 1000) * 1000};
+  if (::setsockopt(socket.get(), SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit) != 0)
+    return std::string("cannot set a time limit: ") + std::strerror(errno);
   int result;
   do {
     result = ::connect(socket.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
@@ -65,11 +76,15 @@ std::string SendCommandBoxText(const std::string& workingFolder, std::string_vie
   if (result != 0) {
     if (errno == ENOENT || errno == ECONNREFUSED)
       return "no Vintrel window is running (nothing listens at " + path + ")";
+    if (errno == EAGAIN || errno == EWOULDBLOCK || errno == ETIMEDOUT) return NoAnswer(path, timeoutMs);
     return "cannot reach " + path + ": " + std::strerror(errno);
   }
   std::string line(text);
   line += '\n';
-  if (!SendAll(socket.get(), line)) return std::string("sending failed: ") + std::strerror(errno);
+  if (!SendAll(socket.get(), line)) {
+    if (errno == EAGAIN || errno == EWOULDBLOCK) return NoAnswer(path, timeoutMs);
+    return std::string("sending failed: ") + std::strerror(errno);
+  }
   return {};
 }
 

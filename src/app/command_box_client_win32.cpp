@@ -5,7 +5,7 @@
 
 namespace vintrel {
 
-std::string SendCommandBoxText(const std::string&, std::string_view text) {
+std::string SendCommandBoxText(const std::string&, std::string_view text, int timeoutMs) {
   if (std::string problem = CommandBoxTextProblem(text); !problem.empty()) return problem;
   const std::optional<std::wstring> wide = WideFromUtf8(text);
   if (!wide) return "the text is not valid UTF-8";
@@ -18,7 +18,7 @@ std::string SendCommandBoxText(const std::string&, std::string_view text) {
     DWORD_PTR result = 0;
     // The window applies the text later, so this returns at once unless it hangs.
     if (!SendMessageTimeoutW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide->c_str()),
-                             SMTO_ABORTIFHUNG | SMTO_BLOCK, 5000, &result)) {
+                             SMTO_ABORTIFHUNG | SMTO_BLOCK, static_cast<UINT>(timeoutMs), &result)) {
       return "the Vintrel window does not answer";
     }
     return {};

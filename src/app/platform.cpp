@@ -39,7 +39,10 @@ AppPaths ResolveAppPathsFrom(const std::string& applicationFolder, const Platfor
 
   // XDG asks to ignore a relative XDG_CONFIG_HOME.
   const std::string tempDir = IsAbsolutePosix(facts.tempDir) ? WithoutTrailingSlashes(facts.tempDir) : "/tmp";
-  paths.workingFolder = join(tempDir, "vintrel-" + facts.userId);
+  // The runtime folder is the user's own from the start: nobody can take the name before us.
+  paths.workingFolder = IsAbsolutePosix(facts.runtimeDir)
+                            ? join(WithoutTrailingSlashes(facts.runtimeDir), "vintrel")
+                            : join(tempDir, "vintrel-" + facts.userId);
   if (!facts.applicationFolderWritable) {
     std::string configHome = IsAbsolutePosix(facts.configHome) ? facts.configHome : "";
     if (configHome.empty() && IsAbsolutePosix(facts.home)) configHome = join(facts.home, ".config");

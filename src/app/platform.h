@@ -10,7 +10,8 @@ namespace vintrel {
 // Where things live. Windows keeps the classic layout; POSIX maps it onto per-user places.
 struct AppPaths {
   std::string applicationFolder;  // holds the executable; no trailing separator
-  std::string workingFolder;      // "c:\tmp" on Windows, a per-user folder in the temp dir on POSIX
+  std::string workingFolder;      // "c:\tmp" on Windows; on POSIX $XDG_RUNTIME_DIR/vintrel, else a
+                                  // per-user folder in the temp dir
   std::string settingsFile;       // setup.ini: beside the program when writable, else per-user
   std::string defaultOutputFolder;
   std::string encoderPath;  // applicationFolder/data/conv.exe
@@ -24,6 +25,7 @@ struct PlatformFacts {
   std::string home;        // POSIX: $HOME, else the password entry; Windows: %USERPROFILE%
   std::string configHome;  // POSIX: $XDG_CONFIG_HOME; Windows: %APPDATA%
   std::string tempDir;     // POSIX: $TMPDIR
+  std::string runtimeDir;  // POSIX: $XDG_RUNTIME_DIR when it is a folder of this user
   std::string userId;      // POSIX: the numeric user id
 };
 
@@ -39,7 +41,12 @@ AppPaths ResolveAppPathsFrom(const std::string& applicationFolder, const Platfor
 // Creates the folder (and its parents) if missing. On POSIX the last folder is made private
 // to the user, and an existing one must be a real folder owned by the user that others cannot
 // write to, so nobody can plant files or links in it. Returns whether it is fit for use.
+// On Windows a folder it creates gets an access list for the user (and the system) alone; an
+// existing one is taken as it is.
 bool CreatePrivateFolder(const std::string& folder);
+// Why the folder is not fit to be private (another user owns it, others may write to it, it is
+// no folder), in words for the person; empty when it is fit or the reason is unknown.
+std::string PrivateFolderProblem(const std::string& folder);
 
 // Replaces the file's contents all at once: a temporary file in the same folder, flushed to
 // disk, then renamed over the old one. Any failure leaves the old file as it was and no

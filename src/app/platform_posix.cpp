@@ -111,6 +111,12 @@ AppPaths ResolveAppPaths(const std::string& applicationFolder) {
   facts.home = HomeFolder();
   facts.configHome = Environment("XDG_CONFIG_HOME");
   facts.tempDir = Environment("TMPDIR");
+  facts.runtimeDir = Environment("XDG_RUNTIME_DIR");
+  struct stat info {};
+  if (facts.runtimeDir.empty() || ::stat(facts.runtimeDir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+      info.st_uid != getuid()) {
+    facts.runtimeDir.clear();
+  }
   facts.userId = std::to_string(getuid());
   return ResolveAppPathsFrom(applicationFolder, facts);
 }
@@ -125,6 +131,23 @@ bool CreatePrivateFolder(const std::string& folder) {
   if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return false;
   if (::lstat(folder.c_str(), &info) != 0) return false;
   return S_ISDIR(info.st_mode) && info.st_uid == getuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+std::string PrivateFolderProblem(const std::string& folder) {
+  struct stat info {};
+  if (::lstat(folder.c_str(), &info) != 0) return {};
+  if (!S_ISDIR(info.st_mode)) return folder + " is not a folder";
+  if (info.st_uid != getuid()) {
+    passwd entry{};
+    passwd* found = nullptr;
+    std::vector<char> buffer(16384);
+    std::string owner = "user " + std::to_string(info.st_uid);
+    if (getpwuid_r(info.st_uid, &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_name)
+      owner = found->pw_name;
+    return folder + " belongs to another user (" + owner + ")";
+  }
+  if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) return "others may write to " + folder;
+  return {};
 }
 
 bool ReplaceFileContents(const std::string& file, std::string_view content) {

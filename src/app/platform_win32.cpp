@@ -1,4 +1,6 @@
 #include <windows.h>
+// sddl.h needs windows.h first.
+#include <sddl.h>
 
 #include <algorithm>
 #include <cwchar>
@@ -50,6 +52,45 @@ bool WriteAll(HANDLE file, std::string_view content) {
   return true;
 }
 
+// An access list that lets the user who runs the program (and the system) alone into a folder
+// made with it; nothing is inherited from the parent.
+class PrivateSecurity {
+ public:
+  PrivateSecurity() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return;
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<unsigned char> user(size);
+    LPWSTR sid = nullptr;
+    if (size > 0 && GetTokenInformation(token, TokenUser, user.data(), size, &size) &&
+        ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &sid)) {
+      const std::wstring sddl = L"D:P(A;OICI;FA;;;" + std::wstring(sid) + L")(A;OICI;FA;;;SY)";
+      LocalFree(sid);
+      if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor_,
+                                                                nullptr)) {
+        descriptor_ = nullptr;
+      }
+    }
+    CloseHandle(token);
+    attributes_.nLength = sizeof attributes_;
+    attributes_.lpSecurityDescriptor = descriptor_;
+    attributes_.bInheritHandle = FALSE;
+  }
+  ~PrivateSecurity() {
+    if (descriptor_ != nullptr) LocalFree(descriptor_);
+  }
+  PrivateSecurity(const PrivateSecurity&) = delete;
+  PrivateSecurity& operator=(const PrivateSecurity&) = delete;
+
+  // Null when the list could not be made: the folder then gets the usual inherited one.
+  SECURITY_ATTRIBUTES* Attributes() { return descriptor_ != nullptr ? &attributes_ : nullptr; }
+
+ private:
+  PSECURITY_DESCRIPTOR descriptor_ = nullptr;
+  SECURITY_ATTRIBUTES attributes_{};
+};
+
 }  // namespace
 
 std::string ApplicationFolder() {
@@ -98,11 +139,20 @@ bool CreatePrivateFolder(const std::string& folder) {
     if (cut != std::wstring::npos && cut > 0 && wide[cut - 1] != L':') {
       CreatePrivateFolder(Utf8FromWide(wide.substr(0, cut)).value_or(std::string()));
     }
-    CreateDirectoryW(wide.c_str(), nullptr);
+    PrivateSecurity security;
+    CreateDirectoryW(wide.c_str(), security.Attributes());
     attributes = GetFileAttributesW(wide.c_str());
   }
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
          !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+std::string PrivateFolderProblem(const std::string& folder) {
+  const DWORD attributes = GetFileAttributesW(WideFromUtf8(folder).value_or(std::wstring()).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return {};
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return folder + " is not a folder";
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return folder + " is a link, not a folder";
+  return {};
 }
 
 bool ReplaceFileContents(const std::string& file, std::string_view content) {

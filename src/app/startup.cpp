@@ -43,7 +43,10 @@ StartupOutcome Form_Load(const AppPaths& paths, StartupWindow& window) {
     // A folder that cannot be made stays absent; the later steps cope with that.
     const bool made = folder == paths.workingFolder ? CreatePrivateFolder(folder)
                                                     : !folder.empty() && CreateFolders(folder).empty();
-    if (folder == paths.workingFolder) outcome.workingFolderUsable = made;
+    if (folder == paths.workingFolder) {
+      outcome.workingFolderUsable = made;
+      if (!made) outcome.workingFolderProblem = PrivateFolderProblem(folder);
+    }
     if (!made) outcome.foldersMissing.push_back(folder);
   }
 

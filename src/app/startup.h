@@ -47,11 +47,13 @@ class StartupWindow {
   virtual void SetVersionCaption(const std::string& caption) = 0;
 };
 
-// What start-up found. None of it is an error the user hears about.
+// What start-up found. Only a working folder taken by someone else is worth telling the user.
 struct StartupOutcome {
   // The working folder exists and only this user can write to it, so its files may be deleted
   // and the command box may live there.
   bool workingFolderUsable = false;
+  // Why it is not, when that is something to tell the person (another user owns it).
+  std::string workingFolderProblem;
   bool settingsRead = false;
   std::vector<std::string> foldersMissing;  // could not be created
 };

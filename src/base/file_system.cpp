@@ -50,6 +50,18 @@ bool IsFolder(std::string_view path) {
   return !path.empty() && std::filesystem::is_directory(PathFromUtf8(path), error);
 }
 
+std::string AbsolutePath(std::string_view text) {
+  if (text.empty()) return {};
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(PathFromUtf8(text), error);
+  return error ? std::string() : Utf8FromPath(absolute);
+}
+
+std::string AbsoluteExistingFolder(std::string_view text) {
+  std::string absolute = AbsolutePath(text);
+  return IsFolder(absolute) ? absolute : std::string();
+}
+
 std::string CreateFolder(std::string_view folder) {
   if (folder.empty()) return {};
   std::error_code error;

@@ -21,6 +21,12 @@ bool SameFile(std::string_view a, std::string_view b, PathStyle style);
 // A regular file of at least one byte.
 bool IsNonEmptyFile(std::string_view path);
 bool IsFolder(std::string_view path);
+// The folder as an absolute path, or an empty text when the text names no existing folder (a
+// file, nothing, or a relative name whose current folder is gone).
+std::string AbsoluteExistingFolder(std::string_view text);
+// The path as an absolute one, or an empty text when it cannot be made absolute (no current
+// folder). Never throws.
+std::string AbsolutePath(std::string_view text);
 
 // Creates the folder's last level when it is missing. Returns why the folder is not there
 // afterwards (the system's words, "Permission denied"), or an empty text when it is there or

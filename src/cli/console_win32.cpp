@@ -110,8 +110,8 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv) {
     std::optional<std::string> text = Utf8FromWide(argument);
     if (!text) {
       const int length = static_cast<int>(argument.size());
-      text.emplace(static_cast<std::size_t>(
-                       WideCharToMultiByte(CP_UTF8, 0, argument.data(), length, nullptr, 0, nullptr, nullptr)),
+      text.emplace(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, argument.data(), length, nullptr,
+                                                                0, nullptr, nullptr)),
                    '\0');
       WideCharToMultiByte(CP_UTF8, 0, argument.data(), length, text->data(), static_cast<int>(text->size()),
                           nullptr, nullptr);

@@ -7,7 +7,8 @@ namespace vintrel::cli {
 // request ends the program at once, even if the encoder does not stop.
 void WatchInterrupts();
 void StopWatchingInterrupts();
-// SIGINT for Ctrl+C (and Ctrl+Break on Windows), SIGTERM for a termination request, or 0.
+// SIGINT for Ctrl+C (and Ctrl+Break on Windows), SIGTERM for a termination request, SIGHUP for
+// a closed terminal (POSIX), or 0.
 int InterruptSignal();
 
 }  // namespace vintrel::cli

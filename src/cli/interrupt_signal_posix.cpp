@@ -19,6 +19,8 @@ extern "C" void OnSignal(int signal) {
 void Install(void (*handler)(int)) {
   std::signal(SIGINT, handler);
   std::signal(SIGTERM, handler);
+  // The terminal closed: end like Ctrl+C, rather than die and leave the encoder running alone.
+  std::signal(SIGHUP, handler);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "app/command_box_client.h"
 #include "app/platform.h"
 #include "app/settings.h"
+#include "base/file_system.h"
 #include "base/utf8_path.h"
 #include "cli/cli_options.h"
 #include "cli/console.h"
@@ -35,11 +36,14 @@ namespace {
 
 class StderrSink : public MessageSink {
  public:
-  void Critical(const std::string& text) override { std::cerr << "vintrel-cli: " << text << std::endl; }
+  void Critical(const std::string& text) override {
+    std::cerr << "vintrel-cli: " << TerminalSafe(text) << std::endl;
+  }
 };
 
-// Unset options take what the window would use: its saved settings, else its defaults.
-ConversionSettings ResolveSettings(const CliOptions& options, const AppPaths& paths) {
+// Unset options take what the window would use: its saved settings, else its defaults. Empty
+// `problem` when the settings could be resolved.
+ConversionSettings ResolveSettings(const CliOptions& options, const AppPaths& paths, std::string& problem) {
   StoredSettings stored;
   LoadSettings(paths.settingsFile, stored);
   ConversionSettings settings = ConversionSettingsFor(stored);
@@ -47,12 +51,13 @@ ConversionSettings ResolveSettings(const CliOptions& options, const AppPaths& pa
   settings.FrameSize = options.frameSize.value_or(settings.FrameSize);
   settings.FrameRate = options.frameRate.value_or(settings.FrameRate);
   settings.AudioBitrate = options.audioBitrate.value_or(settings.AudioBitrate);
-  if (options.outputFolder) {
-    // Absolute, so a folder named like an option never reaches the encoder as one.
-    settings.OutputFolder = Utf8FromPath(std::filesystem::absolute(PathFromUtf8(*options.outputFolder)));
-  } else {
-    settings.OutputFolder = stored.outputFolder.empty() ? paths.defaultOutputFolder : stored.outputFolder;
-  }
+  const std::string folder = options.outputFolder.value_or(
+      stored.outputFolder.empty() ? paths.defaultOutputFolder : stored.outputFolder);
+  // Absolute, so a folder named like an option ("-x", typed or saved) never reaches the encoder
+  // as one.
+  settings.OutputFolder = AbsolutePath(folder);
+  if (settings.OutputFolder.empty())
+    problem = "cannot make the output folder '" + folder + "' a full path (is the current folder gone?)";
   return settings;
 }
 
@@ -65,10 +70,10 @@ int DryRun(const std::vector<std::string>& files, const ConversionSettings& sett
   for (const QueueEntry& entry : queue.Entries()) {
     const PlannedFile file = planner.Plan(entry.path, settings);
     if (file.Runs()) {
-      std::cout << file.commandLine << '\n';
+      std::cout << TerminalSafe(file.commandLine) << '\n';
       planner.Produced(file.output);  // assume success, as the real run hopes
     } else {
-      std::cerr << "vintrel-cli: " << file.source << ": " << file.refusal << '\n';
+      std::cerr << "vintrel-cli: " << TerminalSafe(file.source) << ": " << TerminalSafe(file.refusal) << '\n';
       ++refused;
     }
   }
@@ -81,16 +86,16 @@ void PrintSummary(const std::vector<FileResult>& results, const std::vector<std:
       std::count_if(results.begin(), results.end(), [](const FileResult& r) { return !r.converted; });
   const std::size_t converted = results.size() - static_cast<std::size_t>(failed);
   std::cout << "\nConverted " << converted << " of " << total << " file" << (total == 1 ? "" : "s")
-            << " into " << outputFolder << '\n';
+            << " into " << TerminalSafe(outputFolder) << '\n';
   if (failed > 0) {
     std::cout << "Failed:\n";
     for (const FileResult& r : results) {
-      if (!r.converted) std::cout << "  " << r.source << ": " << r.reason << '\n';
+      if (!r.converted) std::cout << "  " << TerminalSafe(r.source) << ": " << TerminalSafe(r.reason) << '\n';
     }
   }
   if (!leftOver.empty()) {
     std::cout << "Not converted (the batch stopped before them):\n";
-    for (const std::string& path : leftOver) std::cout << "  " << path << '\n';
+    for (const std::string& path : leftOver) std::cout << "  " << TerminalSafe(path) << '\n';
   }
   std::cout << std::flush;
 }
@@ -140,14 +145,14 @@ int Convert(const std::vector<std::string>& files, const ConversionSettings& set
 int SendToCommandBox(const std::string& text, const AppPaths& paths) {
   const std::string error = SendCommandBoxText(paths.workingFolder, text);
   if (error.empty()) return 0;
-  std::cerr << "vintrel-cli: " << error << '\n';
+  std::cerr << "vintrel-cli: " << TerminalSafe(error) << '\n';
   return 1;
 }
 
 int Main(const std::vector<std::string>& arguments) {
   const ParsedArguments parsed = ParseArguments(arguments);
   if (!parsed.error.empty()) {
-    std::cerr << "vintrel-cli: " << parsed.error << "\nTry 'vintrel-cli --help'.\n";
+    std::cerr << "vintrel-cli: " << TerminalSafe(parsed.error) << "\nTry 'vintrel-cli --help'.\n";
     return 2;
   }
   const CliOptions& options = parsed.options;
@@ -161,7 +166,12 @@ int Main(const std::vector<std::string>& arguments) {
   }
   const AppPaths paths = ResolveAppPaths(ApplicationFolder());
   if (options.commandBoxText) return SendToCommandBox(*options.commandBoxText, paths);
-  const ConversionSettings settings = ResolveSettings(options, paths);
+  std::string problem;
+  const ConversionSettings settings = ResolveSettings(options, paths, problem);
+  if (!problem.empty()) {
+    std::cerr << "vintrel-cli: " << TerminalSafe(problem) << '\n';
+    return 1;
+  }
   return options.dryRun ? DryRun(options.files, settings, paths)
                         : Convert(options.files, settings, paths, options.jobs);
 }

@@ -13,7 +13,7 @@ std::string ParallelView::Prefix(std::size_t index) const {
 void ParallelView::FileStarting(std::size_t index, const std::string& source, const std::string& output) {
   const std::lock_guard lock(mutex_);
   if (!live_) {
-    std::cout << Prefix(index) << source << " -> " << output << std::endl;
+    std::cout << Prefix(index) << TerminalSafe(source) << " -> " << TerminalSafe(output) << std::endl;
     return;
   }
   running_[index] = {TerminalView::ShortName(source), 0, "0%", std::chrono::steady_clock::now()};

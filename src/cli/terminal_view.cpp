@@ -23,15 +23,36 @@ std::string Shortened(const std::string& name, std::size_t width) {
 
 }  // namespace
 
+std::string TerminalSafe(std::string_view text) {
+  std::string safe;
+  safe.reserve(text.size());
+  char escape[8];
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+    if (byte < 0x20 || byte == 0x7F) {
+      std::snprintf(escape, sizeof escape, "\\x%02x", byte);
+      safe += escape;
+    } else if (byte == 0xC2 && next >= 0x80 && next <= 0x9F) {  // U+0080 to U+009F in UTF-8
+      std::snprintf(escape, sizeof escape, "\\u%04x", next);
+      safe += escape;
+      ++i;
+    } else {
+      safe += text[i];
+    }
+  }
+  return safe;
+}
+
 TerminalView::TerminalView(ConversionSettings settings, std::size_t fileCount, bool live)
     : settings_(std::move(settings)), fileCount_(fileCount), live_(live) {}
 
 std::string TerminalView::ShortName(const std::string& source) {
-  return Shortened(FileNameFromPath(source), kNameWidth);
+  return Shortened(TerminalSafe(FileNameFromPath(source)), kNameWidth);
 }
 
 std::string TerminalView::Outcome(const FileResult& result) {
-  return result.converted ? "converted -> " + result.output : "FAILED: " + result.reason;
+  return TerminalSafe(result.converted ? "converted -> " + result.output : "FAILED: " + result.reason);
 }
 
 std::string TerminalView::FormatDuration(double seconds) {
@@ -70,7 +91,8 @@ std::string TerminalView::Prefix() const {
 void TerminalView::Redraw() {
   const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - fileStart_).count();
   std::cout << '\r'
-            << ProgressLine(Prefix() + Shortened(fileName_, kNameWidth) + "  ", fraction_, label_, elapsed)
+            << ProgressLine(Prefix() + Shortened(TerminalSafe(fileName_), kNameWidth) + "  ", fraction_,
+                            label_, elapsed)
             << "\033[K" << std::flush;
 }
 
@@ -82,7 +104,7 @@ void TerminalView::SetProgressLabel(const std::string& text) {
 void TerminalView::ShowMessage(const std::string& title, const std::string& text, MessageIcon icon) {
   // The end-of-batch failure list: the summary prints it.
   if (title == "Convert" && icon == MessageIcon::Exclamation) return;
-  std::cerr << "vintrel-cli: " << title << ": " << text << '\n';
+  std::cerr << "vintrel-cli: " << TerminalSafe(title) << ": " << TerminalSafe(text) << '\n';
 }
 
 void TerminalView::FileStarting(const std::string& source, const std::string& output) {
@@ -94,13 +116,13 @@ void TerminalView::FileStarting(const std::string& source, const std::string& ou
   if (live_) {
     Redraw();
   } else {
-    std::cout << Prefix() << source << " -> " << output << std::endl;
+    std::cout << Prefix() << TerminalSafe(source) << " -> " << TerminalSafe(output) << std::endl;
   }
 }
 
 void TerminalView::FileFinished(const FileResult& result) {
   std::string line = Prefix();
-  if (live_) line = "\r" + line + Shortened(fileName_, kNameWidth) + "  ";
+  if (live_) line = "\r" + line + Shortened(TerminalSafe(fileName_), kNameWidth) + "  ";
   line += Outcome(result);
   if (live_) line += "\033[K";
   std::cout << line << std::endl;

@@ -3,10 +3,15 @@
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "engine/batch_view.h"
 
 namespace vintrel::cli {
+
+// The text with C0 and C1 control characters and DEL written as escapes ("\x1b", "\u009b"), so a
+// file name or an encoder's words cannot move the cursor or retitle the terminal.
+std::string TerminalSafe(std::string_view text);
 
 // The batch as a terminal shows it: a live line per file (bar, percentage, time left) on a
 // terminal, plain lines otherwise. Plays every side of the face; the settings are fixed.

@@ -6,18 +6,15 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <memory>
 #include <string_view>
 #include <thread>
 #include <vector>
 
 #include "console.h"
+#include "platform.h"
 
 namespace conv {
 namespace {
@@ -117,11 +114,13 @@ AVStream* Best(AVFormatContext* context, AVMediaType type, const std::string& pa
 }  // namespace
 
 Input::Input(std::string path) : path_(std::move(path)) {
-  struct stat info {};
-  if (stat(path_.c_str(), &info) != 0) throw EncodeError(path_, std::strerror(errno));
-  if (S_ISDIR(info.st_mode)) throw EncodeError(path_, "is a folder, not a video file");
-  if (!S_ISREG(info.st_mode)) throw EncodeError(path_, "is not a regular file");
-  if (info.st_size == 0) throw EncodeError(path_, "the file is empty");
+  std::string reason;
+  const auto facts = platform::LookAt(path_, &reason);
+  if (!facts) throw EncodeError(path_, reason);
+  if (facts->kind == platform::FileFacts::Kind::Folder)
+    throw EncodeError(path_, "is a folder, not a video file");
+  if (facts->kind != platform::FileFacts::Kind::Regular) throw EncodeError(path_, "is not a regular file");
+  if (facts->size == 0) throw EncodeError(path_, "the file is empty");
 
   // Local files only: no network, no standard input, and no readers that open other files.
   const std::string url = "file:" + path_;

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -108,8 +109,12 @@ void Convert(const EncodeOptions& options) {
 
 int main(int argc, char** argv) {
   using namespace conv;
-  std::vector<std::string> args(argv + 1, argv + argc);
-  ParseResult parsed = ParseOptions(args);
+  const std::optional<std::vector<std::string>> args = platform::Arguments(argc, argv);
+  if (!args) {
+    console::ErrorLine("Error: the command line holds text that is not Unicode");
+    return 2;
+  }
+  ParseResult parsed = ParseOptions(*args);
   if (!parsed.options) {
     console::ErrorLine("Error: " + parsed.error);
     return 2;

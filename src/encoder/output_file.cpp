@@ -1,7 +1,5 @@
 #include "output_file.h"
 
-#include <filesystem>
-
 namespace conv {
 namespace {
 
@@ -19,16 +17,16 @@ int64_t SeekOutput(void* opaque, int64_t offset, int whence) {
 }  // namespace
 
 void CheckOutputPath(const std::string& source, const std::string& output, bool overwrite) {
-  std::error_code error;
-  const std::filesystem::file_status out = std::filesystem::status(output, error);
-  if (error || !std::filesystem::exists(out)) return;  // a new file: the folder is checked when it is created
-  if (std::filesystem::is_directory(out))
+  const auto out = platform::LookAt(output);
+  if (!out) return;  // a new file: the folder is checked when it is created
+  if (out->kind == platform::FileFacts::Kind::Folder)
     throw EncodeError(output, "is a folder; give a file name for the output");
-  const auto sourceId = platform::IdentityOf(source);
-  if (sourceId && sourceId == platform::IdentityOf(output)) {
+  const auto in = platform::LookAt(source);
+  if (in && in->identity == out->identity) {
     throw EncodeError(output, "is the source file itself; choose another output name");
   }
-  if (!std::filesystem::is_regular_file(out)) throw EncodeError(output, "exists and is not a regular file");
+  if (out->kind != platform::FileFacts::Kind::Regular)
+    throw EncodeError(output, "exists and is not a regular file");
   if (!overwrite) throw EncodeError(output, "already exists (add -y to replace it)");
 }
 

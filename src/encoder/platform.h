@@ -1,11 +1,7 @@
-// What the encoder needs from the operating system, in one place: the output file that nobody
-// sees until it is complete, the way out when the process is told to stop, a memory ceiling and
-// file identity. One implementation per platform: platform_posix.cpp, platform_win32.cpp.
-//
-// A Windows side would make the pending output a hidden temporary file beside the final name,
-// commit it with MoveFileExW (MOVEFILE_REPLACE_EXISTING only when replacing, then
-// MOVEFILE_WRITE_THROUGH), take the stop request from SetConsoleCtrlHandler, cap memory with a
-// job object, and compare volume serial number and file index for identity.
+// What the encoder needs from the operating system, in one place: its arguments, the facts of a
+// file, the output file that nobody sees until it is complete, the way out when the process is
+// told to stop, and a memory ceiling. One implementation per platform: platform_posix.cpp,
+// platform_win32.cpp. Paths are UTF-8 on both.
 #pragma once
 
 #include <cstddef>
@@ -13,8 +9,13 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace conv::platform {
+
+// The arguments after the program's name, as UTF-8. Nothing when they cannot be (Windows: text
+// that is not Unicode).
+std::optional<std::vector<std::string>> Arguments(int argc, char** argv);
 
 // Two paths name the same file when their identities are equal, whatever links lie between.
 struct FileIdentity {
@@ -22,13 +23,22 @@ struct FileIdentity {
   std::uint64_t file = 0;
   bool operator==(const FileIdentity&) const = default;
 };
-// Nothing when the path names no file that can be looked at.
-std::optional<FileIdentity> IdentityOf(const std::string& path);
+
+// What the path names, links followed.
+struct FileFacts {
+  enum class Kind { Regular, Folder, Other };
+  Kind kind = Kind::Other;
+  std::uint64_t size = 0;
+  FileIdentity identity;
+};
+// Nothing when the path names no file that can be looked at; then `reason` says why.
+std::optional<FileFacts> LookAt(const std::string& path, std::string* reason = nullptr);
 
 // Once, before any other thread starts. From then on a request to stop from outside (POSIX:
 // SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXFSZ; Windows: Ctrl+C, Ctrl+Break, the console closing)
 // removes the pending output, prints `lastLine` as the console's last line and ends the process
-// with 128 + the signal's number. A request that comes after the output got its final name ends
+// with 128 + the signal's number (Windows: 130 for Ctrl+C, 149 for Ctrl+Break, 129 for the
+// console closing). A request that comes after the output got its final name ends
 // the process with status 0 and prints nothing: the work is done. A vanished console reader
 // makes writes fail instead of ending the process. A write past the file size limit fails the
 // write instead of ending the process.

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -275,10 +276,23 @@ void PosixOutput::RenameNamed(bool replace) {
 
 }  // namespace
 
-std::optional<FileIdentity> IdentityOf(const std::string& path) {
+std::optional<std::vector<std::string>> Arguments(int argc, char** argv) {
+  return std::vector<std::string>(argv + std::min(argc, 1), argv + argc);
+}
+
+std::optional<FileFacts> LookAt(const std::string& path, std::string* reason) {
   struct stat info {};
-  if (stat(path.c_str(), &info) != 0) return std::nullopt;
-  return FileIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+  if (stat(path.c_str(), &info) != 0) {
+    if (reason) *reason = SystemError(errno);
+    return std::nullopt;
+  }
+  FileFacts facts;
+  facts.kind = S_ISREG(info.st_mode)   ? FileFacts::Kind::Regular
+               : S_ISDIR(info.st_mode) ? FileFacts::Kind::Folder
+                                       : FileFacts::Kind::Other;
+  facts.size = static_cast<std::uint64_t>(info.st_size);
+  facts.identity = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+  return facts;
 }
 
 void HandleStopRequests(const std::string& lastLine) {

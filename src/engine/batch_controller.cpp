@@ -151,7 +151,10 @@ void BatchController::Record(FileResult result) {
 void BatchController::Finish(const std::string& outputFolder) {
   const bool cancelled = cancelRequested_;
   if (!cancelled) {
-    face_.desktop.OpenFolder(outputFolder);
+    // Only a folder, and in full: a relative text means nothing to the file browser, and a text
+    // naming a file would open (on Windows: run) that file.
+    if (const std::string folder = AbsoluteExistingFolder(outputFolder); !folder.empty())
+      face_.desktop.OpenFolder(folder);
     face_.desktop.PlaySoundToEnd(soundFile_);
   }
   const int failed = FailedCount();
@@ -162,30 +165,46 @@ void BatchController::Finish(const std::string& outputFolder) {
   } else {
     face_.display.SetProgressLabel("Done, " + std::to_string(failed) + " failed.");
   }
-  if (failed > 0) face_.desktop.ShowMessage("Convert", FailureList(), MessageIcon::Exclamation);
+  End(cancelled ? BatchEnd::Cancelled : BatchEnd::Finished);
+}
 
+// A file that cannot start ends the batch; the files that failed before it are still shown.
+void BatchController::EndAfterStartFailure() {
+  const int failed = FailedCount();
+  face_.display.SetProgressLabel(failed == 0 ? "Stopped."
+                                             : "Stopped, " + std::to_string(failed) + " failed.");
+  End(BatchEnd::StartFailed);
+}
+
+void BatchController::End(BatchEnd end) {
+  if (FailedCount() > 0) ShowFailures();
   running_ = false;
   cancelRequested_ = false;
-  lastEnd_ = cancelled ? BatchEnd::Cancelled : BatchEnd::Finished;
+  lastEnd_ = end;
   face_.display.SetActionsEnabled(true);
   if (queue_.Empty()) face_.display.SetDropHintVisible(true);
   face_.reports.BatchFinished();
 }
 
-void BatchController::EndAfterStartFailure() {
-  running_ = false;
-  cancelRequested_ = false;
-  lastEnd_ = BatchEnd::StartFailed;
-  face_.display.SetActionsEnabled(true);
-  face_.reports.BatchFinished();
-}
-
-std::string BatchController::FailureList() const {
-  std::string text = "These files were not converted:\n";
+// A long batch into a folder that cannot be written fails every file: the box shows the first
+// few, the details hold them all.
+void BatchController::ShowFailures() {
+  std::string shown = "These files were not converted:\n";
+  std::string all = shown;
+  int count = 0;
   for (const FileResult& r : results_) {
-    if (!r.converted) text += "\n" + r.source + "\n    " + r.reason + "\n";
+    if (r.converted) continue;
+    const std::string entry = "\n" + r.source + "\n    " + r.reason + "\n";
+    all += entry;
+    if (++count <= kFailuresShown) shown += entry;
   }
-  return text;
+  if (count <= kFailuresShown) {
+    face_.desktop.ShowMessage("Convert", shown, MessageIcon::Exclamation);
+    return;
+  }
+  shown += "\n\xE2\x80\xA6 and " + std::to_string(count - kFailuresShown) +
+           " more (all of them in the details).\n";
+  face_.desktop.ShowDetailedMessage("Convert", shown, all, MessageIcon::Exclamation);
 }
 
 }  // namespace vintrel

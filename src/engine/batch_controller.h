@@ -47,6 +47,8 @@ class BatchController {
   // Results of the last (or running) batch, in order.
   const std::vector<FileResult>& Results() const { return results_; }
   int FailedCount() const;
+  // The end-of-batch failure list names this many files; the rest are in its details.
+  static constexpr int kFailuresShown = 20;
 
  private:
   void AddFile();
@@ -61,7 +63,8 @@ class BatchController {
   void Record(FileResult result);
   void Finish(const std::string& outputFolder);
   void EndAfterStartFailure();
-  std::string FailureList() const;
+  void End(BatchEnd end);
+  void ShowFailures();
 
   FileQueue& queue_;
   CommandRunner& runner_;

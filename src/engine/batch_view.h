@@ -36,6 +36,12 @@ class BatchDesktop {
  public:
   virtual ~BatchDesktop() = default;
   virtual void ShowMessage(const std::string& title, const std::string& text, MessageIcon icon) = 0;
+  // A message with a longer text the person can open (a box's details). A face with no such
+  // place shows the short text.
+  virtual void ShowDetailedMessage(const std::string& title, const std::string& text,
+                                   const std::string& /*details*/, MessageIcon icon) {
+    ShowMessage(title, text, icon);
+  }
   // Add action: the chosen file, or empty when cancelled.
   virtual std::string AskForSourceFile() { return {}; }
   virtual void OpenFolder(const std::string& folder) = 0;

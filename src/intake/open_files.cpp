@@ -30,6 +30,18 @@ std::vector<std::string> SplitAtBars(std::string_view filter) {
 
 }  // namespace
 
+std::string BothCasePatterns(std::string_view pattern) {
+  std::string lower(pattern);
+  std::string upper(pattern);
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  for (char& c : upper) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return lower == upper ? lower : lower + " " + upper;
+}
+
 std::string ConvertFilter(std::string_view filter) {
   std::string converted;
   for (const auto& piece : SplitAtBars(EffectiveFilter(filter))) {

@@ -32,6 +32,10 @@ std::string ConvertFilter(std::string_view filter);
 // The same pieces as (description, pattern) pairs; an unpaired last piece is dropped.
 std::vector<FilterPair> SplitFilter(std::string_view filter);
 
+// For dialogs that match names with regard to case (GTK, the desktop portal): "*.avi" becomes
+// "*.avi *.AVI", so a camera's CLIP.AVI shows under its type. Patterns without letters stay.
+std::string BothCasePatterns(std::string_view pattern);
+
 // The folder the dialog opens in: the given folder (blanks around it removed, a separator
 // added) when it lists anything, else the program's own folder.
 std::string ResolveStartFolder(std::string_view given, std::string_view programFolder,

@@ -80,6 +80,8 @@ std::string ExitStatus::Describe() const {
       if (const char* name = SignalName(signal)) text += std::string(" (") + name + ")";
       return text;
     }
+    case Kind::OutputLost:
+      return "its output could not be read, so it was stopped";
   }
   return "unknown";
 }

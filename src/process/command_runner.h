@@ -7,7 +7,8 @@ namespace vintrel {
 
 // How a run ended.
 struct ExitStatus {
-  enum class Kind { NotStarted, Exited, Signaled };
+  // OutputLost: the child's output could not be read, so it was stopped.
+  enum class Kind { NotStarted, Exited, Signaled, OutputLost };
   Kind kind = Kind::NotStarted;
   int code = 0;    // exit code when Exited
   int signal = 0;  // signal number when Signaled (POSIX)

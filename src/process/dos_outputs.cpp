@@ -69,6 +69,7 @@ ExitStatus DOSOutputs::PollUntilOver(ChildProcess& child) {
   clsWaitableTimer timer(pump_);
   bool timerFailed = false;
   bool pipeOpen = true;
+  bool readFailed = false;
   bool stopSent = false;
   bool forced = false;
   std::chrono::steady_clock::time_point stopSentAt;
@@ -91,8 +92,11 @@ ExitStatus DOSOutputs::PollUntilOver(ChildProcess& child) {
     // in the pipe, so the reads below deliver it before the run ends.
     const bool exited = child.HasExited();
     bool moreWaiting = false;
-    if (pipeOpen) pipeOpen = Drain(child, exited ? kFinalChunkLimit : kPollChunkLimit, moreWaiting);
-    if (exited) return child.Status();
+    if (pipeOpen)
+      pipeOpen = Drain(child, exited ? kFinalChunkLimit : kPollChunkLimit, moreWaiting, readFailed);
+    if (exited) return readFailed ? ExitStatus{ExitStatus::Kind::OutputLost, 0, 0} : child.Status();
+    // Nobody reads the pipe any more: a talkative child would block on it for ever.
+    if (readFailed) stopRequested_.store(true);
 
     actOnStop();
     pump_.DispatchPending();
@@ -105,8 +109,9 @@ ExitStatus DOSOutputs::PollUntilOver(ChildProcess& child) {
   }
 }
 
-// Returns whether the pipe can still deliver; sets limitReached when it stopped at the limit.
-bool DOSOutputs::Drain(ChildProcess& child, int chunkLimit, bool& limitReached) {
+// Returns whether the pipe can still deliver; sets limitReached when it stopped at the limit,
+// failed when a read failed.
+bool DOSOutputs::Drain(ChildProcess& child, int chunkLimit, bool& limitReached, bool& failed) {
   char buffer[kChunkBytes];
   for (int i = 0; i < chunkLimit; ++i) {
     const ChildProcess::ReadResult read = child.ReadWaiting(buffer, sizeof buffer);
@@ -120,6 +125,7 @@ bool DOSOutputs::Drain(ChildProcess& child, int chunkLimit, bool& limitReached) 
         return false;
       case ChildProcess::ReadState::Failed:
         Deliver(std::string());
+        failed = true;
         return false;
     }
   }

@@ -44,7 +44,7 @@ class DOSOutputs : public CommandRunner {
 
  private:
   ExitStatus PollUntilOver(ChildProcess& child);
-  bool Drain(ChildProcess& child, int chunkLimit, bool& limitReached);
+  bool Drain(ChildProcess& child, int chunkLimit, bool& limitReached, bool& failed);
   void Deliver(std::string chunk);
   void Pause(clsWaitableTimer& timer, bool& timerFailed, const std::vector<WakeHandle>& wake);
 

@@ -22,9 +22,11 @@ QString FromUtf8(const std::string& text) {
 
 AppShell::AppShell(vintrel::AppPaths paths, ShellSeams seams)
     : paths_(std::move(paths)),
+      gate_([this](const std::string& text) { frm_->menuMsg()->setText(FromUtf8(text)); }),
       seams_(seams.WithDefaults()),
       frm_(std::make_unique<frmMain>()),
       display_(*frm_) {
+  frm_->boxGate = &gate_;
   frm_->onAction = [this](int index) { OnAction(index); };
   frm_->onExit = [this] { imgExit_Click(); };
   frm_->onUnload = [this] { Form_Unload(); };
@@ -37,6 +39,7 @@ AppShell::~AppShell() {
   frm_->onExit = nullptr;
   frm_->onUnload = nullptr;
   frm_->onFilesDropped = nullptr;
+  frm_->boxGate = nullptr;
   server_.reset();
 }
 
@@ -48,7 +51,15 @@ void AppShell::Load() {
 
 bool AppShell::OpenCommandBox() {
   if (server_) return true;
+  if (!startup_.workingFolderProblem.empty()) {
+    // Someone else holds the place of the box: that is worth a word, not a silent absence.
+    seams_.message(frm_.get(), QStringLiteral("Vintrel"),
+                   QStringLiteral("The command box for other programs is off: %1.")
+                       .arg(FromUtf8(startup_.workingFolderProblem)),
+                   vintrel::MessageIcon::Exclamation);
+  }
   server_ = std::make_unique<CommandBoxServer>(frm_->menuMsg(), frm_.get());
+  server_->onText = [this](const QString& text) { gate_.Offer(text.toStdString()); };
   if (server_->Listen(startup_.workingFolderUsable ? paths_.workingFolder : std::string())) return true;
   std::fprintf(stderr, "vintrel: the command box is not available: %s\n",
                qUtf8Printable(server_->errorText()));

@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <memory>
 
+#include "app/command_box.h"
 #include "app/platform.h"
 #include "app/settings.h"
 #include "app/startup.h"
@@ -36,6 +37,8 @@ class AppShell : public QObject, private vintrel::StartupWindow {
   // when it cannot be offered.
   bool OpenCommandBox();
   CommandBoxServer* commandBoxServer() const { return server_.get(); }
+  // Box texts pass here, so they never run nested inside an action or a modal dialog.
+  vintrel::CommandBoxGate& commandBoxGate() { return gate_; }
 
   // The two temporary files, or none when the working folder is not this user's alone.
   vintrel::TemporaryFiles temporaryFiles() const;
@@ -65,6 +68,7 @@ class AppShell : public QObject, private vintrel::StartupWindow {
   void SetVersionCaption(const std::string& caption) override;
 
   vintrel::AppPaths paths_;
+  vintrel::CommandBoxGate gate_;
   ShellSeams seams_;
   std::unique_ptr<frmMain> frm_;
   WindowDisplay display_;

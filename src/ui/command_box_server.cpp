@@ -10,6 +10,10 @@ void CommandBoxServer::Receive(const QString& text) {
 }
 
 void CommandBoxServer::Apply(const QString& text) {
-  if (menuMsg_) menuMsg_->setText(text);
+  if (onText) {
+    onText(text);
+  } else if (menuMsg_) {
+    menuMsg_->setText(text);
+  }
   emit textApplied(text);
 }

@@ -3,10 +3,12 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <string>
 
 class QLineEdit;
+class QLocalSocket;
 class QWidget;
 
 // Opens the hidden command box to other programs of the same user: on POSIX a local socket in
@@ -24,14 +26,20 @@ class CommandBoxServer : public QObject {
   // be offered; errorText() says why.
   bool Listen(const std::string& workingFolder);
   QString errorText() const { return error_; }
+  // Where a received text goes; without it, straight into the box.
+  std::function<void(const QString&)> onText;
 
  signals:
-  // A received text has been put into the box and whatever it triggered has run.
+  // A received text has been handed on (to onText, or into the box) and whatever it triggered
+  // has run.
   void textApplied(const QString& text);
 
  private:
   void Receive(const QString& text);
   void Apply(const QString& text);
+  // POSIX: (re)opens the socket; takes one connection within the limits.
+  bool ListenAgain();
+  void Serve(QLocalSocket* socket);
 
   struct Native;
   std::unique_ptr<Native> native_;

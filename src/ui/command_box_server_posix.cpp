@@ -1,13 +1,35 @@
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QLineEdit>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QTimer>
 #include <memory>
 
 #include "app/command_box_client.h"
 #include "command_box_server.h"
 
+namespace {
+
+// The folder's 0700 is the first guard; the peer's own user id is the second.
+bool PeerIsThisUser(const QLocalSocket& socket) {
+  ucred peer{};
+  socklen_t size = sizeof peer;
+  const int fd = static_cast<int>(socket.socketDescriptor());
+  return fd >= 0 && ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && size == sizeof peer &&
+         peer.uid == ::getuid();
+}
+
+}  // namespace
+
 struct CommandBoxServer::Native {
   QLocalServer server;
+  QString path;
+  // Checks now and then that the socket still listens: a failed accept (descriptors used up)
+  // closes a QLocalServer for good.
+  QTimer watch;
+  int connections = 0;
 };
 
 CommandBoxServer::CommandBoxServer(QLineEdit* menuMsg, QWidget* window, QObject* parent)
@@ -20,40 +42,70 @@ bool CommandBoxServer::Listen(const std::string& workingFolder) {
     error_ = QStringLiteral("no private working folder");
     return false;
   }
-  const QString path = QString::fromStdString(vintrel::CommandBoxSocketPath(workingFolder));
+  native_->path = QString::fromStdString(vintrel::CommandBoxSocketPath(workingFolder));
+  if (!ListenAgain()) return false;
+  connect(&native_->server, &QLocalServer::newConnection, this, [this] {
+    while (QLocalSocket* socket = native_->server.nextPendingConnection()) Serve(socket);
+  });
+  connect(&native_->watch, &QTimer::timeout, this, [this] {
+    if (!native_->server.isListening()) ListenAgain();
+  });
+  native_->watch.start(1000);
+  return true;
+}
+
+bool CommandBoxServer::ListenAgain() {
   {
     // A live socket belongs to another window of this user: leave it be. A dead one is a
     // leftover of a window that ended without cleaning up.
     QLocalSocket probe;
-    probe.connectToServer(path);
+    probe.connectToServer(native_->path);
     if (probe.waitForConnected(300)) {
-      error_ = QStringLiteral("another Vintrel window takes commands at ") + path;
+      error_ = QStringLiteral("another Vintrel window takes commands at ") + native_->path;
+      native_->watch.stop();
       return false;
     }
   }
-  QLocalServer::removeServer(path);
+  QLocalServer::removeServer(native_->path);
   native_->server.setSocketOptions(QLocalServer::UserAccessOption);
-  if (!native_->server.listen(path)) {
-    error_ = native_->server.errorString();
-    return false;
+  if (native_->server.listen(native_->path)) return true;
+  error_ = native_->server.errorString();
+  return false;
+}
+
+void CommandBoxServer::Serve(QLocalSocket* socket) {
+  if (native_->connections >= vintrel::kCommandBoxConnections || !PeerIsThisUser(*socket)) {
+    socket->abort();
+    socket->deleteLater();
+    return;
   }
-  connect(&native_->server, &QLocalServer::newConnection, this, [this] {
-    while (QLocalSocket* socket = native_->server.nextPendingConnection()) {
-      auto pending = std::make_shared<QByteArray>();
-      const auto readLines = [this, socket, pending] {
-        pending->append(socket->readAll());
-        for (qsizetype end = pending->indexOf('\n'); end >= 0; end = pending->indexOf('\n')) {
-          QByteArray line = pending->left(end);
-          pending->remove(0, end + 1);
-          if (line.endsWith('\r')) line.chop(1);
-          Receive(QString::fromUtf8(line));
-        }
-        if (pending->size() > static_cast<qsizetype>(vintrel::kCommandBoxMaxText)) socket->abort();
-      };
-      connect(socket, &QLocalSocket::readyRead, this, readLines);
-      connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-      readLines();
+  ++native_->connections;
+  // In the server's context: when the server goes, its sockets go without counting down.
+  connect(socket, &QObject::destroyed, &native_->server, [this] { --native_->connections; });
+  connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+  // A sender has a couple of seconds for each line; one that idles is let go.
+  auto idle = std::make_shared<QTimer>();
+  idle->setSingleShot(true);
+  connect(idle.get(), &QTimer::timeout, socket, &QLocalSocket::abort);
+  idle->start(vintrel::kCommandBoxIdleMs);
+
+  auto pending = std::make_shared<QByteArray>();
+  auto lines = std::make_shared<int>(0);
+  const auto readLines = [this, socket, pending, lines, idle] {
+    pending->append(socket->readAll());
+    for (qsizetype end = pending->indexOf('\n'); end >= 0; end = pending->indexOf('\n')) {
+      QByteArray line = pending->left(end);
+      pending->remove(0, end + 1);
+      if (++*lines > vintrel::kCommandBoxLinesPerConnection) {
+        socket->abort();
+        return;
+      }
+      if (line.endsWith('\r')) line.chop(1);
+      idle->start(vintrel::kCommandBoxIdleMs);
+      Receive(QString::fromUtf8(line));
     }
-  });
-  return true;
+    if (pending->size() > static_cast<qsizetype>(vintrel::kCommandBoxMaxText)) socket->abort();
+  };
+  connect(socket, &QLocalSocket::readyRead, this, readLines);
+  readLines();
 }

@@ -9,7 +9,6 @@
 #include <QLineEdit>
 #include <QTimer>
 #include <QTreeView>
-#include <cmath>
 
 #include "app/pickers.h"
 #include "file_drop.h"
@@ -19,10 +18,15 @@
 
 namespace {
 
-// Places are kept in twips as the layout was drawn; 15 twips make a pixel at 96 dpi.
-QRect Twips(int left, int top, int width, int height) {
-  auto px = [](int twips) { return static_cast<int>(std::lround(twips / 15.0)); };
-  return QRect(px(left), px(top), px(width), px(height));
+namespace face = vintrel::face;
+
+QRect Place(face::Twips twips) {
+  const face::Pixels px = face::ToPixels(twips);
+  return QRect(px.left, px.top, px.width, px.height);
+}
+
+QString Text(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 QFont Tahoma(qreal points, bool bold) {
@@ -34,18 +38,19 @@ QFont Tahoma(qreal points, bool bold) {
     return true;
   }();
   (void)substituted;
-  QFont font(QStringLiteral("Tahoma"));
+  QFont font(Text(face::kFontFace));
   font.setPointSizeF(points);
   font.setBold(bold);
   return font;
 }
 
-// A substitute face may be wider than the one the layout was drawn with: shrink until the text fits.
 void FitTextToWidth(QLabel* label) {
   QFont font = label->font();
-  while (font.pointSizeF() > 6.0 && QFontMetrics(font).horizontalAdvance(label->text()) > label->width()) {
-    font.setPointSizeF(font.pointSizeF() - 0.25);
-  }
+  font.setPointSizeF(face::FittingPoints(font.pointSizeF(), label->width(), [&](double points) {
+    QFont trial = font;
+    trial.setPointSizeF(points);
+    return QFontMetrics(trial).horizontalAdvance(label->text());
+  }));
   label->setFont(font);
 }
 
@@ -59,7 +64,7 @@ void SetTextColour(QWidget* widget, const QColor& colour) {
 template <std::size_t N>
 void AddItems(QComboBox* combo, const std::array<std::string_view, N>& items, int selected) {
   for (std::string_view item : items) {
-    combo->addItem(QString::fromUtf8(item.data(), static_cast<qsizetype>(item.size())));
+    combo->addItem(Text(item));
   }
   combo->setCurrentIndex(selected);
 }
@@ -67,10 +72,10 @@ void AddItems(QComboBox* combo, const std::array<std::string_view, N>& items, in
 }  // namespace
 
 frmMain::frmMain(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
-  setWindowTitle(QStringLiteral("Vintrel"));
+  setWindowTitle(Text(face::kWindowTitle));
   setWindowIcon(skin::WindowIcon());
   setFixedSize(kClientWidth, kClientHeight);
-  setFont(Tahoma(9, false));
+  setFont(Tahoma(face::kDefaultPoints, false));
   setMouseTracking(true);
   skin_ = skin::Picture(QStringLiteral("skin"));
 
@@ -110,55 +115,50 @@ void frmMain::CreateStores() {
 }
 
 void frmMain::CreateImages() {
-  const QRect buttonPlaces[vintrel::kActionCount] = {Twips(170, 480, 1350, 450), Twips(1600, 480, 1290, 450),
-                                                     Twips(2950, 480, 1290, 450)};
-  const QString buttonTips[vintrel::kActionCount] = {QStringLiteral("Add a new file"),
-                                                     QStringLiteral("Remove selected file from list"),
-                                                     QStringLiteral("Start converting now")};
   for (std::size_t i = 0; i < imgButton_.size(); ++i) {
     imgButton_[i] = new SkinImage(this);
     imgButton_[i]->setObjectName(QStringLiteral("imgButton%1").arg(i));
-    imgButton_[i]->setGeometry(buttonPlaces[i]);
-    imgButton_[i]->setToolTip(buttonTips[i]);
+    imgButton_[i]->setGeometry(Place(face::kActionPlaces[i]));
+    imgButton_[i]->setToolTip(Text(face::kActionTips[i]));
   }
 
   lblVersion_ = new QLabel(this);
   lblVersion_->setObjectName(QStringLiteral("lblVersion"));
-  lblVersion_->setGeometry(Twips(2370, 140, 1200, 210));
+  lblVersion_->setGeometry(Place(face::kVersionPlace));
   lblVersion_->setAttribute(Qt::WA_NoMousePropagation);
   lblVersion_->installEventFilter(this);
 
   const QCursor hand = skin::HandCursor();
   imgMin_ = new SkinImage(this);
   imgMin_->setObjectName(QStringLiteral("imgMin"));
-  imgMin_->setGeometry(Twips(3780, 120, 195, 195));
-  imgMin_->setToolTip(QString::fromUtf8("最小化"));
+  imgMin_->setGeometry(Place(face::kMinPlace));
+  imgMin_->setToolTip(Text(face::kMinTip));
   imgMin_->setCursor(hand);
   imgExit_ = new SkinImage(this);
   imgExit_->setObjectName(QStringLiteral("imgExit"));
-  imgExit_->setGeometry(Twips(4080, 120, 165, 195));
-  imgExit_->setToolTip(QString::fromUtf8("退出"));
+  imgExit_->setGeometry(Place(face::kExitPlace));
+  imgExit_->setToolTip(Text(face::kExitTip));
   imgExit_->setCursor(hand);
 
   imgBrowse_ = new SkinImage(this);
   imgBrowse_->setObjectName(QStringLiteral("imgBrowse"));
-  imgBrowse_->setGeometry(Twips(3570, 4785, 630, 330));
+  imgBrowse_->setGeometry(Place(face::kBrowsePlace));
   imgBrowse_->setPicture(imgBrowseNormal_);
-  imgBrowse_->setToolTip(QStringLiteral("Browse and select a path to output"));
+  imgBrowse_->setToolTip(Text(face::kBrowseTip));
 
   imgPB_ = new SkinImage(this);
   imgPB_->setObjectName(QStringLiteral("imgPB"));
-  imgPB_->setGeometry(Twips(240, 5570, 3960, 165));
+  imgPB_->setGeometry(Place(face::kBarPlace));
   imgPB_->setStretch(true);
   imgPB_->setPicture(skin::Picture(QStringLiteral("progress")));
   SetProgressBar(0);
 
   // Created after the bar, so the percentage stays readable over it.
-  lblPB_ = new QLabel(QStringLiteral("0%"), this);
+  lblPB_ = new QLabel(Text(face::kInitialPercent), this);
   lblPB_->setObjectName(QStringLiteral("lblPB"));
-  lblPB_->setGeometry(Twips(1440, 5555, 1545, 195));
+  lblPB_->setGeometry(Place(face::kPercentPlace));
   lblPB_->setAlignment(Qt::AlignCenter);
-  lblPB_->setFont(Tahoma(7.5, true));
+  lblPB_->setFont(Tahoma(face::kPercentPoints, true));
   SetTextColour(lblPB_, Qt::black);
   lblPB_->setAttribute(Qt::WA_NoMousePropagation);
 }
@@ -166,7 +166,7 @@ void frmMain::CreateImages() {
 void frmMain::CreateLists() {
   LV_ = new QTreeView(this);
   LV_->setObjectName(QStringLiteral("LV"));
-  LV_->setGeometry(Twips(195, 1590, 4035, 1290));
+  LV_->setGeometry(Place(face::kListPlace));
   queueModel_ = new QueueListModel(this);
   queueModel_->Bind(lstFile_);
   LV_->setModel(queueModel_);
@@ -182,27 +182,28 @@ void frmMain::CreateLists() {
   LV_->setFrameShape(QFrame::NoFrame);
   LV_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   LV_->header()->setStretchLastSection(true);
-  LV_->setColumnWidth(QueueListModel::kFilename, 176);
-  LV_->setColumnWidth(QueueListModel::kType, 93);
+  LV_->setColumnWidth(QueueListModel::kFilename, face::kFilenameColumnPixels);
+  LV_->setColumnWidth(QueueListModel::kType, face::kTypeColumnPixels);
   LV_->setAttribute(Qt::WA_NoMousePropagation);
 
   // The drop hint lies on top of the list.
   picDragText_ = new QWidget(this);
   picDragText_->setObjectName(QStringLiteral("picDragText"));
-  picDragText_->setGeometry(Twips(1110, 2070, 2085, 345));
+  picDragText_->setGeometry(Place(face::kDropHintPlace));
   picDragText_->setAutoFillBackground(true);
   QPalette hintPalette = picDragText_->palette();
   hintPalette.setColor(QPalette::Window, hintPalette.color(QPalette::Base));
   picDragText_->setPalette(hintPalette);
   picDragText_->setAttribute(Qt::WA_NoMousePropagation);
 
-  Label1_ = new QLabel(QStringLiteral("Drag & Drop Files Here"), picDragText_);
+  Label1_ = new QLabel(Text(face::kDropHintText), picDragText_);
   Label1_->setObjectName(QStringLiteral("Label1"));
-  Label1_->setGeometry(Twips(0, 60, 2085, 255));
+  Label1_->setGeometry(Place(face::kDropLabelPlace));
   Label1_->setAlignment(Qt::AlignCenter);
-  Label1_->setFont(Tahoma(9, true));
+  Label1_->setFont(Tahoma(face::kDropHintPoints, true));
   FitTextToWidth(Label1_);
-  SetTextColour(Label1_, QColor(192, 192, 192));
+  SetTextColour(Label1_,
+                QColor(face::kDropHintColour.red, face::kDropHintColour.green, face::kDropHintColour.blue));
   Label1_->setAttribute(Qt::WA_NoMousePropagation);
 
   dropFilter_ = new FileDropFilter(this);
@@ -215,28 +216,14 @@ void frmMain::CreateLists() {
 }
 
 void frmMain::CreatePickers() {
-  struct Picker {
-    QComboBox*& combo;
-    SkinImage*& arrow;
-    const char* name;
-    QRect comboPlace;
-    QRect arrowPlace;
-    const char* tip;
-  };
-  const Picker pickers[] = {
-      {cmbVBR_, picVBR_, "VBR", Twips(210, 3330, 1875, 330), Twips(1800, 3350, 265, 285), "Video Bitrate"},
-      {cmbSize_, picSize_, "Size", Twips(2340, 3330, 1875, 330), Twips(3930, 3350, 265, 285),
-       "Screen size, Width X Height (Pixel)"},
-      {cmbFPS_, picFPS_, "FPS", Twips(210, 4020, 1875, 330), Twips(1800, 4040, 265, 285),
-       "Frames per second"},
-      {cmbAB_, picAB_, "AB", Twips(2340, 4020, 1875, 330), Twips(3930, 4040, 265, 285), "Audio Bitrate"},
-  };
-  for (const Picker& picker : pickers) {
-    picker.combo = new QComboBox(this);
-    picker.combo->setObjectName(QStringLiteral("cmb") + QString::fromLatin1(picker.name));
-    picker.combo->setGeometry(picker.comboPlace);
-    picker.combo->setToolTip(QString::fromLatin1(picker.tip));
-    picker.combo->setAttribute(Qt::WA_NoMousePropagation);
+  QComboBox** combos[] = {&cmbVBR_, &cmbSize_, &cmbFPS_, &cmbAB_};
+  SkinImage** arrows[] = {&picVBR_, &picSize_, &picFPS_, &picAB_};
+  for (std::size_t i = 0; i < face::kPickers.size(); ++i) {
+    QComboBox* combo = *combos[i] = new QComboBox(this);
+    combo->setObjectName(QStringLiteral("cmb") + Text(face::kPickers[i].name));
+    combo->setGeometry(Place(face::kPickers[i].combo));
+    combo->setToolTip(Text(face::kPickers[i].tip));
+    combo->setAttribute(Qt::WA_NoMousePropagation);
   }
   AddItems(cmbVBR_, vintrel::kVideoBitrates, vintrel::kDefaultVideoBitrate);
   AddItems(cmbSize_, vintrel::kFrameSizes, vintrel::kDefaultFrameSize);
@@ -244,16 +231,16 @@ void frmMain::CreatePickers() {
   AddItems(cmbAB_, vintrel::kAudioBitrates, vintrel::kDefaultAudioBitrate);
 
   // Each arrow is created after its combo box, so it covers the combo box's own arrow button.
-  for (const Picker& picker : pickers) {
-    picker.arrow = new SkinImage(this);
-    picker.arrow->setObjectName(QStringLiteral("pic") + QString::fromLatin1(picker.name));
-    picker.arrow->setGeometry(picker.arrowPlace);
-    picker.arrow->setPicture(imgButtonNormal_);
+  for (std::size_t i = 0; i < face::kPickers.size(); ++i) {
+    SkinImage* arrow = *arrows[i] = new SkinImage(this);
+    arrow->setObjectName(QStringLiteral("pic") + Text(face::kPickers[i].name));
+    arrow->setGeometry(Place(face::kPickers[i].arrow));
+    arrow->setPicture(imgButtonNormal_);
   }
 
   txtPath_ = new QLineEdit(this);
   txtPath_->setObjectName(QStringLiteral("txtPath"));
-  txtPath_->setGeometry(Twips(210, 4800, 3285, 300));
+  txtPath_->setGeometry(Place(face::kPathPlace));
   txtPath_->setAttribute(Qt::WA_NoMousePropagation);
 
   setTabOrder(LV_, cmbVBR_);
@@ -297,10 +284,8 @@ void frmMain::SetProgressLabel(const QString& text) {
 }
 
 void frmMain::SetProgressBar(double twips) {
-  if (!std::isfinite(twips) || twips < 0.0) twips = 0.0;
-  if (twips > kFullBarTwips) twips = kFullBarTwips;
-  barTwips_ = twips;
-  imgPB_->resize(static_cast<int>(std::lround(twips / 15.0)), imgPB_->height());
+  barTwips_ = face::BarTwips(twips);
+  imgPB_->resize(face::TwipsToPixels(barTwips_), imgPB_->height());
 }
 
 void frmMain::SetDropHintVisible(bool visible) {

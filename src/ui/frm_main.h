@@ -10,6 +10,8 @@
 
 #include "app/command_box.h"
 #include "app/settings.h"
+#include "face/button_looks.h"
+#include "face/face_layout.h"
 #include "intake/file_queue.h"
 
 class QComboBox;
@@ -28,9 +30,9 @@ class frmMain : public QWidget {
   Q_OBJECT
 
  public:
-  static constexpr int kClientWidth = 294;
-  static constexpr int kClientHeight = 421;
-  static constexpr double kFullBarTwips = 3960.0;
+  static constexpr int kClientWidth = vintrel::face::kClientWidth;
+  static constexpr int kClientHeight = vintrel::face::kClientHeight;
+  static constexpr double kFullBarTwips = vintrel::face::kFullBarTwips;
 
   explicit frmMain(QWidget* parent = nullptr);
   ~frmMain() override;
@@ -72,9 +74,9 @@ class frmMain : public QWidget {
   QRgb maskColor() const { return maskColor_; }
 
   // The button flags. The command box sets fromCommandBox just before calling imgButton_MouseUp.
-  bool fromCommandBox() const { return fromCommandBox_; }
-  void setFromCommandBox(bool value) { fromCommandBox_ = value; }
-  bool buttonHeld() const { return buttonHeld_; }
+  bool fromCommandBox() const { return looks_.fromCommandBox(); }
+  void setFromCommandBox(bool value) { looks_.SetFromCommandBox(value); }
+  bool buttonHeld() const { return looks_.buttonHeld(); }
 
   // Image-button handlers; none of them looks at the button, modifiers or position.
   void imgButton_MouseDown(int index, Qt::MouseButtons button, Qt::KeyboardModifiers shift, int x, int y);
@@ -84,6 +86,8 @@ class frmMain : public QWidget {
   // The pointer crossed the bare window: every image button back to its normal look.
   void Form_MouseMove();
   void ClearActionButtons();
+  // One action button back to its normal look, the others as they are.
+  void ClearActionButton(int index);
   void imgBrowse_Click();
   void imgMin_Click();
   void imgExit_Click();
@@ -121,6 +125,8 @@ class frmMain : public QWidget {
   std::function<void(const QStringList&)> onFilesDropped;
   // The folder dialog: returns the chosen folder, or an empty text when cancelled.
   std::function<QString(QWidget* parent, const QString& title, const QString& start)> folderDialog;
+  // Held busy while a button action or the folder dialog runs, so box texts wait outside them.
+  vintrel::CommandBoxGate* boxGate = nullptr;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -137,7 +143,10 @@ class frmMain : public QWidget {
   void CreatePickers();
   void CreateStores();
   void ConnectButtons();
-  void ConnectLooks(SkinImage* image, const QPixmap* pressed, const QPixmap* hover);
+  void ConnectLooks(SkinImage* image, int smallImage);
+  // Every skinned button shows the picture of its look.
+  void ApplyLooks();
+  SkinImage* SmallImage(int index) const;
   void OpenPicker(QComboBox* combo);
   // The drag of the bare body or the version label.
   void StartDrag(const QPointF& globalPos);
@@ -177,8 +186,7 @@ class frmMain : public QWidget {
   QPixmap imgBrowseNormal_, imgBrowseMove_, imgBrowsePush_;
 
   QRgb maskColor_ = qRgb(255, 0, 255);
-  bool fromCommandBox_ = false;
-  bool buttonHeld_ = false;
+  vintrel::face::ButtonLooks looks_;
   double barTwips_ = 0.0;
   bool placed_ = false;
   bool dragging_ = false;

@@ -5,12 +5,13 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPointer>
+#include <optional>
 
 #include "frm_main.h"
 #include "skin_image.h"
 
 namespace {
-const char* const kFolderDialogTitle = "Please select a folder:";
+namespace face = vintrel::face;
 
 QString AskForFolder(QWidget* parent, const QString& title, const QString& start) {
   const QString folder = QFileDialog::getExistingDirectory(parent, title, start, QFileDialog::ShowDirsOnly);
@@ -35,10 +36,8 @@ void frmMain::ConnectButtons() {
             });
   }
 
-  ConnectLooks(imgBrowse_, &imgBrowsePush_, &imgBrowseMove_);
+  for (int i = 0; i < face::kSmallImageCount; ++i) ConnectLooks(SmallImage(i), i);
   connect(imgBrowse_, &SkinImage::clicked, this, &frmMain::imgBrowse_Click);
-  for (SkinImage* arrow : {picVBR_, picSize_, picFPS_, picAB_})
-    ConnectLooks(arrow, &imgButtonPush1_, &imgButtonMove_);
   connect(picVBR_, &SkinImage::clicked, this, &frmMain::picVBR_Click);
   connect(picSize_, &SkinImage::clicked, this, &frmMain::picSize_Click);
   connect(picFPS_, &SkinImage::clicked, this, &frmMain::picFPS_Click);
@@ -48,52 +47,84 @@ void frmMain::ConnectButtons() {
   connect(imgExit_, &SkinImage::clicked, this, &frmMain::imgExit_Click);
 }
 
-// Browse button and arrows: pressed on a press, hover on any movement, even with a button down.
-void frmMain::ConnectLooks(SkinImage* image, const QPixmap* pressed, const QPixmap* hover) {
-  connect(image, &SkinImage::mouseDown, this, [image, pressed] { image->setPicture(*pressed); });
-  connect(image, &SkinImage::mouseMove, this, [image, hover] { image->setPicture(*hover); });
+void frmMain::ConnectLooks(SkinImage* image, int smallImage) {
+  connect(image, &SkinImage::mouseDown, this, [this, smallImage] {
+    looks_.SmallDown(smallImage);
+    ApplyLooks();
+  });
+  connect(image, &SkinImage::mouseMove, this, [this, smallImage] {
+    looks_.SmallMove(smallImage);
+    ApplyLooks();
+  });
+}
+
+SkinImage* frmMain::SmallImage(int index) const {
+  const std::array<SkinImage*, face::kSmallImageCount> images{imgBrowse_, picVBR_, picSize_, picFPS_, picAB_};
+  return images.at(static_cast<std::size_t>(index));
+}
+
+void frmMain::ApplyLooks() {
+  for (int i = 0; i < vintrel::kActionCount; ++i) {
+    const face::Look look = looks_.Action(i);
+    imgButton(i)->setPicture(look == face::Look::Hover     ? imgButtonData(i)
+                             : look == face::Look::Pressed ? imgButtonPush(i)
+                                                           : QPixmap());
+  }
+  for (int i = 0; i < face::kSmallImageCount; ++i) {
+    const bool browse = i == face::kBrowseImage;
+    const face::Look look = looks_.Small(i);
+    const QPixmap& picture = look == face::Look::Hover     ? (browse ? imgBrowseMove_ : imgButtonMove_)
+                             : look == face::Look::Pressed ? (browse ? imgBrowsePush_ : imgButtonPush1_)
+                                                           : (browse ? imgBrowseNormal_ : imgButtonNormal_);
+    SmallImage(i)->setPicture(picture);
+  }
 }
 
 void frmMain::ClearActionButtons() {
-  for (SkinImage* button : imgButton_) button->setPicture(QPixmap());
+  looks_.ClearActions();
+  ApplyLooks();
+}
+
+void frmMain::ClearActionButton(int index) {
+  looks_.ClearAction(index);
+  ApplyLooks();
 }
 
 void frmMain::imgButton_MouseDown(int index, Qt::MouseButtons, Qt::KeyboardModifiers, int, int) {
-  ClearActionButtons();
-  if (SkinImage* button = imgButton(index)) button->setPicture(imgButtonPush(index));
-  buttonHeld_ = true;
+  looks_.ActionDown(index);
+  ApplyLooks();
 }
 
 void frmMain::imgButton_MouseMove(int index, Qt::MouseButtons, Qt::KeyboardModifiers, int, int) {
-  if (buttonHeld_) return;
-  ClearActionButtons();
-  if (SkinImage* button = imgButton(index)) button->setPicture(imgButtonData(index));
+  looks_.ActionMove(index);
+  ApplyLooks();
 }
 
 void frmMain::imgButton_MouseUp(int index, Qt::MouseButtons, Qt::KeyboardModifiers, int, int) {
-  ClearActionButtons();
-  if (!fromCommandBox_) {
-    if (SkinImage* button = imgButton(index)) button->setPicture(imgButtonData(index));
-  }
-  fromCommandBox_ = false;
+  std::optional<vintrel::CommandBoxGate::Busy> busy;
+  if (boxGate) busy.emplace(*boxGate);
+  looks_.ActionUp(index);
+  ApplyLooks();
   // Paint the new looks before an action that may take long.
   const QPointer<frmMain> alive(this);
   QCoreApplication::processEvents();
   if (!alive) return;
-  buttonHeld_ = false;
+  looks_.ReleaseSettled();
   if (onAction) onAction(index);
 }
 
 void frmMain::Form_MouseMove() {
-  ClearActionButtons();
-  for (SkinImage* arrow : {picFPS_, picAB_, picVBR_, picSize_}) arrow->setPicture(imgButtonNormal_);
-  imgBrowse_->setPicture(imgBrowseNormal_);
+  looks_.FormMove();
+  ApplyLooks();
 }
 
 void frmMain::imgBrowse_Click() {
-  const QString title = QString::fromLatin1(kFolderDialogTitle);
+  const QString title = QString::fromUtf8(face::kFolderDialogTitle.data(),
+                                          static_cast<qsizetype>(face::kFolderDialogTitle.size()));
   const QString current = txtPath_->text();
   const QString start = !current.isEmpty() && QDir(current).exists() ? current : QString();
+  std::optional<vintrel::CommandBoxGate::Busy> busy;
+  if (boxGate) busy.emplace(*boxGate);
   const QString chosen = folderDialog ? folderDialog(this, title, start) : AskForFolder(this, title, start);
   // Cancel leaves the folder as it was.
   if (chosen.isEmpty()) return;

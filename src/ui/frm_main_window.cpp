@@ -13,7 +13,8 @@
 #endif
 
 void frmMain::ApplyWindowStyle() {
-  maskColor_ = qRgb(255, 0, 255);
+  const vintrel::Rgb key = vintrel::face::kKeyColour;
+  maskColor_ = qRgb(key.red, key.green, key.blue);
   // The mask also gives the shape where no colour key exists (X11, Wayland) and keeps the outline
   // exact when a high-density skin is scaled.
   const QRegion shape = skin::Shape(maskColor_);
@@ -23,8 +24,8 @@ void frmMain::ApplyWindowStyle() {
   const LONG_PTR style = GetWindowLongPtrW(window, GWL_EXSTYLE);
   SetWindowLongPtrW(window, GWL_EXSTYLE, style | WS_EX_LAYERED);
   // Kept for compatibility: colour key only; the alpha value is not applied without LWA_ALPHA.
-  SetLayeredWindowAttributes(window, RGB(qRed(maskColor_), qGreen(maskColor_), qBlue(maskColor_)), 250,
-                             LWA_COLORKEY);
+  SetLayeredWindowAttributes(window, RGB(key.red, key.green, key.blue), vintrel::face::kLayeredAlpha,
+                             vintrel::face::kLayeredFlags);
 #endif
 }
 

@@ -28,16 +28,23 @@ QString AskForFile(QWidget* parent, const OpenFilesRequest& request) {
   return QDir::toNativeSeparators(chosen);
 }
 
-void ShowMessageBox(QWidget* parent, const QString& title, const QString& text, vintrel::MessageIcon icon) {
+void ShowDetailedMessageBox(QWidget* parent, const QString& title, const QString& text,
+                            const QString& details, vintrel::MessageIcon icon) {
   QMessageBox::Icon look = QMessageBox::Information;
   if (icon == vintrel::MessageIcon::Exclamation) look = QMessageBox::Warning;
   if (icon == vintrel::MessageIcon::Critical) look = QMessageBox::Critical;
   QMessageBox box(look, title, text, QMessageBox::Ok, parent);
+  if (!details.isEmpty()) box.setDetailedText(details);
   box.exec();
 }
 
+void ShowMessageBox(QWidget* parent, const QString& title, const QString& text, vintrel::MessageIcon icon) {
+  ShowDetailedMessageBox(parent, title, text, QString(), icon);
+}
+
 void OpenInFileBrowser(const QString& folder) {
-  // Quietly: the batch is over either way, and its files are where the label says.
+  // Quietly: the batch is over either way, and its files are where the label says. The batch
+  // hands over only an existing folder, in full.
   QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
 }
 
@@ -52,7 +59,11 @@ OpenFilesRequest AddFilesRequest(const std::string& programFolder) {
   request.title = FromUtf8(vintrel::kOpenFilesTitle);
   request.startFolder = FromUtf8(vintrel::ResolveStartFolder("", programFolder, vintrel::FolderHasEntries));
   for (const vintrel::FilterPair& pair : vintrel::SplitFilter(vintrel::kOpenFilesFilter)) {
-    request.filters << FromUtf8(pair.description) + QStringLiteral(" (") + FromUtf8(pair.pattern) +
+    // The Windows dialog matches without regard to case by itself.
+    const std::string pattern = vintrel::NativePathStyle() == vintrel::PathStyle::Windows
+                                    ? pair.pattern
+                                    : vintrel::BothCasePatterns(pair.pattern);
+    request.filters << FromUtf8(pair.description) + QStringLiteral(" (") + FromUtf8(pattern) +
                            QStringLiteral(")");
   }
   if (!request.filters.isEmpty()) request.selectedFilter = request.filters.first();
@@ -62,7 +73,13 @@ OpenFilesRequest AddFilesRequest(const std::string& programFolder) {
 ShellSeams ShellSeams::WithDefaults() const {
   ShellSeams seams = *this;
   if (!seams.openFiles) seams.openFiles = AskForFile;
+  if (!seams.detailedMessage && seams.message) {
+    seams.detailedMessage = [message = seams.message](
+                                QWidget* parent, const QString& title, const QString& text, const QString&,
+                                vintrel::MessageIcon icon) { message(parent, title, text, icon); };
+  }
   if (!seams.message) seams.message = ShowMessageBox;
+  if (!seams.detailedMessage) seams.detailedMessage = ShowDetailedMessageBox;
   if (!seams.openFolder) seams.openFolder = OpenInFileBrowser;
   if (!seams.playSound) seams.playSound = ::PlaySoundToEnd;
   if (!seams.endProcess) seams.endProcess = EndAtOnce;
@@ -74,7 +91,7 @@ void WindowDisplay::SetActionsEnabled(bool enabled) {
 }
 
 void WindowDisplay::ClearStartButtonLook() {
-  frm_.imgButton(vintrel::kActionStart)->setPicture(QPixmap());
+  frm_.ClearActionButton(vintrel::kActionStart);
 }
 
 void WindowDisplay::SetProgressLabel(const std::string& text) {
@@ -103,6 +120,11 @@ WindowDesktop::WindowDesktop(frmMain& frm, const ShellSeams& seams, std::string 
 void WindowDesktop::ShowMessage(const std::string& title, const std::string& text,
                                 vintrel::MessageIcon icon) {
   seams_.message(&frm_, FromUtf8(title), FromUtf8(text), icon);
+}
+
+void WindowDesktop::ShowDetailedMessage(const std::string& title, const std::string& text,
+                                        const std::string& details, vintrel::MessageIcon icon) {
+  seams_.detailedMessage(&frm_, FromUtf8(title), FromUtf8(text), FromUtf8(details), icon);
 }
 
 std::string WindowDesktop::AskForSourceFile() {

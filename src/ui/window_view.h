@@ -27,6 +27,10 @@ struct ShellSeams {
   std::function<QString(QWidget* parent, const OpenFilesRequest& request)> openFiles;
   std::function<void(QWidget* parent, const QString& title, const QString& text, vintrel::MessageIcon icon)>
       message;
+  // A message box with a details area holding `details`; without it, `message` shows the text.
+  std::function<void(QWidget* parent, const QString& title, const QString& text, const QString& details,
+                     vintrel::MessageIcon icon)>
+      detailedMessage;
   std::function<void(const QString& folder)> openFolder;
   // Returns when the sound has ended.
   std::function<void(const QString& wavFile)> playSound;
@@ -61,6 +65,8 @@ class WindowDesktop : public vintrel::BatchDesktop, public vintrel::MessageSink 
   WindowDesktop(frmMain& frm, const ShellSeams& seams, std::string programFolder);
 
   void ShowMessage(const std::string& title, const std::string& text, vintrel::MessageIcon icon) override;
+  void ShowDetailedMessage(const std::string& title, const std::string& text, const std::string& details,
+                           vintrel::MessageIcon icon) override;
   std::string AskForSourceFile() override;
   void OpenFolder(const std::string& folder) override;
   void PlaySoundToEnd(const std::string& wavFile) override;

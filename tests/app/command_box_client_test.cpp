@@ -36,13 +36,13 @@ TEST(CommandBoxText, OneLineOfBoundedLength) {
 // A stand-in for the window: listens where the window would and reads one connection.
 class Listener {
  public:
-  explicit Listener(const std::string& path) {
+  explicit Listener(const std::string& path, int backlog = 4) {
     fd_ = socket(AF_UNIX, SOCK_STREAM, 0);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
     EXPECT_EQ(bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    EXPECT_EQ(listen(fd_, 4), 0);
+    EXPECT_EQ(listen(fd_, backlog), 0);
   }
   ~Listener() { close(fd_); }
   std::string ReadOne() {
@@ -84,6 +84,14 @@ TEST(SendCommandBoxText, SaysWhyWhenNoWindowListensOrTheFolderIsNotPrivate) {
   fs::permissions(folder.Path(), fs::perms::all);
   const std::string shared = SendCommandBoxText(folder.Utf8(), "b2");
   EXPECT_NE(shared.find("not a folder of this user alone"), std::string::npos) << shared;
+
+  // A window that stops accepting (kill -STOP) fills its backlog: the sender gives up in time.
+  fs::permissions(folder.Path(), fs::perms::owner_all);
+  fs::remove(CommandBoxSocketPath(folder.Utf8()));
+  Listener stopped(CommandBoxSocketPath(folder.Utf8()), 0);
+  EXPECT_EQ(SendCommandBoxText(folder.Utf8(), "b2", 200), "");  // the one place in the backlog
+  const std::string hung = SendCommandBoxText(folder.Utf8(), "b2", 200);
+  EXPECT_NE(hung.find("the Vintrel window does not answer (waited 200 ms"), std::string::npos) << hung;
 
   const std::string deep = folder.Utf8() + "/" + std::string(120, 'd');
   EXPECT_NE(SendCommandBoxText(deep, "b2").find("too long"), std::string::npos);

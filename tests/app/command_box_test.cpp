@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,30 @@ TEST(CommandBox, OnlyAChangeOfTheTextCounts) {
   EXPECT_EQ(box.Receive("b2"), 2);
   EXPECT_EQ(box.Receive("bx"), std::nullopt);
   EXPECT_EQ(box.Receive("b2"), 2);  // "bx" was held although it names nothing
+}
+
+// A burst whose actions open modal loops (each dispatching the next text) never nests: one text
+// runs at a time, and of those arriving meanwhile only the latest is kept.
+TEST(CommandBox, TheGateRunsOneTextAtATimeAndKeepsTheLatest) {
+  std::vector<std::string> ran;
+  int depth = 0, deepest = 0, burst = 0;
+  CommandBoxGate* self = nullptr;
+  CommandBoxGate gate([&](const std::string& text) {
+    deepest = std::max(deepest, ++depth);
+    ran.push_back(text);
+    while (burst < 1000) self->Offer(++burst % 2 ? "a2" : "b2");
+    --depth;
+  });
+  self = &gate;
+  {
+    const CommandBoxGate::Busy dialog(gate);  // a dialog the person opened
+    gate.Offer("a0");
+    gate.Offer("b1");
+    EXPECT_TRUE(ran.empty());
+  }
+  EXPECT_EQ(deepest, 1);
+  EXPECT_EQ(ran, (std::vector<std::string>{"b1", "b2"}));  // the last before, the last of the burst
+  EXPECT_FALSE(gate.Waiting());
 }
 
 }  // namespace

@@ -56,6 +56,9 @@ TEST(AppPaths, PosixPerUserWhenTheApplicationFolderIsNot) {
   paths = ResolveAppPathsFrom("/usr/lib/vintrel", facts);
   EXPECT_EQ(paths.settingsFile, "/home/ann/.config/vintrel/setup.ini");
   EXPECT_EQ(paths.workingFolder, "/tmp/vintrel-1000");
+  facts.runtimeDir = "/run/user/1000/";  // preferred where it exists
+  EXPECT_EQ(ResolveAppPathsFrom("/usr/lib/vintrel", facts).workingFolder, "/run/user/1000/vintrel");
+  facts.runtimeDir.clear();
 
   facts.home.clear();  // nowhere per-user: stay beside the program
   facts.configHome.clear();
@@ -145,8 +148,11 @@ TEST(Platform, CreatePrivateFolderMakesNestedFolders) {
   std::filesystem::create_directory(open);
   std::filesystem::permissions(open, std::filesystem::perms::all);
   EXPECT_FALSE(CreatePrivateFolder(open));
+  EXPECT_EQ(PrivateFolderProblem(open), "others may write to " + open);
   std::filesystem::create_directory_symlink(nested, folder.Path() / "link");
   EXPECT_FALSE(CreatePrivateFolder(folder.Utf8("link")));
+  EXPECT_EQ(PrivateFolderProblem(folder.Utf8("link")), folder.Utf8("link") + " is not a folder");
+  EXPECT_EQ(PrivateFolderProblem(nested), "");
 #endif
 }
 
@@ -155,12 +161,16 @@ TEST(Platform, ResolveAppPathsReadsTheEnvironment) {
   TempFolder folder;
   setenv("XDG_CONFIG_HOME", folder.Utf8("cfg").c_str(), 1);
   setenv("TMPDIR", "/var/tmp", 1);
+  setenv("XDG_RUNTIME_DIR", folder.Utf8("no-such-folder").c_str(), 1);
   const AppPaths writable = ResolveAppPaths(folder.Utf8());
   EXPECT_EQ(writable.settingsFile, folder.Utf8("setup.ini"));
   EXPECT_EQ(writable.workingFolder, "/var/tmp/vintrel-" + std::to_string(getuid()));
 
   const AppPaths perUser = ResolveAppPaths(folder.Utf8("not-there"));
   EXPECT_EQ(perUser.settingsFile, folder.Utf8("cfg/vintrel/setup.ini"));
+  setenv("XDG_RUNTIME_DIR", folder.Utf8().c_str(), 1);
+  EXPECT_EQ(ResolveAppPaths(folder.Utf8()).workingFolder, folder.Utf8("vintrel"));
+  unsetenv("XDG_RUNTIME_DIR");
   unsetenv("XDG_CONFIG_HOME");
   unsetenv("TMPDIR");
 }

@@ -153,6 +153,7 @@ TEST_F(StartupTest, AWorkingFolderOthersCanWriteIsLeftAloneAndNothingFails) {
   RecordingWindow window(leftovers);
   const StartupOutcome outcome = Form_Load(broken, window);
   EXPECT_FALSE(outcome.workingFolderUsable);
+  EXPECT_EQ(outcome.workingFolderProblem, "others may write to " + paths_.workingFolder);
   EXPECT_TRUE(fs::exists(leftovers.video));
   EXPECT_EQ(outcome.foldersMissing.size(), 3u);
   EXPECT_EQ(window.steps.size(), 8u);  // every step still ran

@@ -261,6 +261,21 @@ TEST_F(CliTest, DryRunPrintsTheCommandLinesOfTheSavedSettings) {
                                     std::string(kFrameSizes[kDefaultFrameSize]),
                                     std::string(kAudioBitrates[kDefaultAudioBitrate]), out_.string()};
   EXPECT_EQ(run.out, LineFor(defaults, files[1], App()));
+
+  // A saved folder named like an option reaches the encoder in full.
+  std::ofstream(root_ / "app" / "setup.ini") << "\"2\"\r\n\"2\"\r\n\"0\"\r\n\"1\"\r\n\"-x\"\r\n";
+  const testing_support::RunResult dashed = testing_support::RunProgram(
+      {(root_ / "app" / "vintrel-cli").string(), "--dry-run", files[0]}, testing_support::Within(60, root_));
+  EXPECT_EQ(dashed.exitCode, 0) << dashed.err;
+  EXPECT_NE(dashed.out.find(" \"" + (root_ / "-x" / "a.3gp").string() + "\""), std::string::npos)
+      << dashed.out;
+  // With the current folder gone, a relative folder cannot be made full: said, not thrown.
+  fs::create_directories(root_ / "gone");
+  const testing_support::RunResult gone = testing_support::RunProgram(
+      {"/bin/sh", "-c", "cd \"$0\" && rmdir \"$0\" && exec \"$1\" --dry-run --output rel a.avi",
+       (root_ / "gone").string(), (root_ / "app" / "vintrel-cli").string()});
+  EXPECT_EQ(gone.exitCode, 1) << gone.err;
+  EXPECT_NE(gone.err.find("cannot make the output folder 'rel' a full path"), std::string::npos) << gone.err;
 }
 
 TEST_F(CliTest, MissingEncoderEndsTheBatchOnce) {
@@ -279,13 +294,15 @@ TEST_F(CliTest, MissingEncoderEndsTheBatchOnce) {
   }
 }
 
+// A closed terminal (SIGHUP) ends the batch the same way.
 TEST_F(CliTest, CtrlCStopsTheEncoderAndLeavesNoPartialOutput) {
   const fs::path longClip = root_ / "long.avi";
   // Cheap to make, a few seconds of work for the encoder at the largest size and rate.
   MakeClip(longClip, "testsrc=size=160x120:rate=10", {"-c:v", "mpeg4", "-q:v", "10", "-c:a", "libmp3lame"},
            600);
   fs::copy_file(longClip, root_ / "long2.avi");
-  for (const char* jobs : {"1", "2"}) {
+  const std::pair<const char*, int> cases[] = {{"1", SIGINT}, {"1", SIGHUP}, {"2", SIGINT}};
+  for (const auto& [jobs, signal] : cases) {
     testing_support::Started child =
         Launch({"--jobs", jobs, "--output", out_.string(), "--size", "352x288", "--fps", "29.97",
                 "--video-bitrate", "512", longClip.string(), (root_ / "long2.avi").string(), Clip("a.avi")});
@@ -294,9 +311,9 @@ TEST_F(CliTest, CtrlCStopsTheEncoderAndLeavesNoPartialOutput) {
     while (!ChildWritesInto(child.pid, out_) && std::chrono::steady_clock::now() < deadline)
       std::this_thread::sleep_for(20ms);
     ASSERT_TRUE(ChildWritesInto(child.pid, out_)) << ReadFile(child.outFile);
-    kill(child.pid, SIGINT);
+    kill(child.pid, signal);
     const Finished run = Done(child);
-    EXPECT_EQ(run.status, 130) << run.out << run.err;
+    EXPECT_EQ(run.status, 128 + signal) << jobs << run.out << run.err;
     EXPECT_EQ(OutputNames(), std::vector<std::string>{}) << "partial output left behind";
     EXPECT_NE(run.out.find("Failed:\n  " + longClip.string() + ": Cancelled\n"), std::string::npos)
         << run.out;

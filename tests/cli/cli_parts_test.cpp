@@ -55,6 +55,13 @@ TEST(TerminalView, ProgressLineAndEstimate) {
   EXPECT_EQ(TerminalView::FormatDuration(3725), "1:02:05");
   EXPECT_EQ(TerminalView::FormatDuration(59.6), "1:00");
   EXPECT_EQ(TerminalView::FormatDuration(-3), "0:00");
+  // Names reach the terminal with their control characters escaped; other UTF-8 stays.
+  EXPECT_EQ(TerminalSafe("a\x1b]0;owned\x07"
+                         "b\x7f\t.avi"),
+            "a\\x1b]0;owned\\x07b\\x7f\\x09.avi");
+  EXPECT_EQ(TerminalSafe("\xC2\x9B"
+                         "2J \xC2\xA0\xE2\x82\xAC"),
+            "\\u009b2J \xC2\xA0\xE2\x82\xAC");
 }
 
 }  // namespace

@@ -132,6 +132,11 @@ class RecordingView : public BatchDisplay,
     log_.push_back("message " + title);
     lastMessage = text;
   }
+  void ShowDetailedMessage(const std::string& title, const std::string& text, const std::string& details,
+                           MessageIcon icon) override {
+    ShowMessage(title, text, icon);
+    lastDetails = details;
+  }
   void OpenFolder(const std::string& folder) override { log_.push_back("open " + folder); }
   void PlaySoundToEnd(const std::string& wav) override { log_.push_back("sound " + wav); }
   ConversionSettings ReadSettings() override { return settings; }
@@ -142,6 +147,7 @@ class RecordingView : public BatchDisplay,
 
   ConversionSettings settings{"120", "14.985", "176x144", "5.15k", ""};
   std::string lastMessage;
+  std::string lastDetails;
   std::string nextFile;
   int selectedRow = -1;
 
@@ -313,6 +319,30 @@ TEST_F(BatchControllerTest, AnOutputFolderThatCannotBeMadeGivesItsReason) {
   ASSERT_TRUE(error);
   EXPECT_EQ(controller_.Results()[0].reason, "The output folder cannot be created: " + error.message());
   EXPECT_TRUE(queue_.Empty());
+  // The finish opens only an existing folder: not a file, and a relative name in full.
+  view_.settings.OutputFolder = Path("plain");
+  queue_.AddToQueue(Source("b.avi"));
+  controller_.Start();
+  EXPECT_EQ(
+      std::count_if(log_.begin(), log_.end(), [](const std::string& e) { return e.starts_with("open"); }), 0);
+  const fs::path before = fs::current_path();
+  fs::current_path(root_);
+  view_.settings.OutputFolder = "rel";
+  queue_.AddToQueue(Source("c.avi"));
+  controller_.Start();
+  fs::current_path(before);
+  EXPECT_TRUE(std::find(log_.begin(), log_.end(), "open " + Path("rel")) != log_.end());
+}
+
+// A batch into a folder that cannot be written fails every file; the box stays readable.
+TEST_F(BatchControllerTest, ALongFailureListShowsTheFirstAndKeepsAllInTheDetails) {
+  for (int i = 0; i < 25; ++i) queue_.AddToQueue(Source("f" + std::to_string(i) + ".avi"));
+  runner_.defaultRun = Scripted({"Error: cannot write"}, 1, false);
+  controller_.Start();
+  EXPECT_NE(view_.lastMessage.find(Path("src/f19.avi")), std::string::npos);
+  EXPECT_EQ(view_.lastMessage.find(Path("src/f20.avi")), std::string::npos);
+  EXPECT_NE(view_.lastMessage.find("\xE2\x80\xA6 and 5 more"), std::string::npos);
+  EXPECT_NE(view_.lastDetails.find(Path("src/f24.avi") + "\n    Error: cannot write"), std::string::npos);
 }
 
 TEST_F(BatchControllerTest, ActionsDuringABatchAreIgnored) {
@@ -335,7 +365,7 @@ TEST_F(BatchControllerTest, ActionsDuringABatchAreIgnored) {
 
 TEST_F(BatchControllerTest, StartFailureEndsTheBatchAndKeepsTheHead) {
   for (const char* name : {"a.avi", "b.avi", "c.avi"}) queue_.AddToQueue(Source(name));
-  runner_.script.push_back({});
+  runner_.script.push_back(Scripted({"Error: a.avi: Invalid data"}, 1, false));
   runner_.script.push_back(StartFails());
   controller_.Start();
   EXPECT_FALSE(controller_.Running());
@@ -343,7 +373,11 @@ TEST_F(BatchControllerTest, StartFailureEndsTheBatchAndKeepsTheHead) {
   ASSERT_EQ(queue_.Count(), 2u);
   EXPECT_EQ(queue_.Head(), Path("src/b.avi"));
   EXPECT_EQ(std::count(log_.begin(), log_.end(), "critical File or command not found"), 1);
-  EXPECT_EQ(log_.back(), "actions on");
+  // The first file left the queue: its failure is shown, not lost behind "100%".
+  const Log tail(log_.end() - 3, log_.end());
+  EXPECT_EQ(tail, Log({"label Stopped, 1 failed.", "message Convert", "actions on"}));
+  EXPECT_NE(view_.lastMessage.find(Path("src/a.avi") + "\n    Error: a.avi: Invalid data"),
+            std::string::npos);
   EXPECT_EQ(
       std::count_if(log_.begin(), log_.end(), [](const std::string& e) { return e.starts_with("open"); }), 0);
   // The window is usable again: a new Start converts what is left.

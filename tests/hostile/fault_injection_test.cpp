@@ -247,7 +247,7 @@ TEST_P(WindowLeaves, MidFileLeavesNoCorruptOutput) {
   RunOptions options = Within(300);
   if (way == "window") {
     argv = {kWindowLeaves};
-    options.env = {"QT_QPA_PLATFORM=offscreen", "TMPDIR=" + box_->Root().string()};
+    options.env = {"QT_QPA_PLATFORM=offscreen", "TMPDIR=" + box_->Root().string(), "XDG_RUNTIME_DIR="};
   }
   argv.insert(argv.end(), {box_->App().string(), out.string(), Clip("long.avi"), Clip("a.avi")});
   const RunResult window = RunProgram(argv, options);

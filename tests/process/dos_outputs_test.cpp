@@ -389,6 +389,30 @@ TEST_F(DOSOutputsTest, ChildStartsCleanAndTheReaderSurvivesABrokenPipe) {
   close(fds[1]);
 }
 
+// The runner's read end turned into a folder (reads fail) while the pipe stays open: the child,
+// blocked on a full pipe nobody reads, is stopped and the run ends with the reason.
+TEST_F(DOSOutputsTest, AFailedReadStopsTheChildAndEndsTheRun) {
+  int kept = -1;
+  runner.ReceiveOutputs = [&](const std::string& chunk) {
+    if (kept >= 0 || chunk.find("ready") == std::string::npos) return;
+    char target[64];
+    for (int fd = 3; fd < 1024 && kept < 0; ++fd) {
+      const std::string link = "/proc/self/fd/" + std::to_string(fd);
+      const ssize_t length = readlink(link.c_str(), target, sizeof target);
+      if (length < 5 || std::string(target, 5) != "pipe:") continue;
+      kept = dup(fd);
+      const int folder = open("/", O_RDONLY | O_DIRECTORY);
+      dup2(folder, fd);
+      close(folder);
+    }
+  };
+  runner.ExecuteCommand(ChildCommand("line ready sleep 100 flood 1000000"));
+  close(kept);
+  EXPECT_GE(kept, 0);
+  EXPECT_EQ(runner.LastExitStatus().kind, ExitStatus::Kind::OutputLost);
+  EXPECT_EQ(Count("over"), 1);
+}
+
 TEST_F(DOSOutputsTest, PipeFailureReportsTheSystemCode) {
 #ifdef __SANITIZE_ADDRESS__
   GTEST_SKIP() << "the sanitizers check memory through a pipe of their own, which this test starves";

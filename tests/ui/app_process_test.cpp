@@ -1,11 +1,16 @@
 // The application as a process: settings that survive an exit and a new start, and the real
 // program starting on a fresh folder, taking a command from vintrel-cli and cleaning up when the
 // system ends it.
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <QElapsedTimer>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -18,6 +23,7 @@ struct Run {
 Run RunChild(const QStringList& arguments) {
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   environment.insert(QStringLiteral("TMPDIR"), arguments.first());
+  environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
   QProcess child;
   child.setProcessEnvironment(environment);
   child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -37,6 +43,31 @@ QByteArray ReadFile(const QString& path) {
 void Touch(const QString& path) {
   QFile file(path);
   file.open(QIODevice::WriteOnly);
+}
+
+// The real program, copied into root/app (it finds its folder through its own executable), with
+// its working folder in root/tmp; true once its command box listens.
+bool StartWindow(const QTemporaryDir& root, QProcess& window) {
+  QDir(root.path()).mkpath(QStringLiteral("app"));
+  QDir(root.path()).mkpath(QStringLiteral("tmp"));
+  const QString program = root.filePath(QStringLiteral("app/vintrel"));
+  if (!QFile::copy(QStringLiteral(VINTREL_PROGRAM_PATH), program)) return false;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert(QStringLiteral("TMPDIR"), root.filePath(QStringLiteral("tmp")));
+  environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+  environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  window.setProcessEnvironment(environment);
+  window.setProcessChannelMode(QProcess::ForwardedChannels);
+  window.start(program, {});
+  const QString socket = root.filePath(QStringLiteral("tmp/vintrel-%1/command-box").arg(getuid()));
+  return window.waitForStarted() && QTest::qWaitFor([&] { return QFileInfo::exists(socket); }, 20000);
+}
+
+int SendWithCli(const QProcessEnvironment& environment, const QString& text) {
+  QProcess cli;
+  cli.setProcessEnvironment(environment);
+  cli.start(QStringLiteral(VINTREL_CLI_PATH), {"--command-box", text});
+  return cli.waitForFinished(20000) ? cli.exitCode() : -1;
 }
 
 }  // namespace
@@ -71,37 +102,21 @@ class AppProcessTest : public QObject {
   void theProgramStartsTakesACommandAndCleansUpWhenTerminated() {
     QTemporaryDir root;
     QVERIFY(root.isValid());
-    QDir(root.path()).mkpath(QStringLiteral("app"));
-    QDir(root.path()).mkpath(QStringLiteral("tmp"));
-    const QString program = root.filePath(QStringLiteral("app/vintrel"));
-    // A copy, because the program finds its folder through its own executable.
-    QVERIFY(QFile::copy(QStringLiteral(VINTREL_PROGRAM_PATH), program));
     const QString working = root.filePath(QStringLiteral("tmp/vintrel-%1").arg(getuid()));
     QVERIFY(QDir().mkpath(working));
     QFile::setPermissions(working, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     Touch(working + QStringLiteral("/tmpfile.3gp"));
     Touch(working + QStringLiteral("/tmpfile.dat"));
-
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("TMPDIR"), root.filePath(QStringLiteral("tmp")));
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     QProcess window;
-    window.setProcessEnvironment(environment);
-    window.setProcessChannelMode(QProcess::ForwardedChannels);
-    window.start(program, {});
-    QVERIFY(window.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(working + QStringLiteral("/command-box")), 20000);
+    QVERIFY(StartWindow(root, window));
+    const QProcessEnvironment environment = window.processEnvironment();
 
     QVERIFY(QFileInfo(root.filePath(QStringLiteral("app/output"))).isDir());
     QVERIFY(QFileInfo(root.filePath(QStringLiteral("app/data"))).isDir());
     QVERIFY(!QFile::exists(working + QStringLiteral("/tmpfile.3gp")));
     QVERIFY(!QFile::exists(working + QStringLiteral("/tmpfile.dat")));
 
-    QProcess cli;
-    cli.setProcessEnvironment(environment);
-    cli.start(QStringLiteral(VINTREL_CLI_PATH), {"--command-box", "b1"});
-    QVERIFY(cli.waitForFinished(20000));
-    QCOMPARE(cli.exitCode(), 0);
+    QCOMPARE(SendWithCli(environment, QStringLiteral("b1")), 0);
     QCOMPARE(window.state(), QProcess::Running);
 
     Touch(working + QStringLiteral("/tmpfile.dat"));
@@ -112,9 +127,45 @@ class AppProcessTest : public QObject {
     QVERIFY(!QFile::exists(root.filePath(QStringLiteral("app/setup.ini"))));
 
     // No window, no listener: the sender says so and fails.
-    cli.start(QStringLiteral(VINTREL_CLI_PATH), {"--command-box", "b2"});
-    QVERIFY(cli.waitForFinished(20000));
-    QCOMPARE(cli.exitCode(), 1);
+    QCOMPARE(SendWithCli(environment, QStringLiteral("b2")), 1);
+  }
+
+  // Floods and idle senders, with the window's descriptors nearly used up: the window lives, and
+  // the box takes a command again within seconds.
+  void floodsAndIdleClientsLeaveTheBoxWorking() {
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    QProcess window;
+    QVERIFY(StartWindow(root, window));
+    const QString socket = root.filePath(QStringLiteral("tmp/vintrel-%1/command-box").arg(getuid()));
+    const auto pid = static_cast<pid_t>(window.processId());
+    const rlimit tight{static_cast<rlim_t>(QDir(QStringLiteral("/proc/%1/fd").arg(pid)).count() + 2), 4096};
+    QVERIFY(prlimit(pid, RLIMIT_NOFILE, &tight, nullptr) == 0);
+
+    // Every tenth sender floods, the others only hold their connection.
+    QByteArray burst;
+    for (int i = 0; i < 20000; ++i) burst += i % 2 ? "b2\n" : "a2\n";
+    std::vector<std::unique_ptr<QLocalSocket>> senders(300);
+    int linesSent = 0, tries = 0;
+    QElapsedTimer clock;
+    clock.start();
+    for (std::size_t i = 0; i < senders.size(); ++i) {
+      senders[i] = std::make_unique<QLocalSocket>();
+      senders[i]->connectToServer(socket);
+      if (i % 10 == 0 && senders[i]->state() == QLocalSocket::ConnectedState && senders[i]->write(burst) > 0)
+        linesSent += 20000;
+      senders[i]->flush();
+    }
+    while (++tries,
+           SendWithCli(window.processEnvironment(), QStringLiteral("x")) != 0 && clock.elapsed() < 30000)
+      QTest::qWait(200);
+    const qint64 recovered = clock.elapsed();
+    qInfo("%d lines, %zu connections, %llu descriptors: a command got through after %lld ms (%d tries)",
+          linesSent, senders.size(), static_cast<unsigned long long>(tight.rlim_cur), recovered, tries);
+    QVERIFY(recovered < 30000);
+    QCOMPARE(window.state(), QProcess::Running);
+    window.kill();
+    window.waitForFinished(20000);
   }
 };
 

@@ -2,6 +2,7 @@
 # vintrel-cli.exe as a Windows user gets it: the zip unpacked, run under wine from an empty
 # folder. Usage: zip_test.sh ZIP SLOW_ENCODER (wine's prefix and server prepared by the caller).
 set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 zip=$1
 slow_encoder=$2
 work=$(mktemp -d)
@@ -17,7 +18,7 @@ expect_equal() {  # what actual expected
 
 unzip -q "$zip" -d "$work/unpacked"
 app=$(find "$work/unpacked" -mindepth 1 -maxdepth 1 -type d)
-for file in vintrel-cli.exe sound.wav LICENSE THIRD-PARTY.md README.txt; do
+for file in vintrel.exe vintrel-cli.exe data/conv.exe sound.wav LICENSE THIRD-PARTY.md README.txt; do
   [ -f "$app/$file" ] || fail "the zip has no $file"
 done
 cmp -s <(tr -d '\r' <"$app/LICENSE") /usr/share/common-licenses/GPL-3 || fail "LICENSE is not the GPL-3 text"
@@ -61,6 +62,8 @@ case $err in
   *"invalid value '1x1' for --size"*) ;;
   *) fail "bad usage message: [$err]" ;;
 esac
+
+source "$here/conv_checks.sh"
 
 # Ctrl+C in the middle of a batch: the encoder is stopped, the rest is left, status 130.
 mkdir -p "$app/data" "$work/sources"

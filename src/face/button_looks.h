@@ -1,0 +1,50 @@
+#pragma once
+
+#include <array>
+
+#include "app/command_box.h"
+
+namespace vintrel::face {
+
+enum class Look { Normal, Hover, Pressed };
+
+// The small images with three looks of their own: the browse button and the four picker arrows
+// (in PickerIndex order after the browse button).
+enum SmallImage { kBrowseImage = 0, kArrowVBR, kArrowSize, kArrowFPS, kArrowAB };
+inline constexpr int kSmallImageCount = 5;
+
+// Which look every skinned button shows, and the two window flags that steer it. Each face maps
+// the looks onto its own pictures after every call.
+class ButtonLooks {
+ public:
+  Look Action(int index) const;
+  Look Small(int image) const;
+  bool fromCommandBox() const { return fromCommandBox_; }
+  void SetFromCommandBox(bool value) { fromCommandBox_ = value; }
+  bool buttonHeld() const { return buttonHeld_; }
+
+  // Action buttons. A release has two halves: the looks before the face repaints, then, once
+  // it has, the end of the hold just before the action runs.
+  void ActionDown(int index);
+  void ActionMove(int index);
+  void ActionUp(int index);
+  void ReleaseSettled() { buttonHeld_ = false; }
+  void ClearActions();
+  // A batch starting leaves only the Start button without its look.
+  void ClearAction(int index);
+
+  // Browse and arrows: pressed on a press, hover on any movement, even with a button down.
+  void SmallDown(int image);
+  void SmallMove(int image);
+
+  // The pointer crossed the bare window: everything back to normal, whatever is held.
+  void FormMove();
+
+ private:
+  std::array<Look, kActionCount> actions_{};
+  std::array<Look, kSmallImageCount> small_{};
+  bool fromCommandBox_ = false;
+  bool buttonHeld_ = false;
+};
+
+}  // namespace vintrel::face

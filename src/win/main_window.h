@@ -1,0 +1,122 @@
+#pragma once
+
+#include <windows.h>
+// After windows.h, which they need.
+#include <shellapi.h>
+
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/command_box.h"
+#include "app/settings.h"
+#include "face/button_looks.h"
+#include "face/face_layout.h"
+#include "intake/file_queue.h"
+#include "skin_bitmaps.h"
+
+// The one window on Win32: a layered popup whose face is the skin, with windowless image buttons
+// hit-tested in its own mouse handling and real child windows for the list, the pickers, their
+// arrows, the output folder, the drop hint and the hidden command box.
+class MainWindow {
+ public:
+  MainWindow();
+  ~MainWindow();
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
+
+  // Creates the window and its controls, hidden; false when the system refused.
+  bool Create(HINSTANCE instance);
+  HWND hwnd() const { return hwnd_; }
+  void Show(int showCommand);
+
+  vintrel::FileQueue& lstFile() { return lstFile_; }
+  vintrel::face::ButtonLooks& looks() { return looks_; }
+
+  void ApplyWindowStyle();
+  vintrel::StoredSettings Settings() const;
+  void SetSettings(const vintrel::StoredSettings& settings);
+  void SetActionsEnabled(bool enabled);
+  void SetProgressLabel(const std::wstring& text);
+  // 0 to 3960 twips, clamped.
+  void SetProgressBar(double twips);
+  void SetDropHintVisible(bool visible);
+  void SetVersion(const std::wstring& caption, vintrel::Rgb colour);
+  int SelectedRow() const;
+  void RepaintLooks();
+
+  // The release of an action button, by the mouse or the command box.
+  void imgButton_MouseUp(int index);
+
+  // Hooks the application fills in.
+  std::function<void(int)> onAction;
+  std::function<void()> onExit;
+  std::function<void()> onUnload;
+  std::function<void(const std::vector<std::string>&)> onFilesDropped;
+  std::function<std::string(const std::string& start)> folderDialog;
+  // One pass of the message loop, so new looks are painted before a long action.
+  std::function<void()> dispatchPending;
+
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+ private:
+  // What lies under a point of the client area that no child window covers.
+  enum class Spot { Bare, Action0, Action1, Action2, Browse, Min, Exit, Version, Inert };
+  Spot HitTest(POINT point) const;
+  RECT PlaceRect(vintrel::face::Twips twips) const;
+
+  LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+  void OnPaint();
+  void OnMouseDown(POINT point);
+  void OnMouseMove(POINT point);
+  void OnMouseUp(POINT point, bool left);
+  void OnCommand(WPARAM wParam, LPARAM lParam);
+  void OnDpiChanged(UINT dpi, const RECT* suggested);
+  void CreateControls();
+  void CreateFonts();
+  HFONT MakeFont(double points, bool bold) const;
+  double DropHintPoints() const;
+  void Layout();
+  void AddTips();
+  void imgBrowse_Click();
+  void OpenPicker(int picker);
+  void StartDrag();
+  void menuMsg_Change();
+  void RunBoxText(const std::string& text);
+
+ public:
+  // Called by the arrow pictures' own window procedure.
+  void ArrowMouse(int picker, UINT message, bool inside);
+  void PaintArrow(int picker, HWND arrow, HDC dc);
+  void PaintHint(HWND hint, HDC dc);
+  void FilesDropped(HDROP drop);
+
+ private:
+  HINSTANCE instance_ = nullptr;
+  HWND hwnd_ = nullptr;
+  HWND LV_ = nullptr;
+  HWND picDragText_ = nullptr;
+  std::array<HWND, 4> combos_{};
+  std::array<HWND, 4> arrows_{};
+  HWND txtPath_ = nullptr;
+  HWND menuMsg_ = nullptr;
+  HWND tips_ = nullptr;
+  HFONT font_ = nullptr, boldFont_ = nullptr, percentFont_ = nullptr;
+
+  SkinBitmaps bitmaps_;
+  vintrel::face::ButtonLooks looks_;
+  vintrel::CommandBox commandBox_;
+  // Other programs set the box's text from their thread; the system delivers it inside any modal
+  // loop of ours, so texts go through the gate and never run nested.
+  vintrel::CommandBoxGate gate_{[this](const std::string& text) { RunBoxText(text); }};
+  vintrel::FileQueue lstFile_;
+  double scale_ = 1.0;
+  double barTwips_ = 0.0;
+  bool actionsEnabled_ = true;
+  std::wstring percent_;
+  std::wstring version_;
+  vintrel::Rgb versionColour_{};
+  // The element a press captured the mouse for; released with the button.
+  Spot captured_ = Spot::Bare;
+};
