@@ -60,6 +60,21 @@ int LowresLevel(int sourceWidth, int sourceHeight, int rotation, const PictureBo
   return level;
 }
 
+int DecoderThreadCount(double pixelsPerSecond, int64_t pictureBytes, int cores) {
+  // Up to about 640x480 at 30 fps the decoder is light: the scaling, encoding and sound threads
+  // keep about two cores busy beside it, and frame threads only add hand-offs. A heavy decoder
+  // keeps a core busy with about three frame threads, as they wait on each other's reference
+  // pictures (FFmpeg's own choice, one more than the cores, leaves a fifth of the time idle).
+  constexpr double kLightDecoding = 12e6;
+  constexpr int kMostThreads = 16;  // FFmpeg's own ceiling when it picks
+  // What the frame threads may hold in pictures between them: each holds one.
+  constexpr int64_t kPictureBudget = 64 << 20;
+  cores = std::max(cores, 2);
+  int wanted = pixelsPerSecond <= kLightDecoding ? std::max(1, cores - 2) : std::min(kMostThreads, 3 * cores);
+  int64_t fitting = kPictureBudget / std::max<int64_t>(1, pictureBytes);
+  return static_cast<int>(std::clamp<int64_t>(fitting, 1, wanted));
+}
+
 FramePicker::Run FramePicker::Push(int64_t slot) {
   if (!pending_) {
     pending_ = true;

@@ -26,6 +26,10 @@ int LoopFilterSkipping(int sourceWidth, int sourceHeight, int rotation, const Pi
 // The deepest reduced-resolution decoding level that still gives at least the box's pixels.
 int LowresLevel(int sourceWidth, int sourceHeight, int rotation, const PictureBox& box, int maxLevel);
 
+// How many frame threads the video decoder gets, for a source decoding `pixelsPerSecond` whose
+// pictures take `pictureBytes` each, on `cores` cores (0: unknown).
+int DecoderThreadCount(double pixelsPerSecond, int64_t pictureBytes, int cores);
+
 // Output frame slot k covers the source frames whose time rounds to k; the last of them is shown.
 // Slots before the first source frame repeat it; slots after the last repeat the last.
 class FramePicker {

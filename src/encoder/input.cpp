@@ -14,6 +14,7 @@ extern "C" {
 #include <vector>
 
 #include "console.h"
+#include "geometry.h"
 #include "platform.h"
 
 namespace conv {
@@ -21,8 +22,8 @@ namespace {
 
 // Far above any camera's picture (8K with its coded margin), far below a picture bomb's.
 constexpr int64_t kMaxPixels = 8192 * 4352;
-// What the frame threads of one video decoder may hold in pictures between them.
-constexpr int64_t kThreadPictureBudget = 64 << 20;
+// Taken for a stream that declares no frame rate, when choosing the decoder's threads.
+constexpr double kUnknownFrameRate = 30;
 
 // Readers that take their pictures or sound from other files or the network: a "video" that is
 // a playlist must not pull in whatever it names.
@@ -66,13 +67,15 @@ void CheckPictureSize(const AVStream* stream, const std::string& path) {
                               std::to_string(kMaxPixels / 1000000) + " million pixels)");
 }
 
-// Frame threads hold a picture each: huge pictures get fewer of them.
-int DecoderThreads(const AVCodecParameters* par) {
+int DecoderThreads(const AVStream* stream) {
+  const AVCodecParameters* par = stream->codecpar;
   int bytes = av_image_get_buffer_size(static_cast<AVPixelFormat>(par->format), par->width, par->height, 1);
   int64_t picture = bytes > 0 ? bytes : int64_t{4} * par->width * par->height;
-  int64_t fitting = kThreadPictureBudget / std::max<int64_t>(1, picture);
-  int automatic = static_cast<int>(std::thread::hardware_concurrency()) + 1;
-  return fitting >= automatic ? 0 : static_cast<int>(std::max<int64_t>(1, fitting));
+  AVRational rate = stream->avg_frame_rate.num > 0 && stream->avg_frame_rate.den > 0 ? stream->avg_frame_rate
+                                                                                     : stream->r_frame_rate;
+  double fps = rate.num > 0 && rate.den > 0 ? av_q2d(rate) : kUnknownFrameRate;
+  return DecoderThreadCount(double{1} * par->width * par->height * fps, picture,
+                            static_cast<int>(std::thread::hardware_concurrency()));
 }
 
 bool IsUsable(const AVStream* stream) {
@@ -205,7 +208,7 @@ CodecContextPtr OpenDecoder(AVStream* stream, const DecoderTuning& tuning, const
   Check(avcodec_parameters_to_context(decoder.get(), stream->codecpar), path, "cannot set up the decoder");
   decoder->pkt_timebase = stream->time_base;
   if (codec->type == AVMEDIA_TYPE_VIDEO) {
-    decoder->thread_count = DecoderThreads(stream->codecpar);
+    decoder->thread_count = DecoderThreads(stream);
     decoder->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
     // A stream whose pictures grow beyond its declared size fails to decode them.
     decoder->max_pixels = kMaxPixels;

@@ -145,6 +145,17 @@ TEST(Geometry, ReducedDecodingAndSkippedDeblocking) {
   EXPECT_EQ(LoopFilterSkipping(1920, 1080, 0, qcif169), 2);
   EXPECT_EQ(LoopFilterSkipping(640, 480, 0, qcif43), 1);
   EXPECT_EQ(LoopFilterSkipping(320, 240, 0, qcif43), 0);
+
+  // A light source leaves the cores to the other stages; a heavy one gets three threads a core,
+  // within FFmpeg's ceiling and the memory its pictures may take.
+  constexpr int64_t kHdPicture = 1920 * 1080 * 3 / 2;
+  EXPECT_EQ(DecoderThreadCount(640.0 * 480 * 25, 460800, 2), 1);
+  EXPECT_EQ(DecoderThreadCount(640.0 * 480 * 25, 460800, 8), 6);
+  EXPECT_EQ(DecoderThreadCount(1920.0 * 1080 * 30, kHdPicture, 2), 6);
+  EXPECT_EQ(DecoderThreadCount(1920.0 * 1080 * 30, kHdPicture, 0), 6);
+  EXPECT_EQ(DecoderThreadCount(1920.0 * 1080 * 30, kHdPicture, 32), 16);
+  EXPECT_EQ(DecoderThreadCount(8192.0 * 4352 * 30, int64_t{8192} * 4352 * 4, 8), 1);
+  EXPECT_EQ(DecoderThreadCount(3840.0 * 2160 * 30, int64_t{3840} * 2160 * 3 / 2, 8), 5);
 }
 
 std::vector<int64_t> Shown(FramePicker& picker, std::vector<int64_t> slots, int64_t end) {
