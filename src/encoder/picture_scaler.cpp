@@ -13,14 +13,14 @@ namespace {
 
 constexpr int kScaleFlags = SWS_BICUBIC;
 
-bool CanHalve(int pixelFormat) {
+bool CanShrink(int pixelFormat) {
   return pixelFormat == AV_PIX_FMT_YUV420P || pixelFormat == AV_PIX_FMT_YUVJ420P;
 }
 
-// Fills `target` (made anew when its size or format differ) with `source` halved.
-void HalveFrame(const AVFrame* source, FramePtr& target, const std::string& path) {
-  int width = source->width / 2;
-  int height = source->height / 2;
+// Fills `target` (made anew when its size or format differ) with `source` shrunk `factor` times.
+void ShrinkFrame(const AVFrame* source, int factor, FramePtr& target, const std::string& path) {
+  int width = source->width / factor;
+  int height = source->height / factor;
   if (!target || target->width != width || target->height != height || target->format != source->format) {
     target = MakeFrame();
     target->format = source->format;
@@ -30,9 +30,9 @@ void HalveFrame(const AVFrame* source, FramePtr& target, const std::string& path
   }
   for (int plane = 0; plane < 3; ++plane) {
     int shift = plane ? 1 : 0;
-    HalvePlane(source->data[plane], source->linesize[plane], (source->width + shift) >> shift,
-               (source->height + shift) >> shift, target->data[plane], target->linesize[plane],
-               (width + shift) >> shift, (height + shift) >> shift);
+    ShrinkPlane(source->data[plane], source->linesize[plane], (source->width + shift) >> shift,
+                (source->height + shift) >> shift, factor, target->data[plane], target->linesize[plane],
+                (width + shift) >> shift, (height + shift) >> shift);
   }
   target->color_range = source->color_range;
 }
@@ -51,11 +51,12 @@ FramePtr NewPicture(int width, int height, const std::string& path) {
 void PictureScaler::ScaleInto(const AVFrame* decoded, AVFrame* target) {
   const int width = target->width;
   const int height = target->height;
-  // Halve while a reduction of at least 2 is left for the bicubic step.
-  for (FramePtr& halved : halved_) {
-    if (!CanHalve(decoded->format) || decoded->width < 4 * width || decoded->height < 4 * height) break;
-    HalveFrame(decoded, halved, path_);
-    decoded = halved.get();
+  // Shrink by 4 or 2 while a reduction of at least 2 is left for the bicubic step.
+  for (FramePtr& shrunk : shrunk_) {
+    if (!CanShrink(decoded->format) || decoded->width < 4 * width || decoded->height < 4 * height) break;
+    int factor = decoded->width >= 8 * width && decoded->height >= 8 * height ? 4 : 2;
+    ShrinkFrame(decoded, factor, shrunk, path_);
+    decoded = shrunk.get();
   }
   SetUp(decoded, width, height);
   int ret = sws_scale(scaler_.get(), decoded->data, decoded->linesize, 0, decoded->height, target->data,

@@ -1,5 +1,5 @@
 // Brings decoded pictures of any size and format into (a part of) a YUV 4:2:0 picture: large
-// reductions start with cheap halvings, full-range colours are converted.
+// reductions start with cheap block averages, full-range colours are converted.
 #pragma once
 
 #include <string>
@@ -25,7 +25,7 @@ class PictureScaler {
 
   std::string path_;
   SwsPtr scaler_;
-  FramePtr halved_[2];
+  FramePtr shrunk_[2];
   int key_[6] = {-1, -1, -1, -1, -1, -1};
 };
 

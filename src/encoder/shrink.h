@@ -1,15 +1,16 @@
-// A cheap first step for large reductions: halving by 2x2 averages costs a fraction of a wide
-// bicubic filter over the full source, and the bicubic step after it still removes the detail the
-// small output cannot hold.
+// A cheap first step for large reductions: block averages cost a fraction of a wide bicubic
+// filter over the full source, and the bicubic step after it still removes the detail the small
+// output cannot hold.
 #pragma once
 
 #include <cstdint>
 
 namespace conv {
 
-// Averages each 2x2 block of `source` into one pixel of `target` (width / 2 x height / 2, rounded
-// down); a last odd column or row of a plane is averaged with itself.
-void HalvePlane(const uint8_t* source, int sourceStride, int sourceWidth, int sourceHeight, uint8_t* target,
-                int targetStride, int targetWidth, int targetHeight);
+// Averages each `factor` x `factor` block (factor 2 or 4) of `source` into one pixel of `target`
+// (width / factor x height / factor, rounded down, or up for a chroma plane); columns and rows
+// past the source's edge repeat its last one.
+void ShrinkPlane(const uint8_t* source, int sourceStride, int sourceWidth, int sourceHeight, int factor,
+                 uint8_t* target, int targetStride, int targetWidth, int targetHeight);
 
 }  // namespace conv

@@ -1,6 +1,7 @@
 // The encoder's decisions that need no media: option values, picture placement, frame choice.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <limits>
 #include <vector>
@@ -215,16 +216,31 @@ TEST(Timeline, AJumpPastTheLengthIsABreakAndSumsSaturate) {
   EXPECT_EQ(unknown.Place(140, 1), 40);
 }
 
-TEST(Shrink, HalvingAveragesBlocksAndRepeatsAnOddEdge) {
+TEST(Shrink, AveragesBlocksAndRepeatsTheEdge) {
   const uint8_t source[3 * 4] = {0,   10,  20, 0,  //
                                  2,   12,  22, 0,  //
                                  100, 200, 7,  0};
   uint8_t target[2 * 2] = {};
-  HalvePlane(source, 4, 3, 3, target, 2, 2, 2);
+  ShrinkPlane(source, 4, 3, 3, 2, target, 2, 2, 2);
   EXPECT_EQ(target[0], (0 + 10 + 2 + 12 + 2) / 4);
   EXPECT_EQ(target[1], (20 + 20 + 22 + 22 + 2) / 4);
   EXPECT_EQ(target[2], (100 + 200 + 100 + 200 + 2) / 4);
   EXPECT_EQ(target[3], 7);
+
+  // By four: one rounding over the whole block, as a chroma plane of odd size asks for.
+  std::vector<uint8_t> wide(9 * 6);
+  for (size_t i = 0; i < wide.size(); ++i) wide[i] = static_cast<uint8_t>(i * 37 % 251);
+  auto at = [&](int x, int y) { return unsigned{wide[std::min(y, 5) * 9 + std::min(x, 8)]}; };
+  uint8_t quarter[3 * 2] = {};
+  ShrinkPlane(wide.data(), 9, 9, 6, 4, quarter, 3, 3, 2);
+  for (int y = 0; y < 2; ++y) {
+    for (int x = 0; x < 3; ++x) {
+      unsigned sum = 0;
+      for (int dy = 0; dy < 4; ++dy)
+        for (int dx = 0; dx < 4; ++dx) sum += at(4 * x + dx, 4 * y + dy);
+      EXPECT_EQ(quarter[y * 3 + x], (sum + 8) / 16) << x << "," << y;
+    }
+  }
 }
 
 }  // namespace
