@@ -57,13 +57,16 @@ mean() { awk -F, -v name="$2" '$1 == name { print $2 }' "$1"; }
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 results=()
-# compare LABEL GOAL OURS PEER -- hyperfine -n NAME COMMAND ...: the median over the rounds of
-# mean(OURS) / mean(PEER), each pair from the same hyperfine run.
+# compare LABEL GOAL OURS PEER -- -n NAME COMMAND -n NAME COMMAND: the median over the rounds of
+# mean(OURS) / mean(PEER), each pair from the same hyperfine run. Every other round runs the pair
+# the other way round, so a machine that slows down or speeds up during a run favours neither.
 compare() {
   local label=$1 goal=$2 ours=$3 peer=$4; shift 5
-  local ratios=() round
+  local ratios=() round pair
   for round in $(seq 1 "$rounds"); do
-    if ! hyperfine --style basic --warmup 1 --runs "$runs" --export-csv "round.csv" "$@" >/dev/null; then
+    pair=("$@")
+    if [ $((round % 2)) = 0 ]; then pair=("$4" "$5" "$6" "$1" "$2" "$3"); fi
+    if ! hyperfine --style basic --warmup 1 --runs "$runs" --export-csv "round.csv" "${pair[@]}" >/dev/null; then
       results+=("$(printf '%-58s   n/a   (a command failed)' "$label")")
       return
     fi
