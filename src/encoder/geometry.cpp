@@ -61,7 +61,7 @@ int LowresLevel(int sourceWidth, int sourceHeight, int rotation, const PictureBo
 }
 
 int DecoderThreadCount(double pixelsPerSecond, int64_t pictureBytes, int cores) {
-  // Up to about 640x480 at 30 fps the decoder is light: the scaling, encoding and sound threads
+  // Up to about 800x600 at 25 fps the decoder is light: the scaling, encoding and sound threads
   // keep about two cores busy beside it, and frame threads only add hand-offs. A heavy decoder
   // keeps a core busy with about three frame threads, as they wait on each other's reference
   // pictures (FFmpeg's own choice, one more than the cores, leaves a fifth of the time idle).

@@ -168,7 +168,6 @@ console::ProgressFigures Pipeline::Figures() const {
 void Pipeline::CheckComplete() const {
   const std::string& path = input_.Path();
   if (const VideoDecoder* video = tracks_.videoDecoder) {
-    if (getenv("CONV_DEBUG")) fprintf(stderr, "decoded %ld of %ld\n", (long)video->FramesDecoded(), (long)video->PacketsSent());
     if (video->FramesDecoded() == 0)
       throw EncodeError(path, "no picture could be decoded: the video is damaged");
     if (!MostlyIntact(video->Damaged(), video->PacketsSent())) {
