@@ -69,7 +69,7 @@ int DecoderThreadCount(double pixelsPerSecond, int64_t pictureBytes, int cores) 
   constexpr int kMostThreads = 16;  // FFmpeg's own ceiling when it picks
   // What the frame threads may hold in pictures between them: each holds one.
   constexpr int64_t kPictureBudget = 64 << 20;
-  cores = std::max(cores, 2);
+  if (cores <= 0) cores = 2;  // unknown: the smallest machine the decoder is tuned for
   int wanted = pixelsPerSecond <= kLightDecoding ? std::max(1, cores - 2) : std::min(kMostThreads, 3 * cores);
   int64_t fitting = kPictureBudget / std::max<int64_t>(1, pictureBytes);
   return static_cast<int>(std::clamp<int64_t>(fitting, 1, wanted));

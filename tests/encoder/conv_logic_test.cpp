@@ -155,6 +155,7 @@ TEST(Geometry, ReducedDecodingAndSkippedDeblocking) {
   EXPECT_EQ(DecoderThreadCount(1920.0 * 1080 * 30, kHdPicture, 2), 6);
   EXPECT_EQ(DecoderThreadCount(1920.0 * 1080 * 30, kHdPicture, 0), 6);
   EXPECT_EQ(DecoderThreadCount(1920.0 * 1080 * 30, kHdPicture, 32), 16);
+  EXPECT_EQ(DecoderThreadCount(1920.0 * 1080 * 30, kHdPicture, 1), 3);
   EXPECT_EQ(DecoderThreadCount(8192.0 * 4352 * 30, int64_t{8192} * 4352 * 4, 8), 1);
   EXPECT_EQ(DecoderThreadCount(3840.0 * 2160 * 30, int64_t{3840} * 2160 * 3 / 2, 8), 5);
 }
