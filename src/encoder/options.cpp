@@ -62,7 +62,8 @@ std::optional<Rational> ParseFrameRate(const std::string& text) {
   auto value = ParseDecimal(text);
   if (!value || *value <= 0 || *value > kMaxFrameRate + 1e-9) return std::nullopt;
   double whole = std::round(*value);
-  if (std::fabs(*value - whole) < 1e-6) return Rational{static_cast<int>(whole), 1};
+  // A rate that rounds to no frames at all is refused below, not taken as 0 fps.
+  if (whole >= 1 && std::fabs(*value - whole) < 1e-6) return Rational{static_cast<int>(whole), 1};
   // The NTSC family (14.985, 23.976, 29.97) is N*1000/1001; the window writes them rounded.
   double ntsc = std::round(*value * 1.001);
   if (ntsc >= 1 && std::fabs(*value - ntsc * 1000 / 1001) < 0.002) {

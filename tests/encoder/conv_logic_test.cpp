@@ -60,7 +60,7 @@ TEST(Options, FrameRatesOfTheNtscFamilyAreExact) {
   EXPECT_EQ(ParseFrameRate("12.5"), (Rational{25, 2}));
   EXPECT_EQ(ParseFrameRate("30000/1001"), (Rational{30000, 1001}));
   EXPECT_EQ(ParseFrameRate("30"), (Rational{30, 1}));
-  for (const char* bad : {"0", "-1", "30.5", "abc", "", "25fps", "1e400", "nan", "1/0", "0/5"}) {
+  for (const char* bad : {"0", "-1", "30.5", "abc", "", "25fps", "1e400", "nan", "1/0", "0/5", "0.0000005"}) {
     EXPECT_FALSE(ParseFrameRate(bad)) << bad;
   }
 }
