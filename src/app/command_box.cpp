@@ -11,9 +11,14 @@ std::optional<int> ActionFromCommandText(std::string_view text) {
   return last - '0';
 }
 
-std::optional<int> CommandBox::Receive(std::string_view text) {
-  if (text == text_) return std::nullopt;
+bool CommandBox::Changed(std::string_view text) {
+  if (text == text_) return false;
   text_ = text;
+  return true;
+}
+
+std::optional<int> CommandBox::Receive(std::string_view text) {
+  if (!Changed(text)) return std::nullopt;
   return ActionFromCommandText(text_);
 }
 

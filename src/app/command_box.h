@@ -21,6 +21,9 @@ class CommandBox {
  public:
   static constexpr std::string_view kInitialText = "b0";
 
+  // Whether the text differs from the last one seen; any change is a press of the box, which
+  // marks the release as the box's even when the text names no button.
+  bool Changed(std::string_view text);
   // The action a new text asks for: none when the text did not change or names no digit.
   std::optional<int> Receive(std::string_view text);
 

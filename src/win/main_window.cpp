@@ -286,11 +286,11 @@ void MainWindow::menuMsg_Change() {
 }
 
 void MainWindow::RunBoxText(const std::string& text) {
-  // An EDIT reports every setting of its text; only a change counts.
-  const auto index = commandBox_.Receive(text);
-  if (!index) return;
+  // An EDIT reports every setting of its text; only a change counts, and every change marks
+  // the next release as the box's, as in the Qt window.
+  if (!commandBox_.Changed(text)) return;
   looks_.SetFromCommandBox(true);
-  imgButton_MouseUp(*index);
+  if (const auto index = vintrel::ActionFromCommandText(text)) imgButton_MouseUp(*index);
 }
 
 void MainWindow::imgBrowse_Click() {

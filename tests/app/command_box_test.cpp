@@ -26,6 +26,8 @@ TEST(CommandBox, OnlyAChangeOfTheTextCounts) {
   EXPECT_EQ(box.Receive("b2"), 2);
   EXPECT_EQ(box.Receive("bx"), std::nullopt);
   EXPECT_EQ(box.Receive("b2"), 2);  // "bx" was held although it names nothing
+  EXPECT_TRUE(box.Changed("bx"));   // a change that names no button still counts as one
+  EXPECT_FALSE(box.Changed("bx"));
 }
 
 // A burst whose actions open modal loops (each dispatching the next text) never nests: one text
