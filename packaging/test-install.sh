@@ -89,7 +89,7 @@ case "$part" in
     deb=$(echo "$work"/package/vintrel_*.deb)
     depends=$(dpkg-deb -f "$deb" Depends) || fail "no .deb"
     echo "$(basename "$deb"): $(du -k "$deb" | cut -f1) KiB; Depends: $depends"
-    for library in libavcodec libavformat libswscale libqt6widgets6 libqt6multimedia6 libc6; do
+    for library in libavcodec-extra libavformat libswscale libqt6widgets6 libqt6multimedia6 libc6; do
       grep -q "$library" <<<"$depends" || fail "Depends lacks $library"
     done
     dpkg-deb -x "$deb" "$work/root"
