@@ -111,6 +111,10 @@ as_tester sh -c 'cd ~/clips && vintrel-cli "one clip.avi"' >"$work/cli.log" 2>&1
   { cat "$work/cli.log" >&2; fail "the installed vintrel-cli did not convert the clip"; }
 check_3gp "$home/Filme/Vintrel/one clip.3gp"
 say "vintrel-cli converted into ~/Filme/Vintrel"
+# Root with a relative HOME: the passwd home, never the program's folder (the purge finds strays).
+in_root sh -c 'cd /home/tester/clips && HOME=rel vintrel-cli "one clip.avi"' >"$work/root-cli.log" 2>&1 ||
+  { cat "$work/root-cli.log" >&2; fail "vintrel-cli with a relative HOME did not convert"; }
+check_3gp "$root_fs/root/Videos/Vintrel/one clip.3gp"
 
 # The window stays up; a second launch hands its file to it and leaves; Convert takes both.
 as_tester sh -c 'cd ~/clips && exec vintrel "one clip.avi"' >"$work/window.log" 2>&1 &
