@@ -176,6 +176,12 @@ class AppProcessTest : public QObject {
                               root.filePath(QStringLiteral("app/output/zwei \u00fc.3gp"))};
     QVERIFY(QTest::qWaitFor([&] { return QFileInfo::exists(outputs[0]) && QFileInfo::exists(outputs[1]); },
                             60000));
+    // Without files a launch only brings the window to the front.
+    second.setWorkingDirectory(root.path());
+    second.start(root.filePath(QStringLiteral("app/vintrel")), {});
+    QVERIFY(second.waitForFinished(20000));
+    QCOMPARE(second.exitCode(), 0);
+    QCOMPARE(VintrelWindowsOnX(), windows);
     QCOMPARE(window.state(), QProcess::Running);
     window.kill();
     window.waitForFinished(20000);
