@@ -7,6 +7,14 @@ if(CMAKE_CROSSCOMPILING OR WIN32 OR VINTREL_SANITIZE
   return()
 endif()
 
+# The manual pages are made with help2man, which only the tests' packages bring (scripts/run.sh
+# builds just the programs).
+find_program(VINTREL_HELP2MAN help2man)
+if(NOT VINTREL_HELP2MAN)
+  message(STATUS "help2man not found: no install rules and no .deb (bash scripts/install-deps.sh)")
+  return()
+endif()
+
 set(VINTREL_APP_ID "org.example.vintrel" CACHE STRING "AppStream id; names the desktop and metainfo files")
 set(VINTREL_HOMEPAGE "https://vintrel.example.org" CACHE STRING "Home page named by the package")
 set(VINTREL_SCREENSHOT_URL "${VINTREL_HOMEPAGE}/screenshot.png" CACHE STRING "Where docs/screenshot.png is published")
@@ -41,7 +49,6 @@ configure_file(${_pkg}/copyright.in ${_out}/copyright @ONLY)
 configure_file(${_pkg}/changelog.in ${_out}/changelog @ONLY)
 
 # vintrel-cli's page is its --help, so the two cannot disagree.
-find_program(VINTREL_HELP2MAN help2man REQUIRED)
 find_program(VINTREL_GZIP gzip REQUIRED)
 add_custom_command(
   OUTPUT ${_out}/vintrel-cli.1.gz
@@ -70,6 +77,14 @@ set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Debian's AMR-NB encoder is only in the -extra build of libavcodec (which provides the plain
+# one); shlibdeps alone names the plain build, with which every file fails. The font gives the
+# two Chinese tool tips their characters on a system without any CJK font.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(VINTREL_DEB_AVCODEC REQUIRED libavcodec)
+string(REGEX MATCH "^[0-9]+" _avcodec_major "${VINTREL_DEB_AVCODEC_VERSION}")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libavcodec-extra${_avcodec_major}")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wqy-microhei")
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${VINTREL_MAINTAINER})

@@ -43,12 +43,12 @@ convert_through() {
   tree=$(cd "$prefix/.." && pwd)
   snapshot=$(find "$tree" -printf '%P %M %s %T@\n' | sort)
   fresh_home cli
-  env HOME="$work/cli" XDG_CONFIG_HOME= TMPDIR="$work" "$prefix/bin/vintrel-cli" "$work/my clip.avi" \
+  env HOME="$work/cli" XDG_CONFIG_HOME= XDG_VIDEOS_DIR= TMPDIR="$work" "$prefix/bin/vintrel-cli" "$work/my clip.avi" \
     >"$work/cli.log" 2>&1 || fail "vintrel-cli did not convert the clip"
   check_output "$work/cli/Videos/Vintrel/my clip.3gp"
   if [ "${2:-}" = window ]; then
     fresh_home win
-    (cd "$work" && exec env HOME="$work/win" XDG_CONFIG_HOME= XDG_RUNTIME_DIR= TMPDIR="$work" QT_QPA_PLATFORM=offscreen \
+    (cd "$work" && exec env HOME="$work/win" XDG_CONFIG_HOME= XDG_VIDEOS_DIR= XDG_RUNTIME_DIR= TMPDIR="$work" QT_QPA_PLATFORM=offscreen \
       "$prefix/bin/vintrel" "my clip.avi") >"$work/window.log" 2>&1 &
     window=$!
     for _ in $(seq 200); do [ -S "$work/vintrel-$(id -u)/command-box" ] && break; sleep 0.1; done
@@ -89,7 +89,7 @@ case "$part" in
     deb=$(echo "$work"/package/vintrel_*.deb)
     depends=$(dpkg-deb -f "$deb" Depends) || fail "no .deb"
     echo "$(basename "$deb"): $(du -k "$deb" | cut -f1) KiB; Depends: $depends"
-    for library in libavcodec libavformat libswscale libqt6widgets6 libqt6multimedia6 libc6; do
+    for library in libavcodec-extra libavformat libswscale libqt6widgets6 libqt6multimedia6 libc6; do
       grep -q "$library" <<<"$depends" || fail "Depends lacks $library"
     done
     dpkg-deb -x "$deb" "$work/root"

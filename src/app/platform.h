@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -16,18 +17,28 @@ struct AppPaths {
   std::string defaultOutputFolder;
   std::string encoderPath;  // applicationFolder/data/conv.exe
   std::string soundFile;    // applicationFolder/sound.wav
+  // Where Add's dialog opens: the program's folder when portable; for an installed program the
+  // desktop's Videos folder, or the home when that does not exist.
+  std::string addDialogFolder;
 };
 
 // What the places depend on, gathered from the running system by ResolveAppPaths.
 struct PlatformFacts {
   bool windows = false;
   bool applicationFolderWritable = false;
-  std::string home;        // POSIX: $HOME, else the password entry; Windows: %USERPROFILE%
+  std::string home;        // POSIX: $HOME when absolute, else the password entry; Windows: %USERPROFILE%
   std::string configHome;  // POSIX: $XDG_CONFIG_HOME; Windows: %APPDATA%
   std::string tempDir;     // POSIX: $TMPDIR
   std::string runtimeDir;  // POSIX: $XDG_RUNTIME_DIR when it is a folder of this user
   std::string userId;      // POSIX: the numeric user id
+  std::string videosDir;   // POSIX: $XDG_VIDEOS_DIR, else what user-dirs.dirs names; may be empty
+  // Whether a folder exists; without it every folder is taken to exist.
+  std::function<bool(const std::string&)> folderExists;
 };
+
+// The Videos folder a user-dirs.dirs text names (XDG_VIDEOS_DIR="$HOME/Filme" or an absolute
+// path, in the shell quoting that file uses); empty when it names none that is usable.
+std::string VideosFolderFromUserDirs(std::string_view text, const std::string& home);
 
 // The folder that holds the running executable.
 std::string ApplicationFolder();

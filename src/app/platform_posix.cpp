@@ -21,9 +21,11 @@ std::string Environment(const char* name) {
   return value ? value : "";
 }
 
+// A relative HOME would put settings and output wherever the program happens to start, even
+// under its install prefix: it counts as none.
 std::string HomeFolder() {
   std::string home = Environment("HOME");
-  if (!home.empty()) return home;
+  if (!home.empty() && home.front() == '/') return home;
   std::vector<char> buffer(16384);
   passwd entry{};
   passwd* found = nullptr;
@@ -81,6 +83,20 @@ bool IsInstalledFolder(const std::string& folder) {
   return !folder.empty() && ::access(JoinPath(folder, "installed").c_str(), F_OK) == 0;
 }
 
+// A small text file's contents; empty when it cannot be read.
+std::string FileText(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return {};
+  std::string text;
+  char buffer[4096];
+  ssize_t got;
+  while (text.size() < (1u << 20) &&
+         ((got = ::read(fd, buffer, sizeof buffer)) > 0 || (got < 0 && errno == EINTR)))
+    if (got > 0) text.append(buffer, static_cast<std::size_t>(got));
+  ::close(fd);
+  return text;
+}
+
 }  // namespace
 
 std::string ApplicationFolder() {
@@ -118,6 +134,14 @@ AppPaths ResolveAppPaths(const std::string& applicationFolder) {
     facts.runtimeDir.clear();
   }
   facts.userId = std::to_string(getuid());
+  facts.videosDir = Environment("XDG_VIDEOS_DIR");
+  if (facts.videosDir.empty() || facts.videosDir.front() != '/') {
+    std::string config = facts.home.empty() ? "" : JoinPath(facts.home, ".config");
+    if (!facts.configHome.empty() && facts.configHome.front() == '/') config = facts.configHome;
+    if (!config.empty())
+      facts.videosDir = VideosFolderFromUserDirs(FileText(JoinPath(config, "user-dirs.dirs")), facts.home);
+  }
+  facts.folderExists = [](const std::string& folder) { return IsFolder(folder); };
   return ResolveAppPathsFrom(applicationFolder, facts);
 }
 

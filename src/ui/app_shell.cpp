@@ -11,6 +11,7 @@
 #include "app/shutdown.h"
 #include "command_box_server.h"
 #include "frm_main.h"
+#include "launch_server.h"
 
 namespace {
 
@@ -23,6 +24,7 @@ QString FromUtf8(const std::string& text) {
 AppShell::AppShell(vintrel::AppPaths paths, ShellSeams seams)
     : paths_(std::move(paths)),
       gate_([this](const std::string& text) { frm_->menuMsg()->setText(FromUtf8(text)); }),
+      inbox_([this](const std::vector<std::string>& files) { DropFiles(files); }),
       seams_(seams.WithDefaults()),
       frm_(std::make_unique<frmMain>()),
       display_(*frm_) {
@@ -41,6 +43,7 @@ AppShell::~AppShell() {
   frm_->onFilesDropped = nullptr;
   frm_->boxGate = nullptr;
   server_.reset();
+  launch_.reset();
 }
 
 void AppShell::Load() {
@@ -65,6 +68,25 @@ bool AppShell::OpenCommandBox() {
                qUtf8Printable(server_->errorText()));
   server_.reset();
   return false;
+}
+
+bool AppShell::OpenLaunchChannel() {
+  if (launch_ && launch_->listening()) return true;
+  launch_ = std::make_unique<LaunchServer>();
+  launch_->onFiles = [this](std::vector<std::string> files) { TakeLaunch(std::move(files)); };
+  if (launch_->Listen(startup_.workingFolderUsable ? paths_.workingFolder : std::string())) return true;
+  if (!launch_->anotherWindow())
+    std::fprintf(stderr, "vintrel: later launches cannot reach this window: %s\n",
+                 qUtf8Printable(launch_->errorText()));
+  return false;
+}
+
+void AppShell::TakeLaunch(std::vector<std::string> files) {
+  inbox_.Receive(std::move(files));
+  frm_->show();
+  frm_->setWindowState(frm_->windowState() & ~Qt::WindowMinimized);
+  frm_->raise();
+  frm_->activateWindow();
 }
 
 vintrel::TemporaryFiles AppShell::temporaryFiles() const {
@@ -98,14 +120,22 @@ void AppShell::QueueFiles(const QStringList& paths) {
 }
 
 void AppShell::OnAction(int index) {
+  // Launches arriving during an action (a batch, Add's dialog) wait for its end.
+  const vintrel::face::LaunchInbox::Busy busy(inbox_);
   if (controller_) controller_->RunAction(index);
 }
 
 void AppShell::OnFilesDropped(const QStringList& dropped) {
+  std::vector<std::string> paths;
+  for (const QString& path : dropped) paths.push_back(path.toStdString());
+  DropFiles(paths);
+}
+
+void AppShell::DropFiles(const std::vector<std::string>& paths) {
   // The list refuses drops during a batch; the queue must not change under a run either way.
   if (!controller_ || controller_->Running()) return;
   vintrel::FileQueue& queue = frm_->lstFile();
-  for (const QString& path : dropped) queue.AddToQueue(path.toStdString());
+  for (const std::string& path : paths) queue.AddToQueue(path);
   if (!queue.Empty()) frm_->SetDropHintVisible(false);
 }
 
@@ -118,7 +148,7 @@ void AppShell::SetFromCommandBox(bool value) {
 }
 
 void AppShell::CreateRunner() {
-  desktop_ = std::make_unique<WindowDesktop>(*frm_, seams_, paths_.applicationFolder);
+  desktop_ = std::make_unique<WindowDesktop>(*frm_, seams_, paths_.addDialogFolder);
   objDOS_ = std::make_unique<vintrel::DOSOutputs>(pump_, *desktop_);
   controller_ = std::make_unique<vintrel::BatchController>(
       frm_->lstFile(), *objDOS_, pump_, vintrel::BatchFace{display_, *desktop_, display_, reports_}, paths_);

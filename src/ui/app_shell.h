@@ -3,17 +3,21 @@
 #include <QObject>
 #include <QStringList>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "app/command_box.h"
 #include "app/platform.h"
 #include "app/settings.h"
 #include "app/startup.h"
 #include "engine/batch_controller.h"
+#include "face/launch_inbox.h"
 #include "process/dos_outputs.h"
 #include "qt_pump.h"
 #include "window_view.h"
 
 class CommandBoxServer;
+class LaunchServer;
 class frmMain;
 
 // The application around the window: start-up, the three actions, drops, the command box and
@@ -37,6 +41,13 @@ class AppShell : public QObject, private vintrel::StartupWindow {
   // when it cannot be offered.
   bool OpenCommandBox();
   CommandBoxServer* commandBoxServer() const { return server_.get(); }
+  // Lets later launches of the program hand their files to this window; false (and the reason on
+  // stderr) when it cannot, with launchServer()->anotherWindow() when a window listens already.
+  bool OpenLaunchChannel();
+  LaunchServer* launchServer() const { return launch_.get(); }
+  // Files of a launch (this one's, or a later one's through the channel): queued as a drop of
+  // them would be, once no action runs.
+  vintrel::face::LaunchInbox& launchInbox() { return inbox_; }
   // Box texts pass here, so they never run nested inside an action or a modal dialog.
   vintrel::CommandBoxGate& commandBoxGate() { return gate_; }
 
@@ -54,6 +65,8 @@ class AppShell : public QObject, private vintrel::StartupWindow {
 
  private:
   void OnFilesDropped(const QStringList& paths);
+  void DropFiles(const std::vector<std::string>& paths);
+  void TakeLaunch(std::vector<std::string> files);
   void OnAction(int index);
 
   // Start-up's window steps.
@@ -69,6 +82,7 @@ class AppShell : public QObject, private vintrel::StartupWindow {
 
   vintrel::AppPaths paths_;
   vintrel::CommandBoxGate gate_;
+  vintrel::face::LaunchInbox inbox_;
   ShellSeams seams_;
   std::unique_ptr<frmMain> frm_;
   WindowDisplay display_;
@@ -79,6 +93,7 @@ class AppShell : public QObject, private vintrel::StartupWindow {
   std::unique_ptr<vintrel::DOSOutputs> objDOS_;
   std::unique_ptr<vintrel::BatchController> controller_;
   std::unique_ptr<CommandBoxServer> server_;
+  std::unique_ptr<LaunchServer> launch_;
   vintrel::StartupOutcome startup_;
   bool loaded_ = false;
   bool unloading_ = false;

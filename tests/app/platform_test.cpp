@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "base/utf8_path.h"
 #include "temp_folder.h"
@@ -60,11 +62,42 @@ TEST(AppPaths, PosixPerUserWhenTheApplicationFolderIsNot) {
   EXPECT_EQ(ResolveAppPathsFrom("/usr/lib/vintrel", facts).workingFolder, "/run/user/1000/vintrel");
   facts.runtimeDir.clear();
 
-  facts.home.clear();  // nowhere per-user: stay beside the program
-  facts.configHome.clear();
+  // The desktop's Videos folder; Add opens there, or at home while it does not exist.
+  facts.videosDir = "/home/ann/Filme/";
+  facts.folderExists = [](const std::string& folder) { return folder == "/home/ann/Filme"; };
   paths = ResolveAppPathsFrom("/usr/lib/vintrel", facts);
-  EXPECT_EQ(paths.settingsFile, "/usr/lib/vintrel/setup.ini");
-  EXPECT_EQ(paths.defaultOutputFolder, "/usr/lib/vintrel/output");
+  EXPECT_EQ(paths.defaultOutputFolder, "/home/ann/Filme/Vintrel");
+  EXPECT_EQ(paths.addDialogFolder, "/home/ann/Filme");
+  facts.videosDir = "Filme";  // not absolute: ignored
+  EXPECT_EQ(ResolveAppPathsFrom("/usr/lib/vintrel", facts).addDialogFolder, "/home/ann");
+  EXPECT_EQ(ResolveAppPathsFrom("/opt/vintrel", Posix(true)).addDialogFolder, "/opt/vintrel");
+
+  // No home at all (or a relative one): still nothing beside the installed program.
+  for (const char* home : {"", "rel"}) {
+    facts.home = home;
+    facts.configHome.clear();
+    paths = ResolveAppPathsFrom("/usr/lib/vintrel", facts);
+    EXPECT_EQ(paths.settingsFile, "/tmp/vintrel-1000/vintrel/setup.ini") << home;
+    EXPECT_EQ(paths.defaultOutputFolder, "/tmp/vintrel-1000/Videos/Vintrel") << home;
+  }
+}
+
+TEST(AppPaths, VideosFolderFromUserDirs) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"# written by xdg-user-dirs-update\nXDG_MUSIC_DIR=\"$HOME/Musik\"\nXDG_VIDEOS_DIR=\"$HOME/Filme\"\n",
+       "/home/ann/Filme"},
+      {"XDG_VIDEOS_DIR=\"/srv/clips/\"", "/srv/clips"},
+      {"XDG_VIDEOS_DIR=\"$HOME/\"\n", "/home/ann"},
+      {"  XDG_VIDEOS_DIR=\"$HOME/My \\\"Clips\\\"\"\n", "/home/ann/My \"Clips\""},
+      {"XDG_VIDEOS_DIR=\"$HOME/A\"\nXDG_VIDEOS_DIR=\"$HOME/B\"\n", "/home/ann/B"},  // the last counts
+      {"XDG_VIDEOS_DIR=\"$HOMEX/A\"\n", ""},
+      {"XDG_VIDEOS_DIR=\"Videos\"\n", ""},
+      {"XDG_VIDEOS_DIR=\"$HOME/unclosed\n", ""},
+      {"#XDG_VIDEOS_DIR=\"/x\"\nXDG_VIDEOS_DIRS=\"/y\"", ""},
+  };
+  for (const auto& [text, folder] : cases)
+    EXPECT_EQ(VideosFolderFromUserDirs(text, "/home/ann"), folder) << text;
+  EXPECT_EQ(VideosFolderFromUserDirs("XDG_VIDEOS_DIR=\"$HOME/Filme\"", ""), "");
 }
 
 TEST(AppPaths, WindowsKeepsTheClassicLayout) {

@@ -12,6 +12,8 @@
 #include <memory>
 #include <vector>
 
+#include "media.h"
+
 namespace {
 
 struct Run {
@@ -47,18 +49,19 @@ void Touch(const QString& path) {
 
 // The real program, copied into root/app (it finds its folder through its own executable), with
 // its working folder in root/tmp; true once its command box listens.
-bool StartWindow(const QTemporaryDir& root, QProcess& window) {
+bool StartWindow(const QTemporaryDir& root, QProcess& window, const QStringList& files = {}) {
   QDir(root.path()).mkpath(QStringLiteral("app"));
   QDir(root.path()).mkpath(QStringLiteral("tmp"));
   const QString program = root.filePath(QStringLiteral("app/vintrel"));
-  if (!QFile::copy(QStringLiteral(VINTREL_PROGRAM_PATH), program)) return false;
+  if (!QFile::exists(program) && !QFile::copy(QStringLiteral(VINTREL_PROGRAM_PATH), program)) return false;
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   environment.insert(QStringLiteral("TMPDIR"), root.filePath(QStringLiteral("tmp")));
   environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
-  environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  if (!environment.contains(QStringLiteral("QT_QPA_PLATFORM")))
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
   window.setProcessEnvironment(environment);
   window.setProcessChannelMode(QProcess::ForwardedChannels);
-  window.start(program, {});
+  window.start(program, files);
   const QString socket = root.filePath(QStringLiteral("tmp/vintrel-%1/command-box").arg(getuid()));
   return window.waitForStarted() && QTest::qWaitFor([&] { return QFileInfo::exists(socket); }, 20000);
 }
@@ -68,6 +71,15 @@ int SendWithCli(const QProcessEnvironment& environment, const QString& text) {
   cli.setProcessEnvironment(environment);
   cli.start(QStringLiteral(VINTREL_CLI_PATH), {"--command-box", text});
   return cli.waitForFinished(20000) ? cli.exitCode() : -1;
+}
+
+// Top-level X windows titled "Vintrel"; -1 without an X display.
+int VintrelWindowsOnX() {
+  if (qEnvironmentVariable("QT_QPA_PLATFORM") != QLatin1String("xcb")) return -1;
+  QProcess list;
+  list.start(QStringLiteral("xwininfo"), {"-root", "-children"});
+  if (!list.waitForFinished(10000) || list.exitCode() != 0) return -1;
+  return static_cast<int>(list.readAllStandardOutput().count("\"Vintrel\""));
 }
 
 }  // namespace
@@ -128,6 +140,57 @@ class AppProcessTest : public QObject {
 
     // No window, no listener: the sender says so and fails.
     QCOMPARE(SendWithCli(environment, QStringLiteral("b2")), 1);
+  }
+
+  // "Open With" while the window runs: the second launch hands its file, named relative to its
+  // own folder, to the first window and leaves; one Convert takes the files of both launches.
+  void aSecondLaunchJoinsTheRunningWindow() {
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    QVERIFY(QDir(root.path()).mkpath(QStringLiteral("clips")) &&
+            QDir(root.path()).mkpath(QStringLiteral("app/data")));
+    const QStringList clips{root.filePath(QStringLiteral("clips/one.avi")),
+                            root.filePath(QStringLiteral("clips/zwei \u00fc.avi"))};
+    const std::string cached = vintrel::testing_support::Clip(
+        "launch.avi", {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=15:duration=1", "-c:v", "mpeg4"});
+    for (const QString& clip : clips) QVERIFY(QFile::copy(QString::fromStdString(cached), clip));
+    QVERIFY(QFile::copy(QStringLiteral(VINTREL_ENCODER_PATH),
+                        root.filePath(QStringLiteral("app/data/conv.exe"))));
+    QProcess window;
+    QVERIFY(StartWindow(root, window, {clips[0]}));
+    const int windows = VintrelWindowsOnX();
+    if (qEnvironmentVariable("QT_QPA_PLATFORM") == QLatin1String("xcb")) QVERIFY(windows >= 1);
+
+    QProcess second;
+    second.setProcessEnvironment(window.processEnvironment());
+    second.setWorkingDirectory(root.filePath(QStringLiteral("clips")));
+    second.setProcessChannelMode(QProcess::ForwardedChannels);
+    second.start(root.filePath(QStringLiteral("app/vintrel")), {QFileInfo(clips[1]).fileName()});
+    QVERIFY(second.waitForFinished(20000));
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 0);
+    QCOMPARE(VintrelWindowsOnX(), windows);
+
+    QCOMPARE(SendWithCli(window.processEnvironment(), QStringLiteral("b2")), 0);
+    const QStringList outputs{root.filePath(QStringLiteral("app/output/one.3gp")),
+                              root.filePath(QStringLiteral("app/output/zwei \u00fc.3gp"))};
+    QVERIFY(QTest::qWaitFor([&] { return QFileInfo::exists(outputs[0]) && QFileInfo::exists(outputs[1]); },
+                            60000));
+    // Without files a launch only brings the window to the front.
+    second.setWorkingDirectory(root.path());
+    second.start(root.filePath(QStringLiteral("app/vintrel")), {});
+    QVERIFY(second.waitForFinished(20000));
+    QCOMPARE(second.exitCode(), 0);
+    QCOMPARE(VintrelWindowsOnX(), windows);
+    QCOMPARE(window.state(), QProcess::Running);
+    window.kill();
+    window.waitForFinished(20000);
+
+    // The window is gone: a launch that cannot reach it is the window itself again.
+    QProcess third;
+    QVERIFY(StartWindow(root, third, {clips[0]}));
+    third.kill();
+    third.waitForFinished(20000);
   }
 
   // Floods and idle senders, with the window's descriptors nearly used up: the window lives, and

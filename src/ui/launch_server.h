@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QLocalSocket;
+
+// Takes the files of later launches of the program (app/launch_client.h) for the running window:
+// a local socket beside the command box's, open to this user alone. A launch is answered once
+// onFiles has taken its files.
+class LaunchServer : public QObject {
+ public:
+  explicit LaunchServer(QObject* parent = nullptr);
+  ~LaunchServer() override;
+
+  // Starts listening in `workingFolder`. False when it cannot; errorText() says why, and
+  // anotherWindow() whether a window of this user already listens there.
+  bool Listen(const std::string& workingFolder);
+  QString errorText() const { return error_; }
+  bool anotherWindow() const { return anotherWindow_; }
+  bool listening() const;
+
+  std::function<void(std::vector<std::string> files)> onFiles;
+
+ private:
+  bool ListenAgain();
+  void Serve(QLocalSocket* socket);
+
+  struct Native;
+  std::unique_ptr<Native> native_;
+  QString error_;
+  bool anotherWindow_ = false;
+};
