@@ -172,11 +172,16 @@ TEST(Failure, OutputsItMustNotOrCannotWrite) {
   EXPECT_EQ(dir.Entries(), std::vector<std::string>{"kept.3gp"});
 }
 
-TEST(Failure, SignalMidRunRemovesThePartialFile) {
-  std::vector<std::string> args = TestPicture("640x480", 20);
-  for (const std::string& arg : TestTone(20)) args.push_back(arg);
+// Long enough that the encoder is still at work when a test acts, however fast the machine.
+std::string LongSource() {
+  std::vector<std::string> args = TestPicture("640x480", 90);
+  for (const std::string& arg : TestTone(90)) args.push_back(arg);
   args.insert(args.end(), {"-c:v", "mpeg4", "-c:a", "libmp3lame", "-shortest"});
-  std::string source = Clip("long.avi", args);
+  return Clip("long.avi", args);
+}
+
+TEST(Failure, SignalMidRunRemovesThePartialFile) {
+  std::string source = LongSource();
   for (int sig : {SIGTERM, SIGINT}) {
     SCOPED_TRACE(sig);
     TempDir dir;
@@ -200,15 +205,33 @@ TEST(Failure, SignalMidRunRemovesThePartialFile) {
   }
 }
 
-TEST(Failure, AVanishedConsoleReaderDoesNotStopTheEncoding) {
+TEST(Failure, AVanishedConsoleReaderStopsTheEncodingButASlowOneDoesNot) {
   TempDir dir;
-  Child child = StartConv(WindowArgs(GoodSource(), dir.Path("out.3gp")));
+  WriteFile(dir.Path("out.3gp"), "the earlier result");
+  Child child = StartConv(WindowArgs(LongSource(), dir.Path("out.3gp")));
+  std::string seen;
+  char buffer[100];
+  while (seen.size() < 300) {
+    ssize_t n = read(child.outputFd, buffer, sizeof buffer);
+    ASSERT_GT(n, 0) << seen;
+    seen.append(buffer, static_cast<size_t>(n));
+  }
   close(child.outputFd);
   child.outputFd = -1;
+  const auto closedAt = std::chrono::steady_clock::now();
   RunResult run = FinishConv(child);
-  EXPECT_EQ(run.exitCode, 0);
-  EXPECT_EQ(run.signal, 0);
-  EXPECT_TRUE(Probe(dir.Path("out.3gp")).video);
+  EXPECT_LT(std::chrono::steady_clock::now() - closedAt, std::chrono::seconds(2));
+  EXPECT_EQ(run.exitCode, 141);
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"out.3gp"});
+  EXPECT_EQ(ReadFile(dir.Path("out.3gp")), "the earlier result");
+
+  Child slow = StartConv(WindowArgs(GoodSource(), dir.Path("slow.3gp")));
+  for (ssize_t n = 1; n > 0;) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    n = read(slow.outputFd, buffer, 16);
+  }
+  EXPECT_EQ(FinishConv(slow).exitCode, 0);
+  EXPECT_TRUE(Probe(dir.Path("slow.3gp")).video);
 }
 
 }  // namespace
