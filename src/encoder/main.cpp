@@ -71,6 +71,8 @@ void Convert(const EncodeOptions& options) {
 
   TimeLimits limits;
   if (!input.DurationIsEstimate()) limits.length = input.DurationSeconds();
+  auto content = std::make_shared<ContentMap>();
+  limits.content = content;
 
   OutputFile output(options.output, options.overwrite);
   std::unique_ptr<VideoEncoder> videoEncoder;
@@ -98,7 +100,8 @@ void Convert(const EncodeOptions& options) {
   PrintStreams(input, videoEncoder.get(), audio.get());
   output.WriteHeader();
 
-  Pipeline pipeline(input, Tracks{videoDecoder.get(), videoEncoder.get(), audio.get()}, output);
+  Pipeline pipeline(input, Tracks{videoDecoder.get(), videoEncoder.get(), audio.get(), content.get()},
+                    output);
   pipeline.Run();
   output.Commit();
   console::Line(console::ProgressLine(pipeline.Figures()));
