@@ -399,6 +399,11 @@ class AppShellTest : public QObject {
     QVERIFY(Send(QStringLiteral("b0")));  // the text it already holds: no change, no action
     QVERIFY(Send(QStringLiteral("b7")));  // no such button
     QCOMPARE(Frm().menuMsg()->text(), QStringLiteral("b7"));
+    // A cleaner of the temporary folder removes the socket: the window makes it again.
+    const QString socket = root_->filePath(QStringLiteral("tmp/vintrel-%1/command-box").arg(getuid()));
+    QVERIFY(QFile::remove(socket));
+    QVERIFY(QTest::qWaitFor([&] { return QFileInfo::exists(socket); }, 5000));
+    QVERIFY(Send(QStringLiteral("c7")));
     QVERIFY(requests_.isEmpty());
     QVERIFY(messages_.isEmpty());
 
