@@ -52,6 +52,9 @@ bool ReaderGone(int error);
 // Ends the process as a stop request would, with kUnheardStatus; returns at once, so the
 // caller may still hold the console.
 void StopUnheard();
+// Whether the console's reader has gone, without writing (POSIX: a pipe nobody reads; Windows
+// finds out only by writing, so never).
+bool ConsoleReaderGone();
 
 // Allocations beyond `bytes` fail, so the encoder reports them instead of being killed by the
 // system. Never raises a limit set from outside; a no-op where it cannot apply.

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <poll.h>
 #include <pthread.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -319,6 +320,13 @@ bool ReaderGone(int error) {
 
 void StopUnheard() {
   (void)kill(getpid(), SIGPIPE);
+}
+
+bool ConsoleReaderGone() {
+  pollfd console[2] = {{STDOUT_FILENO, 0, 0}, {STDERR_FILENO, 0, 0}};
+  if (poll(console, 2, 0) <= 0) return false;
+  // A pipe whose reader has closed it reports an error on its write end.
+  return (console[0].revents & POLLERR) != 0 || (console[1].revents & POLLERR) != 0;
 }
 
 void LimitMemory(std::size_t bytes) {

@@ -334,6 +334,10 @@ void StopUnheard() {
   }
 }
 
+bool ConsoleReaderGone() {
+  return false;
+}
+
 void LimitMemory(std::size_t bytes) {
   // A job of our own: jobs nest, so a tighter limit set from outside still holds. Thread stacks
   // are only reserved until used, so unlike on POSIX they need no shrinking.
