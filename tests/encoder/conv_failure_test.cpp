@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <thread>
 
@@ -108,6 +109,14 @@ TEST(Failure, BadSourcesLeaveTheEarlierOutputAlone) {
   std::string damaged = good;
   for (size_t i = damaged.size() / 5; i < damaged.size() * 4 / 5; ++i) damaged[i] = noise[i % noise.size()];
   WriteFile(in.Path("damaged.avi"), damaged);
+  // Every picture blanked: the decoder says one thing for each, printed once, then counted.
+  std::string blank = good;
+  for (size_t at = blank.find("00dc"); at != std::string::npos; at = blank.find("00dc", at + 8)) {
+    uint32_t size = 0;
+    std::memcpy(&size, &blank[at + 4], sizeof size);
+    if (size > 4 && at + 8 + size <= blank.size()) std::fill_n(blank.begin() + at + 12, size - 4, '\0');
+  }
+  WriteFile(in.Path("blank.avi"), blank);
   WriteFile(in.Path("subtitles.srt"), "1\n00:00:00,000 --> 00:00:01,000\nHello\n");
   ASSERT_TRUE(Ffmpeg({"-i", in.Path("subtitles.srt"), "-c:s", "srt", in.Path("subtitles.mkv")}));
   std::string folder = in.Path("folder.avi");
@@ -121,6 +130,7 @@ TEST(Failure, BadSourcesLeaveTheEarlierOutputAlone) {
       {in.Path("noise.avi"), "not a video or audio file"},
       {in.Path("truncated.avi"), "truncated"},
       {in.Path("damaged.avi"), "damaged"},
+      {in.Path("blank.avi"), "damaged"},
       {in.Path("subtitles.mkv"), "neither video nor audio"},
   };
   WriteFile(out.Path("clip.3gp"), "the earlier result");
@@ -131,6 +141,8 @@ TEST(Failure, BadSourcesLeaveTheEarlierOutputAlone) {
     EXPECT_EQ(run.LastLine().rfind("Error: " + source + ": ", 0), 0u) << run.LastLine();
     EXPECT_EQ(ReadFile(out.Path("clip.3gp")), "the earlier result");
     EXPECT_EQ(out.Entries(), std::vector<std::string>{"clip.3gp"});
+    if (source == in.Path("blank.avi"))
+      EXPECT_NE(run.output.find("Last message repeated"), std::string::npos);
   }
 }
 
