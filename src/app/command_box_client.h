@@ -10,6 +10,10 @@ namespace vintrel {
 // line feed. Windows: a hidden EDIT child of the window titled "Vintrel", found by its control
 // id and set with WM_SETTEXT.
 inline constexpr std::string_view kCommandBoxSocketName = "command-box";
+// The socket's answer to each line, on a line of its own: taken (it may run later), or refused
+// because the window already serves as many senders as it takes.
+inline constexpr std::string_view kCommandBoxTakenAnswer = "ok";
+inline constexpr std::string_view kCommandBoxBusyAnswer = "busy";
 inline constexpr int kCommandBoxControlId = 0x7631;
 inline constexpr std::string_view kCommandBoxWindowTitle = "Vintrel";
 // A text is one line; anything longer than this is not a command.
@@ -25,8 +29,8 @@ inline constexpr int kCommandBoxSendTimeoutMs = 5000;
 
 std::string CommandBoxSocketPath(const std::string& workingFolder);
 
-// Sets the running window's command box to `text`. Returns an empty string when the text was
-// handed over, else why it could not be.
+// Sets the running window's command box to `text`. Returns an empty string when the window
+// said it took the text, else why it could not be ("the Vintrel window is busy").
 std::string SendCommandBoxText(const std::string& workingFolder, std::string_view text,
                                int timeoutMs = kCommandBoxSendTimeoutMs);
 

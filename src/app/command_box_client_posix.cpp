@@ -47,6 +47,22 @@ bool SendAll(int fd, std::string_view bytes) {
   return true;
 }
 
+// The window's one-line answer without its line feed; empty when none came (errno says why,
+// 0 when the window closed the connection).
+std::string ReadAnswer(int fd) {
+  std::string answer;
+  char c = 0;
+  for (;;) {
+    const ssize_t got = ::recv(fd, &c, 1, 0);
+    if (got < 0 && errno == EINTR) continue;
+    if (got == 0) errno = 0;
+    if (got <= 0) return {};
+    if (c == '\n') return answer;
+    if (answer.size() >= 64) return {};
+    answer += c;
+  }
+}
+
 std::string NoAnswer(const std::string& path, int timeoutMs) {
   return "the Vintrel window does not answer (waited " + std::to_string(timeoutMs) + " ms at " + path + ")";
 }
@@ -81,11 +97,18 @@ std::string SendCommandBoxText(const std::string& workingFolder, std::string_vie
   }
   std::string line(text);
   line += '\n';
-  if (!SendAll(socket.get(), line)) {
-    if (errno == EAGAIN || errno == EWOULDBLOCK) return NoAnswer(path, timeoutMs);
-    return std::string("sending failed: ") + std::strerror(errno);
-  }
-  return {};
+  const bool sent = SendAll(socket.get(), line);
+  const int sendError = errno;
+  if (!sent && (sendError == EAGAIN || sendError == EWOULDBLOCK)) return NoAnswer(path, timeoutMs);
+  // The window answers each line it takes; one at its limit of senders says so and closes.
+  if (::setsockopt(socket.get(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit) != 0)
+    return std::string("cannot set a time limit: ") + std::strerror(errno);
+  const std::string answer = ReadAnswer(socket.get());
+  if (answer == kCommandBoxBusyAnswer) return "the Vintrel window is busy";
+  if (!sent) return std::string("sending failed: ") + std::strerror(sendError);
+  if (answer == kCommandBoxTakenAnswer) return {};
+  if (errno == EAGAIN || errno == EWOULDBLOCK) return NoAnswer(path, timeoutMs);
+  return "the Vintrel window did not take the text";
 }
 
 }  // namespace vintrel

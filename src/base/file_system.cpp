@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "base/case_fold.h"
 #include "base/utf8_path.h"
 
 namespace vintrel {
@@ -23,12 +24,7 @@ std::string JoinPath(std::string_view folder, std::string_view name, PathStyle s
 }
 
 std::string CaseFolded(std::string_view text, PathStyle style) {
-  std::string folded(text);
-  if (style != PathStyle::Windows) return folded;
-  for (char& c : folded) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return folded;
+  return style == PathStyle::Windows ? FoldCase(text) : std::string(text);
 }
 
 bool SameFile(std::string_view a, std::string_view b, PathStyle style) {

@@ -11,7 +11,7 @@ namespace vintrel {
 // one (a root such as "C:\" or "/"), and the bare name when the folder is empty.
 std::string JoinPath(std::string_view folder, std::string_view name, PathStyle style = NativePathStyle());
 
-// The text as the style compares names: ASCII letters lower-cased in Windows style, else as it is.
+// The text as the style compares names: case folded (FoldCase) in Windows style, else as it is.
 std::string CaseFolded(std::string_view text, PathStyle style);
 
 // Whether the two texts name the same file: equal spellings (letter case free in Windows style),

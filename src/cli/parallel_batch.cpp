@@ -15,6 +15,7 @@
 #include "engine/progress_parser.h"
 #include "engine/run_result.h"
 #include "intake/file_queue.h"
+#include "process/child_groups.h"
 #include "process/dos_outputs.h"
 
 namespace vintrel::cli {
@@ -82,6 +83,12 @@ class ParallelBatch {
     for (;;) {
       if (InterruptSignal() != 0) cancelled_ = stopped_ = true;
       if (stopped_ || next_ == files_.size()) return std::nullopt;
+      // A source that is a running file's output (through a link, say) exists only once that
+      // file has ended, as with one job.
+      if (TakenByARunningFile(files_[next_])) {
+        changed_.wait(lock);
+        continue;
+      }
       // Quietly: a folder that cannot be made concerns only the file that would go there.
       const std::string folderProblem = CreateFolder(settings_.OutputFolder);
       PlannedFile file = planner_.Plan(files_[next_], settings_);
@@ -169,6 +176,11 @@ BatchOutcome ConvertInParallel(const std::vector<std::string>& files, const Conv
                                const AppPaths& paths, int jobs, ParallelView& view, MessageSink& messages) {
   std::size_t workers = jobs > 0 ? static_cast<std::size_t>(jobs) : std::thread::hardware_concurrency();
   workers = std::clamp<std::size_t>(workers, 1, std::max<std::size_t>(files.size(), 1));
+  if (const auto allowed = static_cast<std::size_t>(RunsTheDescriptorsAllow()); workers > allowed) {
+    messages.Critical("--jobs lowered to " + std::to_string(allowed) +
+                      ": the limit on open files allows no more encoders at once");
+    workers = allowed;
+  }
   ParallelBatch batch(files, settings, paths, view, messages);
   return batch.Run(workers);
 }

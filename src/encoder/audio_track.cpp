@@ -23,7 +23,7 @@ AudioTrack::AudioTrack(AVStream* stream, int64_t origin, const TimeLimits& limit
       packet_(MakePacket()),
       origin_(Rescale(origin, AV_TIME_BASE_Q, stream->time_base)),
       limits_(limits),
-      timeline_(limits, kRate) {
+      timeline_(limits, kRate, ContentMap::kAudio) {
   const std::string& path = output.FinalPath();
   const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_AMR_NB);
   if (!codec) throw EncodeError(path, "no AMR-NB encoder in this FFmpeg (Debian: install libavcodec-extra)");

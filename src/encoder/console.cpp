@@ -4,12 +4,16 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include <cerrno>
 #include <chrono>
 #include <cinttypes>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
+#include <string>
+
+#include "platform.h"
 
 namespace conv::console {
 namespace {
@@ -18,12 +22,31 @@ std::timed_mutex gMutex;
 bool gStdoutBroken = false;
 bool gStderrBroken = false;
 
+bool gUnheard = false;
+
 void WriteLocked(std::FILE* stream, bool& broken, const std::string& text) {
   if (broken) return;
   if (std::fputs(text.c_str(), stream) < 0 || std::fflush(stream) != 0) {
+    const int error = errno;
     broken = true;
     std::clearerr(stream);
+    // Work nobody will hear of is wasted, and the caller that left expects nothing to remain.
+    if (platform::ReaderGone(error) && !gUnheard) {
+      gUnheard = true;
+      platform::StopUnheard();
+    }
   }
+}
+
+// A damaged stream can make a decoder say the same thing millions of times: the same line
+// again is counted instead of printed.
+std::string gLastLog;
+int64_t gLogRepeats = 0;
+
+void FlushRepeatsLocked() {
+  if (gLogRepeats == 0) return;
+  WriteLocked(stderr, gStderrBroken, "    Last message repeated " + std::to_string(gLogRepeats) + " times\n");
+  gLogRepeats = 0;
 }
 
 void LogCallback(void* avcl, int level, const char* format, va_list args) {
@@ -32,6 +55,12 @@ void LogCallback(void* avcl, int level, const char* format, va_list args) {
   int printPrefix = 1;
   av_log_format_line2(avcl, level, format, args, line, sizeof line, &printPrefix);
   std::lock_guard lock(gMutex);
+  if (gLastLog == line) {
+    ++gLogRepeats;
+    return;
+  }
+  FlushRepeatsLocked();
+  gLastLog = line;
   WriteLocked(stderr, gStderrBroken, line);
 }
 
@@ -50,11 +79,14 @@ void Install() {
 
 void Line(const std::string& text) {
   std::lock_guard lock(gMutex);
+  FlushRepeatsLocked();
+  gLastLog.clear();
   WriteLocked(stdout, gStdoutBroken, text + "\n");
 }
 
 void ErrorLine(const std::string& text) {
   std::lock_guard lock(gMutex);
+  FlushRepeatsLocked();
   if (!gStdoutBroken && std::fflush(stdout) != 0) gStdoutBroken = true;
   WriteLocked(stderr, gStderrBroken, text + "\n");
 }

@@ -1,5 +1,6 @@
-// Console output. The reader is usually a pipe that may go away: every line is flushed at once,
-// and once a write fails, further output is dropped while the encoding goes on.
+// Console output. The reader is usually a pipe that may go away: every line is flushed at once.
+// When the reader has gone the encoder stops (platform::StopUnheard); after any other failed
+// write, further output is dropped while the encoding goes on.
 #pragma once
 
 #include <cstdint>

@@ -2,10 +2,12 @@
 //   conv.exe -i SOURCE -b 120k -y -r 14.985 -s 176x144 -acodec libamr_nb -ar 8000 -ac 1 -ab 5.15k OUT.3gp
 // Exit status 0 only when OUT is complete; otherwise the last line says why and OUT is untouched.
 
+#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "audio_track.h"
@@ -71,6 +73,8 @@ void Convert(const EncodeOptions& options) {
 
   TimeLimits limits;
   if (!input.DurationIsEstimate()) limits.length = input.DurationSeconds();
+  auto content = std::make_shared<ContentMap>();
+  limits.content = content;
 
   OutputFile output(options.output, options.overwrite);
   std::unique_ptr<VideoEncoder> videoEncoder;
@@ -98,8 +102,14 @@ void Convert(const EncodeOptions& options) {
   PrintStreams(input, videoEncoder.get(), audio.get());
   output.WriteHeader();
 
-  Pipeline pipeline(input, Tracks{videoDecoder.get(), videoEncoder.get(), audio.get()}, output);
+  Pipeline pipeline(input, Tracks{videoDecoder.get(), videoEncoder.get(), audio.get(), content.get()},
+                    output);
   pipeline.Run();
+  // A file finished after its caller left is not given its name: nobody will learn of it.
+  if (platform::ConsoleReaderGone()) {
+    platform::StopUnheard();
+    for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));
+  }
   output.Commit();
   console::Line(console::ProgressLine(pipeline.Figures()));
 }

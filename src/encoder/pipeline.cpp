@@ -106,9 +106,14 @@ void Pipeline::Demux() {
 void Pipeline::NoteReached(const AVPacket* packet, const AVStream* stream) {
   int64_t time = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
   if (time == AV_NOPTS_VALUE) return;
-  double end = SaturatingAdd(time, std::max<int64_t>(0, packet->duration)) * av_q2d(stream->time_base) -
-               static_cast<double>(input_.Origin()) / AV_TIME_BASE;
+  const double origin = static_cast<double>(input_.Origin()) / AV_TIME_BASE;
+  double end =
+      SaturatingAdd(time, std::max<int64_t>(0, packet->duration)) * av_q2d(stream->time_base) - origin;
   reachedSeconds_ = std::max(reachedSeconds_, end);
+  if (tracks_.content && (stream == input_.Video() || stream == input_.Audio())) {
+    tracks_.content->Note(stream == input_.Video() ? ContentMap::kVideo : ContentMap::kAudio,
+                          time * av_q2d(stream->time_base) - origin, end);
+  }
 }
 
 void Pipeline::Splice(AVPacket* packet, const AVStream* stream) {

@@ -22,6 +22,7 @@ struct Tracks {
   VideoDecoder* videoDecoder = nullptr;
   VideoEncoder* videoEncoder = nullptr;
   AudioTrack* audio = nullptr;
+  ContentMap* content = nullptr;  // told where each stream has packets
 };
 
 class Pipeline {

@@ -44,6 +44,18 @@ std::optional<FileFacts> LookAt(const std::string& path, std::string* reason = n
 // write instead of ending the process.
 void HandleStopRequests(const std::string& lastLine);
 
+// Status 141 (128 + SIGPIPE on both platforms) when nobody reads the console any more.
+constexpr int kUnheardStatus = 141;
+// Whether a failed console write with `error` (errno) means its reader has gone: a broken pipe
+// (Windows: ERROR_NO_DATA, ERROR_BROKEN_PIPE).
+bool ReaderGone(int error);
+// Ends the process as a stop request would, with kUnheardStatus; returns at once, so the
+// caller may still hold the console.
+void StopUnheard();
+// Whether the console's reader has gone, without writing (POSIX: a pipe nobody reads; Windows
+// finds out only by writing, so never).
+bool ConsoleReaderGone();
+
 // Allocations beyond `bytes` fail, so the encoder reports them instead of being killed by the
 // system. Never raises a limit set from outside; a no-op where it cannot apply.
 void LimitMemory(std::size_t bytes);

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <poll.h>
 #include <pthread.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -300,12 +301,32 @@ void HandleStopRequests(const std::string& lastLine) {
   gLastLineLength = std::strlen(gLastLine);
   sigset_t signals;
   sigemptyset(&signals);
-  for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXFSZ}) sigaddset(&signals, signal);
-  // Before any other thread exists, so they all inherit the mask. A SIGXFSZ raised by a write
-  // stays pending on the writing thread, and the write fails with EFBIG.
-  if (pthread_sigmask(SIG_BLOCK, &signals, nullptr) != 0) return;
+  for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXFSZ, SIGPIPE}) sigaddset(&signals, signal);
+  // Before any other thread exists, so they all inherit the mask. A SIGXFSZ or SIGPIPE raised by
+  // a write stays pending on the writing thread, and the write fails with EFBIG or EPIPE; only
+  // StopUnheard's SIGPIPE, sent to the process, reaches the waiting thread; an "ignore"
+  // inherited from the caller would discard it.
+  (void)std::signal(SIGPIPE, SIG_DFL);
+  if (pthread_sigmask(SIG_BLOCK, &signals, nullptr) != 0) {
+    (void)std::signal(SIGPIPE, SIG_IGN);  // cannot fail for these arguments
+    return;
+  }
   std::thread(AwaitStopRequest, signals).detach();
-  (void)std::signal(SIGPIPE, SIG_IGN);  // cannot fail for these arguments
+}
+
+bool ReaderGone(int error) {
+  return error == EPIPE;
+}
+
+void StopUnheard() {
+  (void)kill(getpid(), SIGPIPE);
+}
+
+bool ConsoleReaderGone() {
+  pollfd console[2] = {{STDOUT_FILENO, 0, 0}, {STDERR_FILENO, 0, 0}};
+  if (poll(console, 2, 0) <= 0) return false;
+  // A pipe whose reader has closed it reports an error on its write end.
+  return (console[0].revents & POLLERR) != 0 || (console[1].revents & POLLERR) != 0;
 }
 
 void LimitMemory(std::size_t bytes) {

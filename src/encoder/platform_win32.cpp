@@ -25,6 +25,9 @@ bool gCommitted = false;
 char gLastLine[4352];
 DWORD gLastLineLength = 0;
 
+// Stands for the reader of the console going away; no console event has this number.
+constexpr DWORD kUnheardEvent = 0xFFFF;
+
 // The stop requests as the signals they stand for on POSIX: SIGINT, SIGBREAK, SIGHUP.
 int StatusFor(DWORD event) {
   switch (event) {
@@ -32,6 +35,8 @@ int StatusFor(DWORD event) {
       return 128 + 2;
     case CTRL_BREAK_EVENT:
       return 128 + 21;
+    case kUnheardEvent:
+      return kUnheardStatus;
     default:
       return 128 + 1;
   }
@@ -49,6 +54,10 @@ BOOL WINAPI OnStopRequest(DWORD event) {
   (void)WriteFile(GetStdHandle(STD_ERROR_HANDLE), gLastLine, gLastLineLength, &written, nullptr);
   TerminateProcess(GetCurrentProcess(), static_cast<UINT>(StatusFor(event)));
   return TRUE;
+}
+
+DWORD WINAPI StopUnheardThread(LPVOID) {
+  return static_cast<DWORD>(OnStopRequest(kUnheardEvent));
 }
 
 std::wstring Wide(const std::string& text) {
@@ -307,6 +316,26 @@ void HandleStopRequests(const std::string& lastLine) {
   // A backstop only: without it, Windows ends the process and the pending file still goes with
   // its handle. Nothing stands for SIGPIPE and SIGXFSZ here: such writes simply fail.
   (void)SetConsoleCtrlHandler(OnStopRequest, TRUE);
+}
+
+bool ReaderGone(int error) {
+  const DWORD last = GetLastError();
+  return error == EPIPE || last == ERROR_NO_DATA || last == ERROR_BROKEN_PIPE;
+}
+
+void StopUnheard() {
+  // A thread of its own, as the system gives a console event: the caller may hold the console.
+  HANDLE thread = CreateThread(nullptr, 0, StopUnheardThread, nullptr, 0, nullptr);
+  if (thread != nullptr) {
+    CloseHandle(thread);
+  } else {
+    // Without a thread the pending file still goes with its handle when the process ends.
+    TerminateProcess(GetCurrentProcess(), kUnheardStatus);
+  }
+}
+
+bool ConsoleReaderGone() {
+  return false;
 }
 
 void LimitMemory(std::size_t bytes) {

@@ -22,7 +22,7 @@ VideoDecoder::VideoDecoder(AVStream* stream, int64_t origin, AVRational outputFr
       origin_(Rescale(origin, AV_TIME_BASE_Q, stream->time_base)),
       slotBase_(outputFrameDuration),
       limits_(limits),
-      timeline_(limits, 1 / av_q2d(outputFrameDuration)) {
+      timeline_(limits, 1 / av_q2d(outputFrameDuration), ContentMap::kVideo) {
   AVRational rate = Valid(stream->avg_frame_rate) ? stream->avg_frame_rate : stream->r_frame_rate;
   if (Valid(rate)) {
     guessedDuration_ = av_rescale_q(1, av_inv_q(rate), stream->time_base);
@@ -59,6 +59,11 @@ void VideoDecoder::Flush(const Sink& sink) {
   int ret = avcodec_send_packet(decoder_.get(), nullptr);
   if (ret < 0 && ret != AVERROR_EOF) Check(ret, path_, "cannot decode the video");
   Receive(sink);
+  // The whole file has been read now: a last picture that claims to last is held as long as
+  // another stream goes on, which could not be known when it was decoded.
+  if (claimedEnd_ > endSlot_ && claimedEnd_ <= timeline_.End() &&
+      timeline_.Believable(lastSlot_, claimedEnd_))
+    endSlot_ = claimedEnd_;
 }
 
 void VideoDecoder::Receive(const Sink& sink) {
@@ -79,6 +84,7 @@ void VideoDecoder::Receive(const Sink& sink) {
     const int64_t slot = timeline_.Place(SlotOf(pts), expected);
     int64_t duration = FrameDuration(frame_.get());
     int64_t end = SaturatingAdd(SlotOf(SaturatingAdd(pts, duration)), timeline_.Shift());
+    claimedEnd_ = end;
     if (!timeline_.Believable(slot, end)) {
       duration = 0;
       end = SaturatingAdd(slot, 1);

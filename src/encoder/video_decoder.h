@@ -52,6 +52,7 @@ class VideoDecoder {
   int64_t lastDuration_ = 0;
   int64_t lastSlot_ = 0;
   int64_t endSlot_ = 0;
+  int64_t claimedEnd_ = 0;  // where the last picture said it ends
 };
 
 }  // namespace conv

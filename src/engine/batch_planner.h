@@ -30,7 +30,7 @@ struct PlannedFile {
 class BatchPlanner {
  public:
   BatchPlanner(std::string encoderPath, PathStyle style)
-      : encoderPath_(std::move(encoderPath)), style_(style), names_(style) {}
+      : encoderPath_(std::move(encoderPath)), style_(style) {}
 
   // A new batch over these queued files: forgets earlier outputs, protects every source.
   void Begin(const std::vector<QueueEntry>& queued);

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "base/case_fold.h"
 #include "base/file_system.h"
 #include "base/utf8_path.h"
 
@@ -11,6 +12,18 @@ namespace vintrel {
 namespace {
 
 constexpr std::string_view kOutputEnding = ".3gp";
+
+// Where a chain of links ends, even when nothing is there yet (an output still being written).
+std::string ThroughLinks(std::string_view path) {
+  std::error_code ec;
+  std::filesystem::path place = PathFromUtf8(path);
+  for (int hops = 0; hops < 40 && std::filesystem::is_symlink(place, ec); ++hops) {
+    const std::filesystem::path target = std::filesystem::read_symlink(place, ec);
+    if (ec) break;
+    place = target.is_absolute() ? target : place.parent_path() / target;
+  }
+  return Utf8FromPath(place);
+}
 
 }  // namespace
 
@@ -38,7 +51,13 @@ std::string OutputNames::Key(std::string_view path) const {
   std::error_code ec;
   auto normal = std::filesystem::weakly_canonical(PathFromUtf8(path), ec);
   if (ec) normal = PathFromUtf8(path).lexically_normal();
-  return CaseFolded(Utf8FromPath(normal), style_);
+  // Folded on every platform and folder: a 3GP is made to be copied to a FAT card, where names
+  // that differ only by case are one file.
+  return FoldCase(Utf8FromPath(normal));
+}
+
+bool OutputNames::Same(std::string_view a, std::string_view b) const {
+  return Key(ThroughLinks(a)) == Key(ThroughLinks(b));
 }
 
 bool OutputNames::Taken(const std::string& path) const {

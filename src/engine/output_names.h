@@ -5,8 +5,6 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "base/path_style.h"
-
 namespace vintrel {
 
 // Why a path cannot be passed between double quotes on the encoder's command line, or empty.
@@ -16,10 +14,9 @@ std::string QuotingProblem(std::string_view path);
 
 // Picks each output path of one batch so that no file writes over what an earlier file of the
 // same batch produced, nor over a source of the batch: "holiday.3gp", then "holiday (2).3gp".
+// Names that differ only by letter case count as one, whatever the folder.
 class OutputNames {
  public:
-  explicit OutputNames(PathStyle style) : style_(style) {}
-
   void Clear();
   // A source of this batch: never chosen as an output.
   void ReserveSource(std::string_view path);
@@ -27,14 +24,13 @@ class OutputNames {
   void Claim(std::string_view outputPath);
   // The plain path when it is free, otherwise the first free numbered name beside it.
   std::string Choose(const std::string& plainOutputPath);
-  // Whether two spellings name one place.
-  bool Same(std::string_view a, std::string_view b) const { return Key(a) == Key(b); }
+  // Whether two spellings name one place, or would once the files that links lead to exist.
+  bool Same(std::string_view a, std::string_view b) const;
 
  private:
   std::string Key(std::string_view path) const;
   bool Taken(const std::string& path) const;
 
-  PathStyle style_;
   std::unordered_set<std::string> taken_;
   // Where the search for a plain path's next free number resumes, so long runs of equal
   // names stay linear.

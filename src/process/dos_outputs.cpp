@@ -1,6 +1,8 @@
 #include "process/dos_outputs.h"
 
+#include <algorithm>
 #include <chrono>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -56,12 +58,40 @@ std::string DOSOutputs::ExecuteCommand(const std::string& dosCommand) {
       messages_.Critical("File or command not found");
       return {};
     }
-    outputs_.clear();
+    head_.clear();
+    tail_.clear();
+    skipped_ = 0;
+    outputsStale_ = true;
     RunningFlag running(running_);
     lastStatus_ = PollUntilOver(*start.child);
   }  // every handle of the run is released here, before CommandOver
 
   if (CommandOver) CommandOver();
+  return Outputs();
+}
+
+const std::string& DOSOutputs::Outputs() const {
+  if (!outputsStale_) return outputs_;
+  outputsStale_ = false;
+  outputs_ = head_;
+  std::size_t skipped = skipped_;
+  std::string_view tail = tail_;
+  if (tail.size() > kKeptBytes) {
+    skipped += tail.size() - kKeptBytes;
+    tail.remove_prefix(tail.size() - kKeptBytes);
+  }
+  if (skipped > 0) {
+    // On lines of their own, so neither the head's last line nor the tail's first is taken for
+    // something it is not.
+    const std::size_t lineStart = tail.find('\n');
+    if (lineStart != std::string_view::npos) {
+      skipped += lineStart + 1;
+      tail.remove_prefix(lineStart + 1);
+    }
+    if (!outputs_.empty() && outputs_.back() != '\n') outputs_ += '\n';
+    outputs_ += "[" + std::to_string(skipped) + " bytes of output skipped]\n";
+  }
+  outputs_ += tail;
   return outputs_;
 }
 
@@ -134,7 +164,19 @@ bool DOSOutputs::Drain(ChildProcess& child, int chunkLimit, bool& limitReached, 
 }
 
 void DOSOutputs::Deliver(std::string chunk) {
-  outputs_ += chunk;
+  std::string_view rest = chunk;
+  if (head_.size() < kKeptBytes) {
+    const std::size_t take = std::min(rest.size(), kKeptBytes - head_.size());
+    head_.append(rest.substr(0, take));
+    rest.remove_prefix(take);
+  }
+  tail_.append(rest);
+  if (tail_.size() > 2 * kKeptBytes) {
+    const std::size_t drop = tail_.size() - kKeptBytes;
+    skipped_ += drop;
+    tail_.erase(0, drop);
+  }
+  outputsStale_ = true;
   if (ReceiveOutputs) ReceiveOutputs(chunk);
 }
 

@@ -21,7 +21,8 @@ class clsWaitableTimer;
 // before the exit still arrives before CommandOver. A grandchild that keeps the pipe open does
 // not hold the run. Events are raised on the calling thread; a CommandOver handler may start
 // the next run. A call made while a run is in progress (from an output handler or the pump) is
-// refused with a message.
+// refused with a message. Outputs keeps the first and the last kKeptBytes of a run, with a line
+// saying how much lay between them: a child that prints without end cannot exhaust memory.
 class DOSOutputs : public CommandRunner {
  public:
   DOSOutputs(EventPump& pump, MessageSink& messages);
@@ -30,7 +31,7 @@ class DOSOutputs : public CommandRunner {
 
   void SetCommandLine(std::string commandLine) override { commandLine_ = std::move(commandLine); }
   const std::string& CommandLine() const override { return commandLine_; }
-  const std::string& Outputs() const override { return outputs_; }
+  const std::string& Outputs() const override;
   std::string ExecuteCommand(const std::string& dosCommand = {}) override;
   ExitStatus LastExitStatus() const override { return lastStatus_; }
   // Safe from any thread and from a signal handler: it only raises a flag that the running
@@ -41,6 +42,8 @@ class DOSOutputs : public CommandRunner {
   static constexpr std::size_t kChunkBytes = 1024;
   // How long a stopped child may take to clean up before it is ended by force.
   static constexpr int kStopGraceMs = 3000;
+  // Each of the head and the tail of a run's output that Outputs keeps.
+  static constexpr std::size_t kKeptBytes = 256 * 1024;
 
  private:
   ExitStatus PollUntilOver(ChildProcess& child);
@@ -51,7 +54,11 @@ class DOSOutputs : public CommandRunner {
   EventPump& pump_;
   MessageSink& messages_;
   std::string commandLine_;
-  std::string outputs_;
+  std::string head_;
+  std::string tail_;  // up to twice kKeptBytes, trimmed in steps so each byte moves once
+  std::size_t skipped_ = 0;
+  mutable std::string outputs_;
+  mutable bool outputsStale_ = false;
   ExitStatus lastStatus_;
   bool running_ = false;
   std::atomic<bool> stopRequested_{false};

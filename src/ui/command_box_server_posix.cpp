@@ -1,4 +1,5 @@
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QLineEdit>
@@ -48,7 +49,14 @@ bool CommandBoxServer::Listen(const std::string& workingFolder) {
     while (QLocalSocket* socket = native_->server.nextPendingConnection()) Serve(socket);
   });
   connect(&native_->watch, &QTimer::timeout, this, [this] {
-    if (!native_->server.isListening()) ListenAgain();
+    // A cleaner of the temporary folder may remove the socket's file: the server then listens
+    // where nobody can reach it.
+    struct stat info {};
+    const QByteArray path = native_->path.toLocal8Bit();
+    if (native_->server.isListening() && ::lstat(path.constData(), &info) == 0 && S_ISSOCK(info.st_mode))
+      return;
+    native_->server.close();
+    ListenAgain();
   });
   native_->watch.start(1000);
   return true;
@@ -74,7 +82,15 @@ bool CommandBoxServer::ListenAgain() {
 }
 
 void CommandBoxServer::Serve(QLocalSocket* socket) {
-  if (native_->connections >= vintrel::kCommandBoxConnections || !PeerIsThisUser(*socket)) {
+  if (!PeerIsThisUser(*socket)) {
+    socket->abort();
+    socket->deleteLater();
+    return;
+  }
+  if (native_->connections >= vintrel::kCommandBoxConnections) {
+    // Said, so the sender does not take a dropped text for a delivered one.
+    socket->write(QByteArray::fromStdString(std::string(vintrel::kCommandBoxBusyAnswer) + "\n"));
+    socket->flush();
     socket->abort();
     socket->deleteLater();
     return;
@@ -103,6 +119,8 @@ void CommandBoxServer::Serve(QLocalSocket* socket) {
       if (line.endsWith('\r')) line.chop(1);
       idle->start(vintrel::kCommandBoxIdleMs);
       Receive(QString::fromUtf8(line));
+      socket->write(QByteArray::fromStdString(std::string(vintrel::kCommandBoxTakenAnswer) + "\n"));
+      socket->flush();
     }
     if (pending->size() > static_cast<qsizetype>(vintrel::kCommandBoxMaxText)) socket->abort();
   };

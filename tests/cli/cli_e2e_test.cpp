@@ -1,6 +1,10 @@
 // vintrel-cli with the real encoder, on clips made here with Debian's ffmpeg.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -44,6 +48,42 @@ bool ChildWritesInto(pid_t parent, const fs::path& folder) {
     if (testing_support::HoldsFileIn(child, folder)) return true;
   }
   return false;
+}
+
+// The encoders `parent` runs, once there are `count` of them (none after 60 s).
+std::vector<pid_t> EncodersOnceRunning(pid_t parent, std::size_t count, int drainFd = -1) {
+  const auto deadline = std::chrono::steady_clock::now() + 60s;
+  std::vector<pid_t> encoders;
+  while (encoders.size() < count && std::chrono::steady_clock::now() < deadline) {
+    char ignored[4096];
+    if (drainFd >= 0) (void)!read(drainFd, ignored, sizeof ignored);  // a full terminal would block the batch
+    std::this_thread::sleep_for(5ms);
+    encoders = testing_support::ChildrenNamed(parent, "conv.exe");
+  }
+  return encoders;
+}
+
+// Runs the program as the only one on a terminal of its own: closing the returned master end
+// hangs the terminal up, as closing a terminal window does.
+pid_t LaunchOnTerminal(const std::vector<std::string>& argv, int& master) {
+  int slave = -1;
+  if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return -1;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    setsid();
+    ioctl(slave, TIOCSCTTY, 0);
+    for (int fd = 0; fd < 3; ++fd) dup2(slave, fd);
+    close(slave);
+    close(master);  // held here too, the terminal would never hang up
+    std::vector<char*> args;
+    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+  }
+  close(slave);
+  fcntl(master, F_SETFL, O_NONBLOCK);
+  return pid;
 }
 
 // A clip of the shared cache under the name a test needs: outputs are named after it.
@@ -165,6 +205,16 @@ TEST_F(CliTest, SameBaseNameGivesTwoOutputs) {
   ASSERT_EQ(run.status, 0) << run.out << run.err;
   EXPECT_EQ(OutputNames(), (std::vector<std::string>{"clip (2).3gp", "clip.3gp"}));
   EXPECT_TRUE(IsThreeGp(out_ / "clip (2).3gp"));
+
+  // Also apart by letter case, for a FAT card, and with jobs at once; a source that links to a
+  // running file's output waits for it.
+  fs::copy_file(Clip("b.mp4"), root_ / "y" / "Clip.mp4");
+  fs::create_symlink(out_ / "Clip (2).3gp", root_ / "later.avi");
+  fs::remove_all(out_);
+  const Finished jobs = Cli({"--jobs", "2", "--output", out_.string(), (root_ / "x" / "clip.avi").string(),
+                             (root_ / "y" / "Clip.mp4").string(), (root_ / "later.avi").string()});
+  ASSERT_EQ(jobs.status, 0) << jobs.out << jobs.err;
+  EXPECT_EQ(OutputNames(), (std::vector<std::string>{"Clip (2).3gp", "clip.3gp", "later.3gp"}));
 }
 
 // Names are given in queue order whatever finishes first: a failed first "clip" leaves the
@@ -204,6 +254,17 @@ TEST_F(CliTest, JobsConvertFilesAtOnceWithTheNamesAndSummaryOfOneJob) {
       previous = start;
     }
   }
+}
+
+TEST_F(CliTest, JobsAreLoweredToWhatTheOpenFileLimitAllows) {
+  const auto run = testing_support::RunProgram(
+      {"/bin/sh", "-c", "ulimit -n 17 && exec \"$0\" \"$@\"", (root_ / "app" / "vintrel-cli").string(),
+       "--jobs", "40", "--output", out_.string(), Clip("a.avi"), Clip("b.mp4"), Clip("c.mov")},
+      testing_support::Within(250));
+  EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+  EXPECT_NE(run.err.find(": the limit on open files allows no more encoders at once"), std::string::npos)
+      << run.err;
+  EXPECT_EQ(OutputNames(), (std::vector<std::string>{"a.3gp", "b.3gp", "c.3gp"}));
 }
 
 TEST_F(CliTest, BadUsageExitsWithTwo) {
@@ -321,6 +382,70 @@ TEST_F(CliTest, CtrlCStopsTheEncoderAndLeavesNoPartialOutput) {
     ASSERT_NE(notConverted, std::string::npos) << run.out;
     EXPECT_NE(run.out.find("  " + Clip("a.avi") + "\n", notConverted), std::string::npos) << run.out;
   }
+}
+
+// A second signal (a closing terminal sends SIGHUP twice) ends the CLI at once, and a closed
+// terminal ends it too: neither leaves an encoder running. Ctrl+Z stops the encoders with it.
+TEST_F(CliTest, SignalsAgainOrAClosedTerminalLeaveNoEncoderRunning) {
+  const fs::path longClip = root_ / "long.avi";
+  MakeClip(longClip, "testsrc=size=160x120:rate=10", {"-c:v", "mpeg4", "-q:v", "10", "-c:a", "libmp3lame"},
+           600);
+  fs::copy_file(longClip, root_ / "long2.avi");
+  const std::vector<std::string> arguments{
+      "--jobs", "2", "--output", out_.string(), longClip.string(), (root_ / "long2.avi").string()};
+  const auto expectNoneRunning = [](const std::vector<pid_t>& encoders, int round) {
+    for (pid_t encoder : encoders) EXPECT_FALSE(testing_support::StillRunning(encoder)) << round;
+  };
+  for (int round = 0; round < 20; ++round) {
+    testing_support::Started cli = Launch(arguments);
+    const std::vector<pid_t> encoders = EncodersOnceRunning(cli.pid, 2);
+    ASSERT_EQ(encoders.size(), 2u) << round;
+    const int first = round % 2 ? SIGTERM : SIGHUP;
+    kill(cli.pid, first);
+    std::this_thread::sleep_for(1ms);
+    kill(cli.pid, SIGINT);
+    // Both may be pending before either is taken; the system then hands over the lower number.
+    const int status = Done(cli).status;
+    EXPECT_TRUE(status == 128 + first || status == 128 + SIGINT) << round << " " << status;
+    expectNoneRunning(encoders, round);
+  }
+  for (int round = 0; round < 20; ++round) {
+    std::vector<std::string> argv = arguments;
+    argv.insert(argv.begin(), (root_ / "app" / "vintrel-cli").string());
+    int master = -1;
+    const pid_t cli = LaunchOnTerminal(argv, master);
+    ASSERT_GT(cli, 0);
+    const std::vector<pid_t> encoders = EncodersOnceRunning(cli, 2, master);
+    ASSERT_EQ(encoders.size(), 2u) << round;
+    close(master);
+    int status = 0;
+    ASSERT_EQ(waitpid(cli, &status, 0), cli);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGHUP) << round << " " << status;
+    expectNoneRunning(encoders, round);
+  }
+  EXPECT_EQ(OutputNames(), std::vector<std::string>{});
+
+  testing_support::Started cli = Launch(arguments);
+  const std::vector<pid_t> encoders = EncodersOnceRunning(cli.pid, 2);
+  ASSERT_EQ(encoders.size(), 2u);
+  const auto allIn = [&](bool stopped) {
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (std::chrono::steady_clock::now() < deadline) {
+      if (std::all_of(encoders.begin(), encoders.end(),
+                      [&](pid_t p) { return (testing_support::ProcessState(p) == 'T') == stopped; }))
+        return true;
+      std::this_thread::sleep_for(5ms);
+    }
+    return false;
+  };
+  kill(cli.pid, SIGTSTP);
+  EXPECT_TRUE(allIn(true));
+  EXPECT_EQ(testing_support::ProcessState(cli.pid), 'T');
+  kill(cli.pid, SIGCONT);
+  EXPECT_TRUE(allIn(false));
+  kill(cli.pid, SIGINT);
+  EXPECT_EQ(Done(cli).status, 128 + SIGINT);
+  expectNoneRunning(encoders, -1);
 }
 
 }  // namespace

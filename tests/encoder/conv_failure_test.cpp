@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <thread>
 
@@ -108,6 +109,14 @@ TEST(Failure, BadSourcesLeaveTheEarlierOutputAlone) {
   std::string damaged = good;
   for (size_t i = damaged.size() / 5; i < damaged.size() * 4 / 5; ++i) damaged[i] = noise[i % noise.size()];
   WriteFile(in.Path("damaged.avi"), damaged);
+  // Every picture blanked: the decoder says one thing for each, printed once, then counted.
+  std::string blank = good;
+  for (size_t at = blank.find("00dc"); at != std::string::npos; at = blank.find("00dc", at + 8)) {
+    uint32_t size = 0;
+    std::memcpy(&size, &blank[at + 4], sizeof size);
+    if (size > 4 && at + 8 + size <= blank.size()) std::fill_n(blank.begin() + at + 12, size - 4, '\0');
+  }
+  WriteFile(in.Path("blank.avi"), blank);
   WriteFile(in.Path("subtitles.srt"), "1\n00:00:00,000 --> 00:00:01,000\nHello\n");
   ASSERT_TRUE(Ffmpeg({"-i", in.Path("subtitles.srt"), "-c:s", "srt", in.Path("subtitles.mkv")}));
   std::string folder = in.Path("folder.avi");
@@ -121,6 +130,7 @@ TEST(Failure, BadSourcesLeaveTheEarlierOutputAlone) {
       {in.Path("noise.avi"), "not a video or audio file"},
       {in.Path("truncated.avi"), "truncated"},
       {in.Path("damaged.avi"), "damaged"},
+      {in.Path("blank.avi"), "damaged"},
       {in.Path("subtitles.mkv"), "neither video nor audio"},
   };
   WriteFile(out.Path("clip.3gp"), "the earlier result");
@@ -131,6 +141,8 @@ TEST(Failure, BadSourcesLeaveTheEarlierOutputAlone) {
     EXPECT_EQ(run.LastLine().rfind("Error: " + source + ": ", 0), 0u) << run.LastLine();
     EXPECT_EQ(ReadFile(out.Path("clip.3gp")), "the earlier result");
     EXPECT_EQ(out.Entries(), std::vector<std::string>{"clip.3gp"});
+    if (source == in.Path("blank.avi"))
+      EXPECT_NE(run.output.find("Last message repeated"), std::string::npos);
   }
 }
 
@@ -172,11 +184,16 @@ TEST(Failure, OutputsItMustNotOrCannotWrite) {
   EXPECT_EQ(dir.Entries(), std::vector<std::string>{"kept.3gp"});
 }
 
-TEST(Failure, SignalMidRunRemovesThePartialFile) {
-  std::vector<std::string> args = TestPicture("640x480", 20);
-  for (const std::string& arg : TestTone(20)) args.push_back(arg);
+// Long enough that the encoder is still at work when a test acts, however fast the machine.
+std::string LongSource() {
+  std::vector<std::string> args = TestPicture("640x480", 90);
+  for (const std::string& arg : TestTone(90)) args.push_back(arg);
   args.insert(args.end(), {"-c:v", "mpeg4", "-c:a", "libmp3lame", "-shortest"});
-  std::string source = Clip("long.avi", args);
+  return Clip("long.avi", args);
+}
+
+TEST(Failure, SignalMidRunRemovesThePartialFile) {
+  std::string source = LongSource();
   for (int sig : {SIGTERM, SIGINT}) {
     SCOPED_TRACE(sig);
     TempDir dir;
@@ -200,15 +217,33 @@ TEST(Failure, SignalMidRunRemovesThePartialFile) {
   }
 }
 
-TEST(Failure, AVanishedConsoleReaderDoesNotStopTheEncoding) {
+TEST(Failure, AVanishedConsoleReaderStopsTheEncodingButASlowOneDoesNot) {
   TempDir dir;
-  Child child = StartConv(WindowArgs(GoodSource(), dir.Path("out.3gp")));
+  WriteFile(dir.Path("out.3gp"), "the earlier result");
+  Child child = StartConv(WindowArgs(LongSource(), dir.Path("out.3gp")));
+  std::string seen;
+  char buffer[100];
+  while (seen.size() < 300) {
+    ssize_t n = read(child.outputFd, buffer, sizeof buffer);
+    ASSERT_GT(n, 0) << seen;
+    seen.append(buffer, static_cast<size_t>(n));
+  }
   close(child.outputFd);
   child.outputFd = -1;
+  const auto closedAt = std::chrono::steady_clock::now();
   RunResult run = FinishConv(child);
-  EXPECT_EQ(run.exitCode, 0);
-  EXPECT_EQ(run.signal, 0);
-  EXPECT_TRUE(Probe(dir.Path("out.3gp")).video);
+  EXPECT_LT(std::chrono::steady_clock::now() - closedAt, std::chrono::seconds(2));
+  EXPECT_EQ(run.exitCode, 141);
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"out.3gp"});
+  EXPECT_EQ(ReadFile(dir.Path("out.3gp")), "the earlier result");
+
+  Child slow = StartConv(WindowArgs(GoodSource(), dir.Path("slow.3gp")));
+  for (ssize_t n = 1; n > 0;) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    n = read(slow.outputFd, buffer, 16);
+  }
+  EXPECT_EQ(FinishConv(slow).exitCode, 0);
+  EXPECT_TRUE(Probe(dir.Path("slow.3gp")).video);
 }
 
 }  // namespace

@@ -200,9 +200,14 @@ TEST(Timeline, AJumpPastTheLengthIsABreakAndSumsSaturate) {
   EXPECT_EQ(SaturatingAdd(kMax - 1, 5), kMax);
   EXPECT_EQ(SaturatingSub(5, kMin), kMax);
   EXPECT_EQ(SaturatingSub(kMin + 1, 5), kMin);
-  // A 60 s file at 10 units a second: a 40 s hold inside its length is the file's own timing;
-  // past the length, or far back, the stream goes on where it was, and so do the frames after.
-  Timeline known(TimeLimits{60}, 10);
+  // A 60 s file at 10 units a second: a 40 s hold inside its length stands while the sound goes
+  // on (a still picture); past the length, or far back, the stream goes on where it was, and so
+  // do the frames after.
+  auto content = std::make_shared<ContentMap>();
+  content->Note(ContentMap::kAudio, 33, 45);
+  content->Note(ContentMap::kAudio, 0, 30);  // out of order, and 3 s apart: one span
+  const TimeLimits limits{60, content};
+  Timeline known(limits, 10, ContentMap::kVideo);
   for (auto [time, expected, placed] : {std::tuple{0L, 0L, 0L},
                                         {400, 1, 400},
                                         {kMax, 401, 401},
@@ -210,8 +215,18 @@ TEST(Timeline, AJumpPastTheLengthIsABreakAndSumsSaturate) {
                                         {10, 402, 402},
                                         {11, 403, 403}})
     EXPECT_EQ(known.Place(time, expected), placed) << time;
+  // Where no other stream has content, a long step is a break whatever the declared length.
+  Timeline beyond(limits, 10, ContentMap::kVideo);
+  EXPECT_EQ(beyond.Place(520, 1), 1);
+  Timeline alone(limits, 10, ContentMap::kAudio);
+  EXPECT_EQ(alone.Place(400, 1), 1);
+  content->Note(ContentMap::kVideo, 0, 1);
+  content->Note(ContentMap::kVideo, 100, 101);
+  EXPECT_FALSE(content->OthersCover(ContentMap::kAudio, 0, 101));
+  content->Note(ContentMap::kVideo, 4, 98);
+  EXPECT_TRUE(content->OthersCover(ContentMap::kAudio, 0, 101));
   // Without a length, any long step is a break.
-  Timeline unknown(TimeLimits{}, 10);
+  Timeline unknown(TimeLimits{-1, content}, 10, ContentMap::kVideo);
   EXPECT_EQ(unknown.Place(100, 0), 0);
   EXPECT_EQ(unknown.Place(140, 1), 40);
 }

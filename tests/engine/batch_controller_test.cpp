@@ -272,6 +272,16 @@ TEST_F(BatchControllerTest, SameOutputNameInOneBatchIsNumbered) {
   controller_.Start();
   EXPECT_EQ(Outputs().back(), Out("holiday.3gp"));
   EXPECT_EQ(controller_.Results().size(), 1u);
+  // Names that differ only by letter case are one file on a phone's FAT card, whatever folder
+  // the batch writes to.
+  for (const char* name : {"c/Ärger.avi", "d/äRGER.wmv", "e/ΣΟΦΊΑ.avi", "f/σοφία.avi"}) {
+    queue_.AddToQueue(Source(name));
+  }
+  controller_.Start();
+  const std::vector<std::string> outputs = Outputs();
+  EXPECT_EQ(std::vector<std::string>(outputs.end() - 4, outputs.end()),
+            (std::vector<std::string>{Out("Ärger.3gp"), Out("äRGER (2).3gp"), Out("ΣΟΦΊΑ.3gp"),
+                                      Out("σοφία (2).3gp")}));
 }
 
 TEST_F(BatchControllerTest, NoOutputMayReplaceASourceOfTheBatch) {

@@ -168,6 +168,26 @@ TEST_F(DOSOutputsTest, TalkativeChildIsReadAtFullSpeedWhileThePumpStillRuns) {
   EXPECT_GE(pump.dispatches, 1);
 }
 
+TEST_F(DOSOutputsTest, AChildThatPrintsWithoutEndKeepsOnlyItsHeadAndTail) {
+  constexpr std::size_t kTotal = 3'000'000;
+  runner.ExecuteCommand(ChildCommand("flood 3000000"));
+  const std::string& kept = runner.Outputs();
+  const std::string all = TestPattern(kTotal);
+  ASSERT_LE(kept.size(), 2 * DOSOutputs::kKeptBytes + 100);
+  EXPECT_EQ(kept.substr(0, DOSOutputs::kKeptBytes), all.substr(0, DOSOutputs::kKeptBytes));
+  const std::size_t marker = kept.find(" bytes of output skipped]\n");
+  ASSERT_NE(marker, std::string::npos);
+  const std::string tail = kept.substr(marker + 26);
+  EXPECT_EQ(tail, all.substr(kTotal - tail.size()));
+  const std::size_t open = kept.rfind('[', marker);
+  EXPECT_EQ(std::stoul(kept.substr(open + 1, marker - open - 1)),
+            kTotal - DOSOutputs::kKeptBytes - tail.size());
+  // Every byte still reached the handler.
+  std::size_t delivered = 0;
+  for (const std::string& chunk : chunks) delivered += chunk.size();
+  EXPECT_EQ(delivered, kTotal);
+}
+
 TEST_F(DOSOutputsTest, OutputWrittenJustBeforeExitArrivesBeforeCommandOver) {
   runner.ExecuteCommand(ChildCommand("sleep 150 print tail exit 4"));
   ASSERT_GE(log.size(), 2u);

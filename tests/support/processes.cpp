@@ -133,6 +133,12 @@ std::vector<pid_t> ChildrenNamed(pid_t parent, const std::string& name) {
   return found;
 }
 
+char ProcessState(pid_t pid) {
+  const std::string stat = ReadFile(fs::path("/proc") / std::to_string(pid) / "stat");
+  const auto close = stat.rfind(')');
+  return close == std::string::npos || close + 2 >= stat.size() ? 0 : stat[close + 2];
+}
+
 bool HoldsFileIn(pid_t pid, const fs::path& folder) {
   std::error_code error;
   const std::string prefix = folder.string() + "/";

@@ -56,6 +56,13 @@ RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& opt
 
 // Processes whose parent is `parent` and whose command name is `name` (any name when empty).
 std::vector<pid_t> ChildrenNamed(pid_t parent, const std::string& name);
+// The process's state letter from /proc ('R', 'S', 'T', 'Z'...), or 0 when it is gone.
+char ProcessState(pid_t pid);
+// Whether the process has neither ended nor been left a zombie.
+inline bool StillRunning(pid_t pid) {
+  const char state = ProcessState(pid);
+  return state != 0 && state != 'Z' && state != 'X';
+}
 // Whether the process holds a file in the folder open (also one without a name yet).
 bool HoldsFileIn(pid_t pid, const std::filesystem::path& folder);
 

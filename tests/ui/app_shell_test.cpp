@@ -164,10 +164,19 @@ class AppShellTest : public QObject {
     return true;
   }
 
-  // Another process sets the command box; true once the window has applied the text.
+  // Another process hands the command box a text; true when it says the window took it. The
+  // window answers the sender, so its events run while the sender waits.
+  static bool Taken(const QString& text) {
+    QProcess sender;
+    sender.start(QStringLiteral(VINTREL_CLI_PATH), {"--command-box", text});
+    return QTest::qWaitFor([&] { return sender.state() == QProcess::NotRunning; }, 60000) &&
+           sender.exitStatus() == QProcess::NormalExit && sender.exitCode() == 0;
+  }
+
+  // True once the window has also applied the text.
   bool Send(const QString& text) {
     QSignalSpy applied(shell_->commandBoxServer(), &CommandBoxServer::textApplied);
-    if (QProcess::execute(QStringLiteral(VINTREL_CLI_PATH), {"--command-box", text}) != 0) return false;
+    if (!Taken(text)) return false;
     return QTest::qWaitFor([&] { return applied.count() > 0 && applied.last().at(0).toString() == text; },
                            60000);
   }
@@ -390,6 +399,11 @@ class AppShellTest : public QObject {
     QVERIFY(Send(QStringLiteral("b0")));  // the text it already holds: no change, no action
     QVERIFY(Send(QStringLiteral("b7")));  // no such button
     QCOMPARE(Frm().menuMsg()->text(), QStringLiteral("b7"));
+    // A cleaner of the temporary folder removes the socket: the window makes it again.
+    const QString socket = root_->filePath(QStringLiteral("tmp/vintrel-%1/command-box").arg(getuid()));
+    QVERIFY(QFile::remove(socket));
+    QVERIFY(QTest::qWaitFor([&] { return QFileInfo::exists(socket); }, 5000));
+    QVERIFY(Send(QStringLiteral("c7")));
     QVERIFY(requests_.isEmpty());
     QVERIFY(messages_.isEmpty());
 
@@ -416,7 +430,7 @@ class AppShellTest : public QObject {
     QObject context;
     connect(Frm().LV()->model(), &QAbstractItemModel::rowsRemoved, &context, [&] {
       if (sent) return;
-      sent = QProcess::execute(QStringLiteral(VINTREL_CLI_PATH), {"--command-box", "c2"}) == 0;
+      sent = Taken(QStringLiteral("c2"));
       heldThen = QTest::qWaitFor([&] { return shell_->commandBoxGate().Waiting() == "c2"; }, 20000) &&
                  shell_->controller()->Running() && Frm().menuMsg()->text() != QStringLiteral("c2");
     });

@@ -84,6 +84,16 @@ expect_equal "conv.exe last line after Ctrl+C" "$(tail -n 1 "$work/conv.out" | t
   "Error: stopped/long.3gp: interrupted, nothing written"
 expect_equal "files left by conv.exe after Ctrl+C" "$(ls -A stopped)" ""
 
+# Its reader gone (the window or batch that started it has left): conv.exe stops at its next
+# line, leaves nothing and ends with 141.
+mkdir unheard
+set +e
+wine "$app/data/conv.exe" -i long.avi -s 352x288 unheard/long.3gp 2>&1 </dev/null | head -c 300 >/dev/null
+rc=${PIPESTATUS[0]}
+set -e
+expect_equal "conv.exe status once its reader left" "$rc" 141
+expect_equal "files left by conv.exe once its reader left" "$(ls -A unheard)" ""
+
 wine "$app/vintrel-cli.exe" --output stopped long.avi >"$work/out" 2>"$work/err" </dev/null &
 cli_pid=$!
 pending_in stopped || fail "the batch wrote no pending output"
