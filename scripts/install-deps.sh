@@ -18,6 +18,7 @@ PACKAGES=(
   clang-14 libclang-rt-14-dev
   hyperfine sox
   help2man groff-base desktop-file-utils appstream lintian
+  at-spi2-core python3-pyatspi gir1.2-atspi-2.0 xdotool
 )
 
 missing=()

@@ -5,12 +5,15 @@
 #include <QRgb>
 #include <QStringList>
 #include <QWidget>
+#include <QPointer>
 #include <array>
 #include <functional>
+#include <optional>
 
 #include "app/command_box.h"
 #include "app/settings.h"
 #include "face/button_looks.h"
+#include "face/face_access.h"
 #include "face/face_layout.h"
 #include "intake/file_queue.h"
 
@@ -114,6 +117,10 @@ class frmMain : public QWidget {
   // The selected LV row, 0-based, or -1 when none is selected.
   int SelectedRow() const;
 
+  // The widget a keyboard reaches as `control`, and what a key press on it does.
+  QWidget* ControlWidget(vintrel::face::Control control) const;
+  void PressControl(vintrel::face::Control control);
+
   // Hooks the application wiring fills in.
   // End of imgButton_MouseUp, with any index (0 Add, 1 Remove, 2 Start; others are for it to ignore).
   std::function<void(int)> onAction;
@@ -136,6 +143,7 @@ class frmMain : public QWidget {
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void CreateImages();
@@ -148,6 +156,9 @@ class frmMain : public QWidget {
   void ApplyLooks();
   SkinImage* SmallImage(int index) const;
   void OpenPicker(QComboBox* combo);
+  // Names, roles and descriptions for screen readers, the Tab order, the keys.
+  void CreateAccess();
+  bool HandleKey(QObject* watched, QKeyEvent* event);
   // The drag of the bare body or the version label.
   void StartDrag(const QPointF& globalPos);
   bool DragTo(const QPointF& globalPos);
@@ -188,6 +199,8 @@ class frmMain : public QWidget {
   QRgb maskColor_ = qRgb(255, 0, 255);
   vintrel::face::ButtonLooks looks_;
   double barTwips_ = 0.0;
+  // Where the keyboard was when a batch disabled it; it goes back there afterwards.
+  QPointer<QWidget> focusBeforeBatch_;
   bool placed_ = false;
   bool dragging_ = false;
   QPoint dragOffset_;
