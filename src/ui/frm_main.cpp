@@ -272,7 +272,8 @@ void frmMain::SetSettings(const vintrel::StoredSettings& settings) {
 void frmMain::SetActionsEnabled(bool enabled) {
   QWidget* focus = focusWidget();
   const bool disabling = !enabled && focus != nullptr &&
-                         (focus == LV_ || focus == imgBrowse_ || std::find(imgButton_.begin(), imgButton_.end(), focus) != imgButton_.end());
+                         (focus == LV_ || focus == imgBrowse_ ||
+                          std::find(imgButton_.begin(), imgButton_.end(), focus) != imgButton_.end());
   if (disabling) focusBeforeBatch_ = focus;
   for (SkinImage* button : imgButton_) button->setEnabled(enabled);
   LV_->setEnabled(enabled);

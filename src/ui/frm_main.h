@@ -2,10 +2,10 @@
 
 #include <QPixmap>
 #include <QPoint>
+#include <QPointer>
 #include <QRgb>
 #include <QStringList>
 #include <QWidget>
-#include <QPointer>
 #include <array>
 #include <functional>
 #include <optional>
@@ -116,6 +116,20 @@ class frmMain : public QWidget {
   void SetDropHintVisible(bool visible);
   // The selected LV row, 0-based, or -1 when none is selected.
   int SelectedRow() const;
+
+  // Held around a dialog or message box: the window gets the keyboard back afterwards, on the
+  // control that had it, whether or not a window manager gives it back.
+  class KeepFocus {
+   public:
+    explicit KeepFocus(frmMain& frm);
+    ~KeepFocus();
+    KeepFocus(const KeepFocus&) = delete;
+    KeepFocus& operator=(const KeepFocus&) = delete;
+
+   private:
+    QPointer<frmMain> frm_;
+    QPointer<QWidget> focus_;
+  };
 
   // The widget a keyboard reaches as `control`, and what a key press on it does.
   QWidget* ControlWidget(vintrel::face::Control control) const;

@@ -2,6 +2,7 @@
 // order and the keys, as the face's table decides them for both windows.
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTreeView>
 
@@ -90,6 +91,13 @@ void frmMain::CreateAccess() {
     widget->setAccessibleName(Text(control.name));
     widget->setAccessibleDescription(Text(control.description));
     widget->installEventFilter(this);
+    if (control.role == face::Role::ComboBox || control.role == face::Role::Text) {
+      // Qt on Linux names a combo box by its value and gives its label through a relation: a
+      // buddy that is never shown, since the skin paints the caption.
+      auto* caption = new QLabel(Text(control.name), this);
+      caption->setBuddy(widget);
+      caption->hide();
+    }
     if (previous != nullptr) setTabOrder(previous, widget);
     previous = widget;
     if (auto* image = qobject_cast<SkinImage*>(widget)) {
@@ -144,4 +152,12 @@ bool frmMain::HandleKey(QObject* watched, QKeyEvent* event) {
 
 void frmMain::keyPressEvent(QKeyEvent* event) {
   if (!HandleKey(this, event)) QWidget::keyPressEvent(event);
+}
+
+frmMain::KeepFocus::KeepFocus(frmMain& frm) : frm_(&frm), focus_(frm.focusWidget()) {}
+
+frmMain::KeepFocus::~KeepFocus() {
+  if (!frm_ || !frm_->isVisible()) return;
+  frm_->activateWindow();
+  if (focus_ && focus_->isEnabled()) focus_->setFocus(Qt::OtherFocusReason);
 }

@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QTimer>
 
 #include "face/face_access.h"
 
@@ -19,8 +20,13 @@ class ButtonAccess : public QAccessibleWidget {
   }
   void doAction(const QString& action) override {
     if (action != pressAction()) return QAccessibleWidget::doAction(action);
-    // As for the mouse: a disabled button does nothing.
-    if (widget()->isEnabled()) emit static_cast<SkinImage*>(widget())->accessiblePress();
+    // Later, from the event loop: the press may open a modal dialog, and the screen reader
+    // waits for this call to return.
+    QPointer<SkinImage> image(static_cast<SkinImage*>(widget()));
+    QTimer::singleShot(0, image, [image] {
+      // As for the mouse: a disabled button does nothing.
+      if (image && image->isEnabled()) emit image->accessiblePress();
+    });
   }
 };
 
