@@ -27,6 +27,7 @@ PACKAGES=(
   hyperfine sox
   help2man groff-base desktop-file-utils appstream lintian
   debootstrap
+  at-spi2-core python3-pyatspi gir1.2-atspi-2.0 xdotool
 )
 
 wanted=("${RUN_PACKAGES[@]}")

@@ -39,9 +39,10 @@ void ButtonLooks::ActionMove(int index) {
 
 void ButtonLooks::ActionUp(int index) {
   ClearActions();
-  // The pointer of a command-box release is nowhere near the button.
-  if (!fromCommandBox_ && Valid<kActionCount>(index)) actions_[static_cast<std::size_t>(index)] = Look::Hover;
+  // The pointer of a command-box or key release is nowhere near the button.
+  if (!fromCommandBox_ && !fromKey_ && Valid<kActionCount>(index)) actions_[static_cast<std::size_t>(index)] = Look::Hover;
   fromCommandBox_ = false;
+  fromKey_ = false;
 }
 
 void ButtonLooks::SmallDown(int image) {

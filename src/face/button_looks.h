@@ -22,6 +22,8 @@ class ButtonLooks {
   bool fromCommandBox() const { return fromCommandBox_; }
   void SetFromCommandBox(bool value) { fromCommandBox_ = value; }
   bool buttonHeld() const { return buttonHeld_; }
+  // A key pressed the button: as for the command box, the pointer is not on it.
+  void SetFromKey(bool value) { fromKey_ = value; }
 
   // Action buttons. A release has two halves: the looks before the face repaints, then, once
   // it has, the end of the hold just before the action runs.
@@ -44,6 +46,7 @@ class ButtonLooks {
   std::array<Look, kActionCount> actions_{};
   std::array<Look, kSmallImageCount> small_{};
   bool fromCommandBox_ = false;
+  bool fromKey_ = false;
   bool buttonHeld_ = false;
 };
 

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QTimer>
 #include <QTreeView>
+#include <algorithm>
 
 #include "app/pickers.h"
 #include "file_drop.h"
@@ -85,6 +86,7 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWi
   CreateLists();
   CreatePickers();
   ConnectButtons();
+  CreateAccess();
 
   const std::string_view initial = vintrel::CommandBox::kInitialText;
   menuMsg_ = new QLineEdit(QString::fromLatin1(initial.data(), static_cast<qsizetype>(initial.size())), this);
@@ -154,7 +156,7 @@ void frmMain::CreateImages() {
   SetProgressBar(0);
 
   // Created after the bar, so the percentage stays readable over it.
-  lblPB_ = new QLabel(Text(face::kInitialPercent), this);
+  lblPB_ = new StatusLabel(Text(face::kInitialPercent), this);
   lblPB_->setObjectName(QStringLiteral("lblPB"));
   lblPB_->setGeometry(Place(face::kPercentPlace));
   lblPB_->setAlignment(Qt::AlignCenter);
@@ -242,12 +244,6 @@ void frmMain::CreatePickers() {
   txtPath_->setObjectName(QStringLiteral("txtPath"));
   txtPath_->setGeometry(Place(face::kPathPlace));
   txtPath_->setAttribute(Qt::WA_NoMousePropagation);
-
-  setTabOrder(LV_, cmbVBR_);
-  setTabOrder(cmbVBR_, cmbSize_);
-  setTabOrder(cmbSize_, cmbFPS_);
-  setTabOrder(cmbFPS_, cmbAB_);
-  setTabOrder(cmbAB_, txtPath_);
 }
 
 SkinImage* frmMain::imgButton(int index) const {
@@ -274,9 +270,18 @@ void frmMain::SetSettings(const vintrel::StoredSettings& settings) {
 }
 
 void frmMain::SetActionsEnabled(bool enabled) {
+  QWidget* focus = focusWidget();
+  const bool disabling = !enabled && focus != nullptr &&
+                         (focus == LV_ || focus == imgBrowse_ ||
+                          std::find(imgButton_.begin(), imgButton_.end(), focus) != imgButton_.end());
+  if (disabling) focusBeforeBatch_ = focus;
   for (SkinImage* button : imgButton_) button->setEnabled(enabled);
   LV_->setEnabled(enabled);
   imgBrowse_->setEnabled(enabled);
+  if (enabled && focusBeforeBatch_) {
+    focusBeforeBatch_->setFocus(Qt::OtherFocusReason);
+    focusBeforeBatch_ = nullptr;
+  }
 }
 
 void frmMain::SetProgressLabel(const QString& text) {
@@ -286,6 +291,7 @@ void frmMain::SetProgressLabel(const QString& text) {
 void frmMain::SetProgressBar(double twips) {
   barTwips_ = face::BarTwips(twips);
   imgPB_->resize(face::TwipsToPixels(barTwips_), imgPB_->height());
+  imgPB_->setBarValue(100.0 * barTwips_ / kFullBarTwips);
 }
 
 void frmMain::SetDropHintVisible(bool visible) {

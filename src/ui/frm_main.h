@@ -2,15 +2,18 @@
 
 #include <QPixmap>
 #include <QPoint>
+#include <QPointer>
 #include <QRgb>
 #include <QStringList>
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <optional>
 
 #include "app/command_box.h"
 #include "app/settings.h"
 #include "face/button_looks.h"
+#include "face/face_access.h"
 #include "face/face_layout.h"
 #include "intake/file_queue.h"
 
@@ -114,6 +117,24 @@ class frmMain : public QWidget {
   // The selected LV row, 0-based, or -1 when none is selected.
   int SelectedRow() const;
 
+  // Held around a dialog or message box: the window gets the keyboard back afterwards, on the
+  // control that had it, whether or not a window manager gives it back.
+  class KeepFocus {
+   public:
+    explicit KeepFocus(frmMain& frm);
+    ~KeepFocus();
+    KeepFocus(const KeepFocus&) = delete;
+    KeepFocus& operator=(const KeepFocus&) = delete;
+
+   private:
+    QPointer<frmMain> frm_;
+    QPointer<QWidget> focus_;
+  };
+
+  // The widget a keyboard reaches as `control`, and what a key press on it does.
+  QWidget* ControlWidget(vintrel::face::Control control) const;
+  void PressControl(vintrel::face::Control control);
+
   // Hooks the application wiring fills in.
   // End of imgButton_MouseUp, with any index (0 Add, 1 Remove, 2 Start; others are for it to ignore).
   std::function<void(int)> onAction;
@@ -136,6 +157,7 @@ class frmMain : public QWidget {
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void CreateImages();
@@ -148,6 +170,9 @@ class frmMain : public QWidget {
   void ApplyLooks();
   SkinImage* SmallImage(int index) const;
   void OpenPicker(QComboBox* combo);
+  // Names, roles and descriptions for screen readers, the Tab order, the keys.
+  void CreateAccess();
+  bool HandleKey(QObject* watched, QKeyEvent* event);
   // The drag of the bare body or the version label.
   void StartDrag(const QPointF& globalPos);
   bool DragTo(const QPointF& globalPos);
@@ -188,6 +213,8 @@ class frmMain : public QWidget {
   QRgb maskColor_ = qRgb(255, 0, 255);
   vintrel::face::ButtonLooks looks_;
   double barTwips_ = 0.0;
+  // Where the keyboard was when a batch disabled it; it goes back there afterwards.
+  QPointer<QWidget> focusBeforeBatch_;
   bool placed_ = false;
   bool dragging_ = false;
   QPoint dragOffset_;

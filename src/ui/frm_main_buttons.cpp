@@ -125,6 +125,7 @@ void frmMain::imgBrowse_Click() {
   const QString start = !current.isEmpty() && QDir(current).exists() ? current : QString();
   std::optional<vintrel::CommandBoxGate::Busy> busy;
   if (boxGate) busy.emplace(*boxGate);
+  const KeepFocus keep(*this);
   const QString chosen = folderDialog ? folderDialog(this, title, start) : AskForFolder(this, title, start);
   // Cancel leaves the folder as it was.
   if (chosen.isEmpty()) return;

@@ -1,4 +1,5 @@
 // The borderless window: its outline from the skin's key colour, the drag of its body, its place.
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -67,6 +68,7 @@ void frmMain::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress && HandleKey(watched, static_cast<QKeyEvent*>(event))) return true;
   if (watched != lblVersion_) return QWidget::eventFilter(watched, event);
   switch (event->type()) {
     case QEvent::MouseButtonPress:

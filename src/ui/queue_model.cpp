@@ -1,5 +1,7 @@
 #include "queue_model.h"
 
+#include "face/face_access.h"
+
 QueueListModel::QueueListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 void QueueListModel::Bind(vintrel::FileQueue& queue) {
@@ -48,7 +50,13 @@ QVariant QueueListModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant QueueListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-  if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+  if (orientation != Qt::Horizontal) return {};
+  if (role == Qt::AccessibleTextRole && section >= 0 && section < kColumnCount) {
+    // Screen readers announce what the skin's header bar shows.
+    const std::string_view name = vintrel::face::kColumnNames[static_cast<std::size_t>(section)];
+    return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+  }
+  if (role != Qt::DisplayRole) return {};
   if (section == kFilename) return QStringLiteral("Filename");
   if (section == kType) return QStringLiteral("Type");
   return {};

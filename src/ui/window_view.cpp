@@ -119,15 +119,18 @@ WindowDesktop::WindowDesktop(frmMain& frm, const ShellSeams& seams, std::string 
 
 void WindowDesktop::ShowMessage(const std::string& title, const std::string& text,
                                 vintrel::MessageIcon icon) {
+  const frmMain::KeepFocus keep(frm_);
   seams_.message(&frm_, FromUtf8(title), FromUtf8(text), icon);
 }
 
 void WindowDesktop::ShowDetailedMessage(const std::string& title, const std::string& text,
                                         const std::string& details, vintrel::MessageIcon icon) {
+  const frmMain::KeepFocus keep(frm_);
   seams_.detailedMessage(&frm_, FromUtf8(title), FromUtf8(text), FromUtf8(details), icon);
 }
 
 std::string WindowDesktop::AskForSourceFile() {
+  const frmMain::KeepFocus keep(frm_);
   return seams_.openFiles(&frm_, AddFilesRequest(programFolder_)).toStdString();
 }
 
@@ -140,5 +143,6 @@ void WindowDesktop::PlaySoundToEnd(const std::string& wavFile) {
 }
 
 void WindowDesktop::Critical(const std::string& text) {
+  const frmMain::KeepFocus keep(frm_);
   seams_.message(&frm_, QStringLiteral("Vintrel"), FromUtf8(text), vintrel::MessageIcon::Critical);
 }

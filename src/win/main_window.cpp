@@ -149,6 +149,16 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
       OnCommand(wParam, lParam);
       return 0;
+    case WM_DRAWITEM:
+      if (ControlOf(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)->hwndItem)) {
+        DrawButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        return TRUE;
+      }
+      break;
+    case WM_ACTIVATE:
+      OnActivate(LOWORD(wParam) != WA_INACTIVE && HIWORD(wParam) == 0);
+      if (LOWORD(wParam) != WA_INACTIVE) return 0;
+      break;
     case WM_DROPFILES:
       FilesDropped(reinterpret_cast<HDROP>(wParam));
       return 0;
@@ -173,6 +183,11 @@ void MainWindow::OnPaint() {
   PAINTSTRUCT paint{};
   const HDC dc = BeginPaint(hwnd_, &paint);
   if (dc == nullptr) return;
+  PaintFace(dc);
+  EndPaint(hwnd_, &paint);
+}
+
+void MainWindow::PaintFace(HDC dc) {
   RECT client{};
   GetClientRect(hwnd_, &client);
   bitmaps_.Draw(dc, "skin", client, false);
@@ -203,12 +218,14 @@ void MainWindow::OnPaint() {
   RECT version = PlaceRect(face::kVersionPlace);
   DrawTextW(dc, version_.c_str(), -1, &version, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX);
   SelectObject(dc, oldFont);
-  EndPaint(hwnd_, &paint);
 }
 
 void MainWindow::RepaintLooks() {
   InvalidateRect(hwnd_, nullptr, FALSE);
   for (HWND arrow : arrows_) InvalidateRect(arrow, nullptr, FALSE);
+  for (HWND button : buttons_) {
+    if (button != nullptr) InvalidateRect(button, nullptr, FALSE);
+  }
 }
 
 void MainWindow::OnMouseDown(POINT point) {
@@ -279,6 +296,14 @@ void MainWindow::StartDrag() {
 void MainWindow::OnCommand(WPARAM wParam, LPARAM lParam) {
   const HWND from = reinterpret_cast<HWND>(lParam);
   if (from == menuMsg_ && HIWORD(wParam) == EN_CHANGE) menuMsg_Change();
+  // A button's own click comes only from a screen reader's default action (BM_CLICK): the
+  // mouse never reaches the buttons, and the window takes Space and Enter before them.
+  if (HIWORD(wParam) == BN_CLICKED && from != nullptr) {
+    if (const auto control = ControlOf(from);
+        control && face::Access(*control).role == face::Role::PushButton) {
+      PressControl(*control);
+    }
+  }
 }
 
 void MainWindow::menuMsg_Change() {

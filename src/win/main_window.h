@@ -6,12 +6,14 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/command_box.h"
 #include "app/settings.h"
 #include "face/button_looks.h"
+#include "face/face_access.h"
 #include "face/face_layout.h"
 #include "intake/file_queue.h"
 #include "skin_bitmaps.h"
@@ -48,6 +50,23 @@ class MainWindow {
 
   // The release of an action button, by the mouse or the command box.
   void imgButton_MouseUp(int index);
+  // Held around a dialog or message box: the window takes the keyboard back afterwards, on the
+  // control that had it, also where nothing else reactivates it (wine without a window manager).
+  class KeepFocus {
+   public:
+    explicit KeepFocus(MainWindow& window) : window_(window), focus_(GetFocus()) {}
+    ~KeepFocus() { window_.GiveBackFocus(focus_); }
+    KeepFocus(const KeepFocus&) = delete;
+    KeepFocus& operator=(const KeepFocus&) = delete;
+
+   private:
+    MainWindow& window_;
+    HWND focus_;
+  };
+  void GiveBackFocus(HWND focus);
+
+  // A key the window acts on itself (Tab and the dialog keys excepted); true when it did.
+  bool HandleKey(const MSG& message);
 
   // Hooks the application fills in.
   std::function<void(int)> onAction;
@@ -84,6 +103,16 @@ class MainWindow {
   void StartDrag();
   void menuMsg_Change();
   void RunBoxText(const std::string& text);
+  // Keyboard and screen-reader access: real child windows for the image buttons, the bar and
+  // the percentage, which paint the face under them and leave the mouse to the window.
+  void CreateAccessWindows();
+  void PlaceAccessWindows();
+  void PaintFace(HDC dc);
+  HWND ControlWindow(vintrel::face::Control control) const;
+  std::optional<vintrel::face::Control> ControlOf(HWND window) const;
+  void PressControl(vintrel::face::Control control);
+  void DrawButton(const DRAWITEMSTRUCT& item);
+  void OnActivate(bool active);
 
  public:
   // Called by the arrow pictures' own window procedure.
@@ -91,6 +120,7 @@ class MainWindow {
   void PaintArrow(int picker, HWND arrow, HDC dc);
   void PaintHint(HWND hint, HDC dc);
   void FilesDropped(HDROP drop);
+  void PaintThrough(HWND child, HDC dc);
 
  private:
   HINSTANCE instance_ = nullptr;
@@ -102,6 +132,13 @@ class MainWindow {
   HWND txtPath_ = nullptr;
   HWND menuMsg_ = nullptr;
   HWND tips_ = nullptr;
+  // By face::Control, for the six image buttons; nullptr for the others.
+  std::array<HWND, vintrel::face::kControlCount> buttons_{};
+  HWND bar_ = nullptr;
+  HWND status_ = nullptr;
+  // Where the keyboard was when the window lost it, or when a batch disabled it.
+  HWND lastFocus_ = nullptr;
+  HWND focusBeforeBatch_ = nullptr;
   HFONT font_ = nullptr, boldFont_ = nullptr, percentFont_ = nullptr;
 
   SkinBitmaps bitmaps_;

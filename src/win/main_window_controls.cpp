@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "app/pickers.h"
@@ -134,14 +135,18 @@ void MainWindow::CreateControls() {
   RegisterChildClass(instance_, kArrowClass, ArrowProc, nullptr);
   RegisterChildClass(instance_, kHintClass, HintProc, GetSysColorBrush(COLOR_WINDOW));
   const DWORD shown = WS_VISIBLE | WS_CLIPSIBLINGS;
+  CreateAccessWindows();
 
   LV_ = Child(hwnd_, instance_, WS_EX_ACCEPTFILES, WC_LISTVIEWW,
               shown | WS_TABSTOP | LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL | LVS_SHOWSELALWAYS, 10);
   ListView_SetExtendedListViewStyle(LV_, LVS_EX_FULLROWSELECT);
   SetWindowSubclass(LV_, ListProc, kListSubclass, 0);
   for (int column = 0; column < 2; ++column) {
+    // The header is never shown; its texts name the columns to screen readers.
+    std::wstring name = vintrel::WideForDisplay(face::kColumnNames[static_cast<std::size_t>(column)]);
     LVCOLUMNW spec{};
-    spec.mask = LVCF_WIDTH;
+    spec.mask = LVCF_WIDTH | LVCF_TEXT;
+    spec.pszText = name.data();
     ListView_InsertColumn(LV_, column, &spec);
   }
   lstFile_.onAppended = [this](std::size_t row) {
@@ -225,6 +230,7 @@ void MainWindow::Layout() {
     place(arrows_[i], face::kPickers[i].arrow);
   }
   place(txtPath_, face::kPathPlace);
+  PlaceAccessWindows();
   MoveWindow(menuMsg_, -1000, -1000, 40, 20, FALSE);
   if (tips_ != nullptr) {
     const auto rect = [this](UINT_PTR id, face::Twips twips) {
@@ -343,18 +349,45 @@ void MainWindow::SetSettings(const vintrel::StoredSettings& settings) {
 
 void MainWindow::SetActionsEnabled(bool enabled) {
   actionsEnabled_ = enabled;
-  EnableWindow(LV_, enabled ? TRUE : FALSE);
+  const std::array<HWND, 5> affected{buttons_[static_cast<std::size_t>(face::Control::Add)],
+                                     buttons_[static_cast<std::size_t>(face::Control::Remove)],
+                                     buttons_[static_cast<std::size_t>(face::Control::Convert)], LV_,
+                                     buttons_[static_cast<std::size_t>(face::Control::Browse)]};
+  const HWND focus = GetFocus();
+  const bool losing = !enabled && std::find(affected.begin(), affected.end(), focus) != affected.end();
+  for (HWND window : affected) {
+    if (window != nullptr) EnableWindow(window, enabled ? TRUE : FALSE);
+  }
   DragAcceptFiles(LV_, enabled ? TRUE : FALSE);
+  // A disabled window keeps the keyboard unless it is moved on; it comes back after the batch.
+  if (losing) {
+    focusBeforeBatch_ = focus;
+    SetFocus(GetNextDlgTabItem(hwnd_, focus, FALSE));
+  }
+  if (enabled && focusBeforeBatch_ != nullptr) {
+    if (GetForegroundWindow() == hwnd_) SetFocus(focusBeforeBatch_);
+    lastFocus_ = focusBeforeBatch_;
+    focusBeforeBatch_ = nullptr;
+  }
 }
 
 void MainWindow::SetProgressLabel(const std::wstring& text) {
   percent_ = text;
   RECT rect = PlaceRect(face::kPercentPlace);
   InvalidateRect(hwnd_, &rect, FALSE);
+  // Its text is its name: screen readers hear the change ("Done.", "Stopped.").
+  if (status_ != nullptr) SetWindowTextW(status_, text.c_str());
+  if (status_ != nullptr) InvalidateRect(status_, nullptr, FALSE);
 }
 
 void MainWindow::SetProgressBar(double twips) {
   barTwips_ = face::BarTwips(twips);
+  if (bar_ != nullptr) {
+    SendMessageW(bar_, PBM_SETPOS, static_cast<WPARAM>(std::lround(100.0 * barTwips_ / face::kFullBarTwips)),
+                 0);
+    InvalidateRect(bar_, nullptr, FALSE);
+  }
+  if (status_ != nullptr) InvalidateRect(status_, nullptr, FALSE);
   RECT rect = PlaceRect(face::kBarPlace);
   InvalidateRect(hwnd_, &rect, FALSE);
 }

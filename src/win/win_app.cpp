@@ -161,6 +161,7 @@ void WinApp::ShowMessage(const std::string& title, const std::string& text, vint
   UINT look = MB_ICONINFORMATION;
   if (icon == vintrel::MessageIcon::Exclamation) look = MB_ICONEXCLAMATION;
   if (icon == vintrel::MessageIcon::Critical) look = MB_ICONERROR;
+  const MainWindow::KeepFocus keep(window_);
   MessageBoxW(window_.hwnd(), vintrel::WideForDisplay(text).c_str(), vintrel::WideForDisplay(title).c_str(),
               MB_OK | look);
 }
@@ -187,6 +188,7 @@ std::string WinApp::AskForSourceFile() {
   request.lpstrInitialDir = start ? start->c_str() : nullptr;
   request.lpstrTitle = title.c_str();
   request.Flags = static_cast<DWORD>(vintrel::kOpenFilesFlags);
+  const MainWindow::KeepFocus keep(window_);
   if (!GetOpenFileNameW(&request)) return {};
   file.resize(wcslen(file.c_str()));
   return vintrel::Utf8FromWide(file).value_or(std::string());
@@ -199,6 +201,7 @@ std::string WinApp::AskForFolder(const std::string&) {
   request.hwndOwner = window_.hwnd();
   request.lpszTitle = title.c_str();
   request.ulFlags = BIF_RETURNONLYFSDIRS;
+  const MainWindow::KeepFocus keep(window_);
   PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&request);
   if (chosen == nullptr) return {};
   std::wstring path(MAX_PATH + 1, L'\0');
@@ -229,7 +232,8 @@ void WinApp::PlaySoundToEnd(const std::string& wavFile) {
 }
 
 void WinApp::Dispatch(MSG& message) {
-  // Tab moves between the list, the pickers and the output folder, as in a dialog.
+  if (window_.HandleKey(message)) return;
+  // Tab moves between the buttons, the list, the pickers and the output folder, as in a dialog.
   if (IsDialogMessageW(window_.hwnd(), &message)) return;
   TranslateMessage(&message);
   DispatchMessageW(&message);

@@ -191,6 +191,44 @@ class FrmMainButtonsTest : public QObject {
     QCOMPARE(Frm().pos(), before);
   }
 
+  void keysPressThroughTheReleaseHandlerAndLeaveTheNormalLook() {
+    Frm().activateWindow();
+    Frm().imgButton(1)->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(Frm().imgButton(1), Qt::Key_Space);
+    QTest::keyClick(Frm().imgButton(1), Qt::Key_Return);
+    QCOMPARE(actions_, QList<int>({1, 1}));
+    QCOMPARE(ActionLook(Frm(), 1), Look::Normal);
+    QVERIFY(!Frm().buttonHeld());
+    QVERIFY(Frm().imgButton(1)->hasFocus());
+    QTest::keyClick(Frm().txtPath(), Qt::Key_Insert);
+    QTest::keyClick(Frm().cmbAB(), Qt::Key_O, Qt::ControlModifier);
+    QTest::keyClick(Frm().cmbAB(), Qt::Key_Return, Qt::ControlModifier);
+    // Delete edits the path; in the list it removes.
+    QTest::keyClick(Frm().txtPath(), Qt::Key_Delete);
+    QTest::keyClick(Frm().LV(), Qt::Key_Delete);
+    QTest::keyClick(Frm().LV(), Qt::Key_F4, Qt::AltModifier);
+    QCOMPARE(actions_, QList<int>({1, 1, 0, 0, 2, 1}));
+  }
+
+  void duringABatchKeysDoOnlyWhatTheMouseCan() {
+    Frm().activateWindow();
+    Frm().imgButton(2)->setFocus(Qt::TabFocusReason);
+    Frm().SetActionsEnabled(false);
+    QVERIFY(!Frm().imgButton(2)->hasFocus());
+    for (QWidget* w : {Frm().focusWidget(), static_cast<QWidget*>(&Frm())}) {
+      QTest::keyClick(w, Qt::Key_Insert);
+      QTest::keyClick(w, Qt::Key_Return, Qt::ControlModifier);
+    }
+    Frm().imgMin()->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(Frm().imgMin(), Qt::Key_Space);
+    QVERIFY(Frm().windowState() & Qt::WindowMinimized);
+    QVERIFY(actions_.isEmpty());
+    Frm().setWindowState(Qt::WindowNoState);
+    Frm().SetActionsEnabled(true);
+    // The keyboard is back where the batch took it from.
+    QCOMPARE(Frm().focusWidget(), static_cast<QWidget*>(Frm().imgButton(2)));
+  }
+
   void arrowsAndBrowsePressedThenHoverOnFirstMove() {
     for (SkinImage* image :
          {Frm().picVBR(), Frm().picSize(), Frm().picFPS(), Frm().picAB(), Frm().imgBrowse()}) {

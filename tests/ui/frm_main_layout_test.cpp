@@ -82,7 +82,7 @@ class FrmMainLayoutTest : public QObject {
     QTest::newRow("imgPB") << "imgPB"
                            << "SkinImage" << QRect(16, 371, 0, 11) << "";
     QTest::newRow("lblPB") << "lblPB"
-                           << "QLabel" << QRect(96, 370, 103, 13) << "";
+                           << "StatusLabel" << QRect(96, 370, 103, 13) << "";
   }
 
   void controls() {
@@ -167,20 +167,24 @@ class FrmMainLayoutTest : public QObject {
     QVERIFY(frm.childAt(150, 75) == nullptr);
   }
 
-  void pickersFollowOneAnotherInTabOrder() {
+  void tabVisitsEveryControlInOrder() {
     frmMain frm;
     QList<QWidget*> order;
-    QWidget* w = frm.cmbVBR();
-    for (int i = 0; i < 4; ++i) {
+    QWidget* w = frm.imgButton(0);
+    for (std::size_t i = 0; i <= vintrel::face::kTabOrder.size(); ++i) {
       order << w;
       do {
         w = w->nextInFocusChain();
-      } while (w->focusPolicy() == Qt::NoFocus || !w->isVisibleTo(&frm));
+      } while (!(w->focusPolicy() & Qt::TabFocus) || !w->isVisibleTo(&frm));
     }
-    QCOMPARE(order, QList<QWidget*>({frm.cmbVBR(), frm.cmbSize(), frm.cmbFPS(), frm.cmbAB()}));
-    for (QWidget* image : {static_cast<QWidget*>(frm.picVBR()), static_cast<QWidget*>(frm.imgButton(0))}) {
-      QCOMPARE(image->focusPolicy(), Qt::NoFocus);
-    }
+    QList<QWidget*> expected;
+    for (const auto& control : vintrel::face::kTabOrder) expected << frm.ControlWidget(control.control);
+    expected << expected.first();
+    QCOMPARE(order, expected);
+    QCOMPARE(QList<QWidget*>(expected.begin() + 4, expected.begin() + 8),
+             QList<QWidget*>({frm.cmbVBR(), frm.cmbSize(), frm.cmbFPS(), frm.cmbAB()}));
+    // The arrows are the mouse's way into the lists; the keyboard opens the combo boxes themselves.
+    QCOMPARE(frm.picVBR()->focusPolicy(), Qt::NoFocus);
   }
 
   void hiddenStores() {

@@ -4,6 +4,7 @@
 #include <windows.h>
 // After windows.h, which they need.
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include <cstdio>
 #include <cstring>
@@ -82,6 +83,69 @@ int SetCommandBox(const wchar_t* text) {
   // The action may open a modal dialog inside the handler: do not wait for it to end.
   DWORD_PTR result = 0;
   SendMessageTimeoutW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 1000, &result);
+  return 0;
+}
+
+// Prints the control that has the window's keyboard: a button by its text, others by class and id.
+int Focus() {
+  const HWND window = MainWindow();
+  if (window == nullptr) return Fail("no window");
+  GUITHREADINFO info{};
+  info.cbSize = sizeof(info);
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) || info.hwndFocus == nullptr)
+    return Fail("nothing has the keyboard");
+  wchar_t kind[64] = {};
+  wchar_t text[128] = {};
+  GetClassNameW(info.hwndFocus, kind, 64);
+  if (_wcsicmp(kind, L"Button") == 0 && GetWindowTextW(info.hwndFocus, text, 128) > 0) {
+    std::printf("%ls\n", text);
+  } else {
+    std::printf("%ls%d\n", kind, static_cast<int>(GetDlgCtrlID(info.hwndFocus)));
+  }
+  return 0;
+}
+
+// Waits until a dialog titled TITLE is open (or, with `gone`, closed).
+int WaitDialog(const wchar_t* title, bool gone) {
+  const HWND found = WaitFor([title, gone] {
+    const HWND dialog = FindWindowW(L"#32770", title);
+    const bool open = dialog != nullptr && IsWindowVisible(dialog);
+    return open != gone ? GetDesktopWindow() : nullptr;
+  });
+  return found != nullptr ? 0 : Fail(gone ? "the dialog stayed open" : "no dialog with that title");
+}
+
+// What a screen reader hears of the window's buttons: "name|role" per button, through oleacc.
+int Names() {
+  const HWND window = MainWindow();
+  if (window == nullptr) return Fail("no window");
+  if (FAILED(CoInitialize(nullptr))) return Fail("no COM");
+  EnumChildWindows(
+      window,
+      [](HWND child, LPARAM) -> BOOL {
+        wchar_t kind[64] = {};
+        if (GetClassNameW(child, kind, 64) == 0 || _wcsicmp(kind, L"Button") != 0) return TRUE;
+        IAccessible* object = nullptr;
+        const HRESULT got = AccessibleObjectFromWindow(child, static_cast<DWORD>(OBJID_CLIENT),
+                                                       IID_IAccessible, reinterpret_cast<void**>(&object));
+        if (FAILED(got) || object == nullptr) {
+          std::printf("?|no object (0x%08lx)\n", static_cast<unsigned long>(got));
+          return TRUE;
+        }
+        VARIANT self{};
+        self.vt = VT_I4;
+        self.lVal = CHILDID_SELF;
+        BSTR name = nullptr;
+        VARIANT role{};
+        const bool named = SUCCEEDED(object->get_accName(self, &name)) && name != nullptr;
+        const bool roled = SUCCEEDED(object->get_accRole(self, &role)) && role.vt == VT_I4;
+        std::printf("%ls|%ld\n", named ? name : L"?", roled ? static_cast<long>(role.lVal) : -1L);
+        if (name != nullptr) SysFreeString(name);
+        object->Release();
+        return TRUE;
+      },
+      0);
+  CoUninitialize();
   return 0;
 }
 
@@ -185,6 +249,10 @@ int wmain(int argc, wchar_t** argv) {
   if ((command == L"click" || command == L"click-to-end") && argc > 3)
     return Click(_wtoi(argv[2]), _wtoi(argv[3]), command == L"click-to-end");
   if (command == L"dropped-picker") return DroppedPicker();
+  if (command == L"focus") return Focus();
+  if (command == L"names") return Names();
+  if ((command == L"dialog" || command == L"dialog-gone") && argc > 2)
+    return WaitDialog(argv[2], command == L"dialog-gone");
   std::printf(
       "usage: window_probe describe | command-box TEXT | answer TITLE PATH | list ROWS | click X Y |"
       " click-to-end X Y | dropped-picker\n");

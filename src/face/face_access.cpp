@@ -1,0 +1,61 @@
+#include "face/face_access.h"
+
+#include "app/command_box.h"
+
+namespace vintrel::face {
+
+// Access() indexes the table by the control.
+static_assert([] {
+  for (std::size_t i = 0; i < kTabOrder.size(); ++i) {
+    if (static_cast<std::size_t>(kTabOrder[i].control) != i) return false;
+  }
+  return true;
+}());
+
+const AccessibleControl& Access(Control control) {
+  return kTabOrder[static_cast<std::size_t>(control)];
+}
+
+Control ActionControl(int actionIndex) {
+  if (actionIndex == kActionRemove) return Control::Remove;
+  if (actionIndex == kActionStart) return Control::Convert;
+  return Control::Add;
+}
+
+std::optional<int> ControlAction(Control control) {
+  switch (control) {
+    case Control::Add:
+      return kActionAdd;
+    case Control::Remove:
+      return kActionRemove;
+    case Control::Convert:
+      return kActionStart;
+    default:
+      return std::nullopt;
+  }
+}
+
+namespace {
+bool DisabledDuringBatch(Control control) {
+  return ControlAction(control).has_value() || control == Control::Browse;
+}
+}  // namespace
+
+KeyCommand CommandForKey(KeyStroke stroke, std::optional<Control> focus, bool actionsEnabled) {
+  if (stroke.alt) return KeyCommand::None;
+  KeyCommand command = KeyCommand::None;
+  if (stroke.key == Key::Enter && stroke.ctrl) {
+    command = KeyCommand::Convert;
+  } else if ((stroke.key == Key::O && stroke.ctrl) || (stroke.key == Key::Insert && !stroke.ctrl)) {
+    command = KeyCommand::Add;
+  } else if (stroke.key == Key::Delete && !stroke.ctrl && !stroke.shift && focus == Control::List) {
+    command = KeyCommand::Remove;
+  } else if ((stroke.key == Key::Space || stroke.key == Key::Enter) && !stroke.ctrl && focus &&
+             Access(*focus).role == Role::PushButton) {
+    if (!actionsEnabled && DisabledDuringBatch(*focus)) return KeyCommand::None;
+    return KeyCommand::PressFocused;
+  }
+  return actionsEnabled ? command : KeyCommand::None;
+}
+
+}  // namespace vintrel::face

@@ -1,0 +1,246 @@
+// What the window offers a keyboard and a screen reader. The image buttons, the bar and the
+// percentage are real child windows (a button, a progress bar, a static), so the system's
+// accessibility layer names them and gives their roles; they paint the face under them and
+// leave the mouse to the window, whose hit-testing and looks stay as they were.
+#include <windows.h>
+// After windows.h, which they need.
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "base/wide_text_win32.h"
+#include "main_window.h"
+
+namespace face = vintrel::face;
+
+namespace {
+constexpr UINT_PTR kThroughSubclass = 2;
+constexpr int kButtonIdBase = 200;
+
+MainWindow* Owner(HWND child) {
+  return reinterpret_cast<MainWindow*>(GetWindowLongPtrW(GetParent(child), GWLP_USERDATA));
+}
+
+// `paints` set: the child draws the face itself (the bar, the percentage); the owner-drawn
+// buttons are drawn through WM_DRAWITEM instead.
+LRESULT CALLBACK ThroughProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                             DWORD_PTR paints) {
+  switch (message) {
+    case WM_NCHITTEST:
+      return HTTRANSPARENT;
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT:
+      if (paints != 0) {
+        PAINTSTRUCT paint{};
+        const HDC dc = BeginPaint(hwnd, &paint);
+        MainWindow* owner = Owner(hwnd);
+        if (dc != nullptr && owner != nullptr) owner->PaintThrough(hwnd, dc);
+        EndPaint(hwnd, &paint);
+        return 0;
+      }
+      break;
+    default:
+      break;
+  }
+  return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+face::Twips ButtonPlace(face::Control control) {
+  if (const auto action = face::ControlAction(control))
+    return face::kActionPlaces[static_cast<std::size_t>(*action)];
+  if (control == face::Control::Browse) return face::kBrowsePlace;
+  if (control == face::Control::Minimise) return face::kMinPlace;
+  return face::kExitPlace;
+}
+
+bool IsImageButton(face::Control control) {
+  return face::Access(control).role == face::Role::PushButton;
+}
+}  // namespace
+
+void MainWindow::CreateAccessWindows() {
+  // Children take Tab in the order they were made: the action buttons come before the list,
+  // the others after the output path (moved there once the path exists).
+  for (const face::AccessibleControl& control : face::kTabOrder) {
+    if (!IsImageButton(control.control)) continue;
+    const std::wstring name = vintrel::WideForDisplay(control.name);
+    const int id = kButtonIdBase + static_cast<int>(control.control);
+    HWND button = CreateWindowExW(
+        0, WC_BUTTONW, name.c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP | BS_OWNERDRAW, 0,
+        0, 0, 0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
+    if (button == nullptr) continue;
+    SetWindowSubclass(button, ThroughProc, kThroughSubclass, 0);
+    buttons_[static_cast<std::size_t>(control.control)] = button;
+  }
+  // The percentage lies above the bar, as on the face.
+  status_ =
+      CreateWindowExW(0, WC_STATICW, percent_.c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | SS_NOPREFIX,
+                      0, 0, 0, 0, hwnd_, nullptr, instance_, nullptr);
+  const std::wstring progress = vintrel::WideForDisplay(face::kProgressName);
+  bar_ = CreateWindowExW(0, PROGRESS_CLASSW, progress.c_str(),
+                         WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | PBS_SMOOTH, 0, 0, 0, 0, hwnd_, nullptr,
+                         instance_, nullptr);
+  for (HWND child : {status_, bar_}) {
+    if (child != nullptr) SetWindowSubclass(child, ThroughProc, kThroughSubclass, 1);
+  }
+  if (bar_ != nullptr) SendMessageW(bar_, PBM_SETRANGE32, 0, 100);
+}
+
+void MainWindow::PlaceAccessWindows() {
+  const auto place = [this](HWND window, face::Twips twips) {
+    if (window == nullptr) return;
+    const face::Pixels px = face::ToPixels(twips, scale_);
+    MoveWindow(window, px.left, px.top, px.width, px.height, TRUE);
+  };
+  for (const face::AccessibleControl& control : face::kTabOrder) {
+    place(buttons_[static_cast<std::size_t>(control.control)], ButtonPlace(control.control));
+  }
+  place(bar_, face::kBarPlace);
+  place(status_, face::kPercentPlace);
+  // After the output path in Tab order.
+  HWND after = txtPath_;
+  for (face::Control control : {face::Control::Browse, face::Control::Minimise, face::Control::Exit}) {
+    HWND button = buttons_[static_cast<std::size_t>(control)];
+    if (button == nullptr) continue;
+    SetWindowPos(button, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    after = button;
+  }
+}
+
+void MainWindow::PaintThrough(HWND child, HDC dc) {
+  RECT place{};
+  GetWindowRect(child, &place);
+  MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&place), 2);
+  POINT old{};
+  SetViewportOrgEx(dc, -place.left, -place.top, &old);
+  PaintFace(dc);
+  SetViewportOrgEx(dc, old.x, old.y, nullptr);
+}
+
+void MainWindow::DrawButton(const DRAWITEMSTRUCT& item) {
+  PaintThrough(item.hwndItem, item.hDC);
+  if ((item.itemState & ODS_FOCUS) == 0) return;
+  // A line in the skin's blue, as thick as a pixel of the layout at this density.
+  const vintrel::Rgb colour = face::kFocusColour;
+  const int width = std::max(1, static_cast<int>(std::lround(scale_)));
+  const HPEN pen = CreatePen(PS_SOLID, width, RGB(colour.red, colour.green, colour.blue));
+  if (pen == nullptr) return;
+  const HGDIOBJ oldPen = SelectObject(item.hDC, pen);
+  const HGDIOBJ oldBrush = SelectObject(item.hDC, GetStockObject(NULL_BRUSH));
+  const RECT& r = item.rcItem;
+  const int inset = width;
+  RoundRect(item.hDC, r.left + inset, r.top + inset, r.right - inset + 1, r.bottom - inset + 1, 6 * width,
+            6 * width);
+  SelectObject(item.hDC, oldBrush);
+  SelectObject(item.hDC, oldPen);
+  DeleteObject(pen);
+}
+
+HWND MainWindow::ControlWindow(face::Control control) const {
+  switch (control) {
+    case face::Control::List:
+      return LV_;
+    case face::Control::PickerVBR:
+    case face::Control::PickerSize:
+    case face::Control::PickerFPS:
+    case face::Control::PickerAB:
+      return combos_[static_cast<std::size_t>(control) - static_cast<std::size_t>(face::Control::PickerVBR)];
+    case face::Control::OutputPath:
+      return txtPath_;
+    default:
+      return buttons_[static_cast<std::size_t>(control)];
+  }
+}
+
+std::optional<face::Control> MainWindow::ControlOf(HWND window) const {
+  if (window == nullptr) return std::nullopt;
+  for (const face::AccessibleControl& control : face::kTabOrder) {
+    if (ControlWindow(control.control) == window) return control.control;
+  }
+  return std::nullopt;
+}
+
+void MainWindow::PressControl(face::Control control) {
+  // What the mouse cannot press during a batch, nothing else can either.
+  if (const auto action = face::ControlAction(control)) {
+    if (!actionsEnabled_) return;
+    looks_.SetFromKey(true);
+    imgButton_MouseUp(*action);
+    return;
+  }
+  if (control == face::Control::Browse && actionsEnabled_) imgBrowse_Click();
+  if (control == face::Control::Minimise) ShowWindow(hwnd_, SW_MINIMIZE);
+  if (control == face::Control::Exit && onExit) onExit();
+}
+
+bool MainWindow::HandleKey(const MSG& message) {
+  if (message.message != WM_KEYDOWN || (message.hwnd != hwnd_ && !IsChild(hwnd_, message.hwnd))) return false;
+  face::KeyStroke stroke;
+  switch (message.wParam) {
+    case VK_SPACE:
+      stroke.key = face::Key::Space;
+      break;
+    case VK_RETURN:
+      stroke.key = face::Key::Enter;
+      break;
+    case VK_INSERT:
+      stroke.key = face::Key::Insert;
+      break;
+    case VK_DELETE:
+      stroke.key = face::Key::Delete;
+      break;
+    case 'O':
+      stroke.key = face::Key::O;
+      break;
+    default:
+      return false;
+  }
+  stroke.ctrl = GetKeyState(VK_CONTROL) < 0;
+  stroke.alt = GetKeyState(VK_MENU) < 0;
+  stroke.shift = GetKeyState(VK_SHIFT) < 0;
+  const std::optional<face::Control> focus = ControlOf(GetFocus());
+  const face::KeyCommand command = face::CommandForKey(stroke, focus, actionsEnabled_);
+  if (command == face::KeyCommand::None) return false;
+  // A held key presses once.
+  if ((message.lParam & (1L << 30)) != 0) return true;
+  switch (command) {
+    case face::KeyCommand::PressFocused:
+      PressControl(*focus);
+      break;
+    case face::KeyCommand::Add:
+      PressControl(face::Control::Add);
+      break;
+    case face::KeyCommand::Remove:
+      PressControl(face::Control::Remove);
+      break;
+    case face::KeyCommand::Convert:
+      PressControl(face::Control::Convert);
+      break;
+    case face::KeyCommand::None:
+      break;
+  }
+  return true;
+}
+
+void MainWindow::OnActivate(bool active) {
+  if (!active) {
+    const HWND focus = GetFocus();
+    if (focus != nullptr && IsChild(hwnd_, focus)) lastFocus_ = focus;
+    return;
+  }
+  // The system gives an activated window the keyboard itself, not the control that had it.
+  HWND target = lastFocus_;
+  if (target == nullptr || !IsWindow(target) || !IsWindowEnabled(target) || !IsWindowVisible(target)) {
+    target = GetNextDlgTabItem(hwnd_, nullptr, FALSE);
+  }
+  if (target != nullptr) SetFocus(target);
+}
+
+void MainWindow::GiveBackFocus(HWND focus) {
+  if (hwnd_ == nullptr || !IsWindow(hwnd_) || IsIconic(hwnd_)) return;
+  if (focus != nullptr && IsChild(hwnd_, focus)) lastFocus_ = focus;
+  if (GetActiveWindow() != hwnd_) SetActiveWindow(hwnd_);
+  OnActivate(true);
+}
