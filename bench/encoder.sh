@@ -11,8 +11,13 @@
 # Quality: every output is compared by SSIM with one reference per clip: the source put on the
 # output's frame grid (ffmpeg's fps filter) and scaled with lanczos to the picture each output
 # promises (ffmpeg's command stretches to the full frame; conv.exe keeps the shape inside black
-# bars, so its picture area is compared). Outputs are aligned by the best of -3..3 frames and the
-# offset is printed: a non-zero offset is a video delay, the SSIM is the picture quality.
+# bars, so its picture area is compared). Outputs are put back on the frame grid first (a frame the
+# rate control dropped shows the one before it, as on a phone), then aligned by the best of -3..3
+# frames and the offset is printed: a non-zero offset is a video delay, the SSIM is the quality.
+#
+# Picture per bit: ffmpeg misses its own bitrate target, so it is also run at FFMPEG_TARGETS
+# (default 60k 90k 120k) and its SSIM at conv.exe's actual file size is read off that curve
+# (linear between the two nearest points; "extrapolated" when conv.exe's size lies outside).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
@@ -47,7 +52,7 @@ ssim() {  # output, reference, crop filter or "" -> "ssim offset"
     a=0 b=0
     if [ "$o" -gt 0 ]; then a=$o; elif [ "$o" -lt 0 ]; then b=$((-o)); fi
     value=$(ffmpeg -nostats -i "$1" -i "$2" -lavfi \
-      "[0:v]${3:+$3,}trim=start_frame=$a,settb=1/15000,setpts=N*1001[x];[1:v]trim=start_frame=$b,settb=1/15000,setpts=N*1001[y];[x][y]ssim" \
+      "[0:v]fps=15000/1001,${3:+$3,}trim=start_frame=$a,settb=1/15000,setpts=N*1001[x];[1:v]trim=start_frame=$b,settb=1/15000,setpts=N*1001[y];[x][y]ssim" \
       -f null - 2>&1 | sed -n 's/.*SSIM.*All:\([0-9.]*\).*/\1/p')
     if awk -v v="$value" -v b="$best" 'BEGIN { exit !(v > b) }'; then best=$value at=$o; fi
   done
@@ -77,6 +82,22 @@ for clip in hd1080.mp4 vga480.avi; do
   ffmpeg -v error -y -i "$clip" -an -vf "fps=15000/1001,scale=$bw:$bh:flags=lanczos" -c:v ffv1 "ref-$stem-box.nut"
   read -r ff_ssim ff_offset < <(ssim "ffmpeg-$stem.3gp" "ref-$stem-full.nut" "")
   read -r conv_ssim conv_offset < <(ssim "conv-$stem.3gp" "ref-$stem-box.nut" "crop=$bw:$bh:$bx:$by")
+  curve=""
+  for target in ${FFMPEG_TARGETS:-60k 90k 120k}; do
+    ffmpeg -v error -y -i "$clip" -b:v "$target" -r 14.985 -s 176x144 -c:a libopencore_amrnb -ar 8000 -ac 1 \
+      -b:a 5.15k "curve-$stem-$target.3gp"
+    read -r value _ < <(ssim "curve-$stem-$target.3gp" "ref-$stem-full.nut" "")
+    curve+="$(stat -c %s "curve-$stem-$target.3gp") $value "
+  done
+  s_conv_now=$(stat -c %s "conv-$stem.3gp")
+  ff_at_size=$(awk -v size="$s_conv_now" -v points="$curve" 'BEGIN {
+    n = split(points, p, " ") / 2
+    for (i = 1; i <= n; i++) { x[i] = p[2 * i - 1]; y[i] = p[2 * i] }
+    for (i = 1; i < n; i++) for (j = i + 1; j <= n; j++) if (x[j] < x[i]) { t = x[i]; x[i] = x[j]; x[j] = t; t = y[i]; y[i] = y[j]; y[j] = t }
+    lo = 1; for (i = 1; i < n; i++) if (size >= x[i]) lo = i
+    note = (size < x[1] || size > x[n]) ? "extrapolated" : "interpolated"
+    printf "%.4f %s", y[lo] + (y[lo + 1] - y[lo]) * (size - x[lo]) / (x[lo + 1] - x[lo]), note }')
+  read -r ff_curve_ssim ff_curve_note <<<"$ff_at_size"
   t_ff=$(column "times-$stem.csv" ffmpeg 2)
   t_conv=$(column "times-$stem.csv" conv 2)
   t_dec=$(column "times-$stem.csv" decode-only 2)
@@ -87,11 +108,13 @@ for clip in hd1080.mp4 vga480.avi; do
   s_conv=$(stat -c %s "conv-$stem.3gp")
   summary+=("$(awk -v c="$clip" -v tf="$t_ff" -v tc="$t_conv" -v td="$t_dec" -v mf="$m_ff" -v mc="$m_conv" \
     -v sf="$s_ff" -v sc="$s_conv" \
-    -v qf="$ff_ssim" -v of="$ff_offset" -v qc="$conv_ssim" -v oc="$conv_offset" 'BEGIN {
+    -v qf="$ff_ssim" -v of="$ff_offset" -v qc="$conv_ssim" -v oc="$conv_offset" \
+    -v qe="$ff_curve_ssim" -v ne="$ff_curve_note" -v curve="$curve" 'BEGIN {
     printf "%-11s mean: ffmpeg %.2f s, conv %.2f s, decode-only %.2f s | conv/ffmpeg %.2fx (target <= 0.80), conv/decode %.2fx\n", c, tf, tc, td, tc / tf, tc / td
     printf "%-11s fastest: ffmpeg %.2f s, conv %.2f s | conv/ffmpeg %.2fx\n", "", mf, mc, mc / mf
     printf "%-11s size ffmpeg %d B, conv %d B (%+.1f %%, target within 15 %%)\n", "", sf, sc, (sc - sf) * 100 / sf
-    printf "%-11s SSIM ffmpeg %.4f (offset %d), conv %.4f (offset %d), difference %+.4f (target >= -0.01)\n", "", qf, of, qc, oc, qc - qf }')")
+    printf "%-11s SSIM ffmpeg %.4f (offset %d), conv %.4f (offset %d), difference %+.4f (target >= -0.01)\n", "", qf, of, qc, oc, qc - qf
+    printf "%-11s ffmpeg at conv'"'"'s size (%s from size/SSIM %s): %.4f, conv - ffmpeg %+.4f (goal >= 0)\n", "", ne, curve, qe, qc - qe }')")
 done
 echo
 echo "=== summary ($runs runs each, $(nproc) cores${rt:+, real-time priority})"

@@ -10,6 +10,7 @@
 #include "options.h"
 #include "output_file.h"
 #include "picture_scaler.h"
+#include "rate_bucket.h"
 
 namespace conv {
 
@@ -36,7 +37,7 @@ class VideoEncoder {
   int64_t FramesWritten() const { return written_.load(); }
 
  private:
-  void Show(const AVFrame* decoded, FramePicker::Run run);
+  void Show(const AVFrame* decoded, FramePicker::Run run, bool last);
   FramePtr MakePicture(const AVFrame* decoded);
   void Encode(AVFrame* frame);
 
@@ -52,6 +53,7 @@ class VideoEncoder {
   FramePtr scaled_;        // the picture in its box, before it is turned and placed
   PictureScaler reducer_;  // used by Prepare only
   std::atomic<int64_t> written_{0};
+  RateBucket bucket_;
 };
 
 }  // namespace conv

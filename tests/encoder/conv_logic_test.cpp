@@ -7,6 +7,7 @@
 
 #include "geometry.h"
 #include "options.h"
+#include "rate_bucket.h"
 #include "shrink.h"
 #include "timeline.h"
 
@@ -193,6 +194,38 @@ TEST(FramePicker, LastFrameOfEachSlotFillsItAndGapsRepeat) {
   EXPECT_TRUE(Shown(none, {}, 5).empty());
   EXPECT_TRUE(IsReplaced(3, 3));
   EXPECT_FALSE(IsReplaced(3, 4));
+}
+
+TEST(RateBucket, DropsWhatTheSettingCannotCarryAndNoMore) {
+  // Frames of 2.5 slots' worth: over 1000 slots the bits stay within one bucket of the budget,
+  // and the budget is used, not wasted.
+  RateBucket heavy(1000, 10000, 0);
+  int64_t spent = 0;
+  for (int64_t slot = 0; slot < 1000; ++slot) {
+    if (!heavy.Admit(slot)) continue;
+    heavy.Spent(2500, slot == 0);
+    spent += 2500;
+  }
+  EXPECT_LE(spent, 1000 * 1000 + 10000);
+  EXPECT_GE(spent, 1000 * 1000 - 2500);
+  // A key picture larger than the whole bucket gets through, using the head start first, and the small frames
+  // after it go on as soon as it has drained, not judged by its size.
+  RateBucket keyed(1000, 10000, 5000);
+  EXPECT_TRUE(keyed.Admit(0));
+  keyed.Spent(35000, true);
+  EXPECT_FALSE(keyed.Admit(1));
+  EXPECT_FALSE(keyed.Admit(19));
+  EXPECT_TRUE(keyed.Admit(20));
+  keyed.Spent(500, false);
+  EXPECT_TRUE(keyed.Admit(21));
+  // Frames within the setting are never dropped; a bucket without a setting takes everything.
+  RateBucket light(1000, 10000, 0), unset;
+  for (int64_t slot = 0; slot < 100; ++slot) {
+    EXPECT_TRUE(light.Admit(slot));
+    light.Spent(900, false);
+    EXPECT_TRUE(unset.Admit(slot));
+    unset.Spent(1 << 20, false);
+  }
 }
 
 TEST(Timeline, AJumpPastTheLengthIsABreakAndSumsSaturate) {

@@ -97,6 +97,9 @@ TEST(Output, EverySizeAndRateOfTheWindow) {
     Settings settings;
     settings.frameSize = c.size;
     settings.frameRate = c.rate;
+    // Enough bits for every frame: a setting too low for the size drops some, and the average
+    // rate with them.
+    settings.videoBitrate = "512";
     RunResult run = RunConv(WindowArgs(source, dir.Path("out.3gp"), settings));
     ASSERT_EQ(run.exitCode, 0) << run.output;
     FileFacts out = Probe(dir.Path("out.3gp"));
@@ -106,6 +109,34 @@ TEST(Output, EverySizeAndRateOfTheWindow) {
     EXPECT_EQ(out.video->rateNum, c.num);
     EXPECT_EQ(out.video->rateDen, c.den);
     EXPECT_NEAR(out.duration, 2.0, 0.2);
+  }
+}
+
+TEST(Output, VideoKeepsToTheChosenBitrateOnHardPictures) {
+  // Noise, where ffmpeg's rate control on its own went up to three times over the setting.
+  std::vector<std::string> args = TestPicture("320x240", 4);
+  args.back() += ",noise=alls=60:allf=t+u";
+  args.insert(args.end(), {"-c:v", "mpeg4", "-q:v", "3"});
+  std::string source = Clip("noise.avi", args);
+  struct Case {
+    const char* size;
+    const char* rate;
+    const char* kbps;
+  };
+  for (const auto& [size, rate, kbps] : {Case{"176x144", "14.985", "40"}, Case{"352x288", "29.97", "256"}}) {
+    SCOPED_TRACE(std::string(size) + " at " + rate + ", " + kbps + " kbit/s");
+    TempDir dir;
+    Settings settings;
+    settings.videoBitrate = kbps;
+    settings.frameSize = size;
+    settings.frameRate = rate;
+    RunResult run = RunConv(WindowArgs(source, dir.Path("out.3gp"), settings));
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    FileFacts out = Probe(dir.Path("out.3gp"));
+    ASSERT_TRUE(out.video);
+    EXPECT_NEAR(out.duration, 4.0, 0.2);
+    double setting = std::stod(kbps) * 1000;
+    EXPECT_NEAR(out.video->bytes * 8 / out.duration, setting, setting * 0.25);
   }
 }
 

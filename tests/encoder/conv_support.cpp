@@ -125,6 +125,7 @@ FileFacts Probe(const std::string& path) {
   }
   facts.duration = input->duration > 0 ? static_cast<double>(input->duration) / AV_TIME_BASE : 0;
   int audioIndex = -1;
+  int videoIndex = -1;
   for (unsigned i = 0; i < input->nb_streams; ++i) {
     const AVStream* stream = input->streams[i];
     const AVCodecParameters* par = stream->codecpar;
@@ -137,20 +138,22 @@ FileFacts Probe(const std::string& path) {
     s.sampleRate = par->sample_rate;
     s.channels = par->ch_layout.nb_channels;
     s.duration = stream->duration > 0 ? stream->duration * av_q2d(stream->time_base) : 0;
-    if (par->codec_type == AVMEDIA_TYPE_VIDEO) facts.video = s;
+    if (par->codec_type == AVMEDIA_TYPE_VIDEO) {
+      facts.video = s;
+      videoIndex = static_cast<int>(i);
+    }
     if (par->codec_type == AVMEDIA_TYPE_AUDIO) {
       facts.audio = s;
       audioIndex = static_cast<int>(i);
     }
   }
-  if (audioIndex >= 0) {
-    std::unique_ptr<AVPacket, PacketCloser> packet(av_packet_alloc());
-    while (av_read_frame(input.get(), packet.get()) >= 0) {
-      bool audio = packet->stream_index == audioIndex;
-      if (audio) facts.firstAudioPacketSize = packet->size;
-      av_packet_unref(packet.get());
-      if (audio) break;
+  std::unique_ptr<AVPacket, PacketCloser> packet(av_packet_alloc());
+  while (av_read_frame(input.get(), packet.get()) >= 0) {
+    if (packet->stream_index == audioIndex && facts.firstAudioPacketSize == 0) {
+      facts.firstAudioPacketSize = packet->size;
     }
+    if (packet->stream_index == videoIndex) facts.video->bytes += packet->size;
+    av_packet_unref(packet.get());
   }
   return facts;
 }

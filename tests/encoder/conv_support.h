@@ -58,6 +58,7 @@ struct StreamFacts {
   int sampleRate = 0;
   int channels = 0;
   double duration = 0;
+  int64_t bytes = 0;  // all its packets
 };
 
 struct FileFacts {
