@@ -1,0 +1,48 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace vintrel::face {
+
+// Files a second launch of the program hands to the running window ("Open With", a terminal).
+// They enter the queue exactly as a drop of the same files would, through the window's own drop
+// handler, but only while the window is idle: during an action (a batch, Add's dialog) they are
+// held, in arrival order, and dropped in one go when the outermost action ends. So nothing is
+// lost and nothing joins a running batch.
+class LaunchInbox {
+ public:
+  using Files = std::vector<std::string>;
+
+  explicit LaunchInbox(std::function<void(const Files&)> drop) : drop_(std::move(drop)) {}
+  LaunchInbox(const LaunchInbox&) = delete;
+  LaunchInbox& operator=(const LaunchInbox&) = delete;
+
+  // Marks the window busy for its lifetime; wrap every action the window runs in one.
+  class Busy {
+   public:
+    explicit Busy(LaunchInbox& inbox) : inbox_(inbox) { ++inbox_.busy_; }
+    ~Busy() { inbox_.Leave(); }
+    Busy(const Busy&) = delete;
+    Busy& operator=(const Busy&) = delete;
+
+   private:
+    LaunchInbox& inbox_;
+  };
+
+  // Files from one launch (none: it only asked for the window). Dropped now when idle.
+  void Receive(Files files);
+  bool Idle() const { return busy_ == 0; }
+  const Files& Held() const { return held_; }
+
+ private:
+  void Leave();
+  void DropHeld();
+
+  std::function<void(const Files&)> drop_;
+  int busy_ = 0;
+  Files held_;
+};
+
+}  // namespace vintrel::face
