@@ -18,6 +18,7 @@ PACKAGES=(
   clang-14 libclang-rt-14-dev
   hyperfine sox
   help2man groff-base desktop-file-utils appstream lintian
+  nsis meson
 )
 
 missing=()
