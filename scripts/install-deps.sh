@@ -28,6 +28,7 @@ PACKAGES=(
   help2man groff-base desktop-file-utils appstream lintian
   debootstrap
   at-spi2-core python3-pyatspi gir1.2-atspi-2.0 xdotool
+  nsis meson
 )
 
 wanted=("${RUN_PACKAGES[@]}")

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds Vintrel for Windows with mingw-w64 and writes dist/Vintrel-<version>-win64.zip.
+# Builds Vintrel for Windows with mingw-w64 and writes dist/Vintrel-<version>-win64.zip (portable)
+# and dist/Vintrel-<version>-setup.exe (a per-user installer made with NSIS).
 # Usage: package-windows.sh   (VINTREL_WIN_BUILD_DIR: the cross build tree, default build-win)
-# Prints the zip's path as its last line.
+# Prints the installer's path, then the zip's path as its last line.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VINTREL_WIN_BUILD_DIR:-$root/build-win}
@@ -62,4 +63,34 @@ zip_file=$root/dist/$name.zip
 rm -f "$zip_file"
 (cd "$build/package" && zip -q -X -r -9 "$zip_file" "$name")
 echo "Wrote $zip_file ($(du -k "$zip_file" | cut -f1) KiB)" >&2
+
+# The installer's file lists, from the staged folder: what it installs is what its uninstaller
+# removes, and nothing else (setup.ini and the output folder are the user's).
+command -v makensis >/dev/null || fail "makensis is missing; run scripts/install-deps.sh"
+nsis=$build/package/nsis
+mkdir -p "$nsis"
+cp "$root/packaging/windows/vintrel.nsi" "$nsis/"
+winpath() { local p=${1#./}; echo "${p//\//\\}"; }
+(
+  cd "$stage"
+  find . -type d | sort | while read -r dir; do
+    echo "SetOutPath \"\$INSTDIR\\$(winpath "$dir")\""
+    find "$dir" -maxdepth 1 -type f | sort | while read -r file; do
+      echo "File \"$stage/${file#./}\""
+    done
+  done | sed 's|\\\.\"|"|' >"$nsis/install_files.nsh"
+  find . -type f | sort | while read -r file; do echo "Delete \"\$INSTDIR\\$(winpath "$file")\""; done \
+    >"$nsis/uninstall_files.nsh"
+  find . -mindepth 1 -type d | sort -r | while read -r dir; do echo "RMDir \"\$INSTDIR\\$(winpath "$dir")\""; done \
+    >>"$nsis/uninstall_files.nsh"
+)
+setup_file=$root/dist/Vintrel-$version-setup.exe
+rm -f "$setup_file"
+makensis -V2 -DVERSION="$version" -DVERSION4="$version.0" -DSTAGE="$stage" -DOUTFILE="$setup_file" \
+  -DICON="$build/src/win/vintrel.ico" "$nsis/vintrel.nsi" >"$nsis/makensis.log" 2>&1 || {
+  cat "$nsis/makensis.log" >&2
+  fail "makensis failed"
+}
+echo "Wrote $setup_file ($(du -k "$setup_file" | cut -f1) KiB)" >&2
+echo "$setup_file"
 echo "$zip_file"

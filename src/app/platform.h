@@ -53,7 +53,8 @@ AppPaths ResolveAppPathsFrom(const std::string& applicationFolder, const Platfor
 // to the user, and an existing one must be a real folder owned by the user that others cannot
 // write to, so nobody can plant files or links in it. Returns whether it is fit for use.
 // On Windows a folder it creates gets an access list for the user (and the system) alone; an
-// existing one is taken as it is.
+// existing one must not be a link, must belong to the user (or the administrators or the
+// system), and nobody else may write to it.
 bool CreatePrivateFolder(const std::string& folder);
 // Why the folder is not fit to be private (another user owns it, others may write to it, it is
 // no folder), in words for the person; empty when it is fit or the reason is unknown.

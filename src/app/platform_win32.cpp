@@ -1,5 +1,6 @@
 #include <windows.h>
-// sddl.h needs windows.h first.
+// sddl.h and aclapi.h need windows.h first.
+#include <aclapi.h>
 #include <sddl.h>
 
 #include <algorithm>
@@ -91,6 +92,68 @@ class PrivateSecurity {
   SECURITY_ATTRIBUTES attributes_{};
 };
 
+// The SID of the user who runs the program, or empty.
+std::vector<unsigned char> UserSid() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
+  DWORD size = 0;
+  GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+  std::vector<unsigned char> user(size);
+  const bool read = size > 0 && GetTokenInformation(token, TokenUser, user.data(), size, &size);
+  CloseHandle(token);
+  if (!read) return {};
+  const PSID sid = reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid;
+  std::vector<unsigned char> copy(GetLengthSid(sid));
+  if (!CopySid(static_cast<DWORD>(copy.size()), copy.data(), sid)) return {};
+  return copy;
+}
+
+// Rights that let someone plant, replace or delete entries in a folder, or change who may.
+constexpr ACCESS_MASK kFolderWriteRights = FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FILE_DELETE_CHILD |
+                                           DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+
+// Why an existing folder is not this user's alone: owned by the user, the administrators or the
+// system, and nobody else may write to it. Empty when it is.
+std::string ExistingFolderProblem(const std::wstring& wide, const std::string& folder) {
+  const std::vector<unsigned char> user = UserSid();
+  const auto trusted = [&user](PSID sid) {
+    return (!user.empty() && EqualSid(sid, const_cast<unsigned char*>(user.data()))) ||
+           IsWellKnownSid(sid, WinLocalSystemSid) || IsWellKnownSid(sid, WinBuiltinAdministratorsSid);
+  };
+  PSID owner = nullptr;
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetNamedSecurityInfoW(wide.c_str(), SE_FILE_OBJECT,
+                            OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr, &dacl,
+                            nullptr, &descriptor) != ERROR_SUCCESS) {
+    return "the access list of " + folder + " cannot be read";
+  }
+  std::string problem;
+  if (owner == nullptr || !trusted(owner)) {
+    problem = folder + " belongs to another user";
+  } else if (dacl == nullptr) {
+    problem = "others may write to " + folder;  // no list lets everyone in
+  } else {
+    for (DWORD i = 0; i < dacl->AceCount && problem.empty(); ++i) {
+      void* entry = nullptr;
+      if (!GetAce(dacl, i, &entry)) {
+        problem = "the access list of " + folder + " cannot be read";
+        break;
+      }
+      const auto* header = static_cast<const ACE_HEADER*>(entry);
+      if (header->AceType == ACCESS_DENIED_ACE_TYPE || (header->AceFlags & INHERIT_ONLY_ACE)) continue;
+      const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(entry);
+      // Kinds of entries this check does not read are taken as letting others in.
+      if (header->AceType != ACCESS_ALLOWED_ACE_TYPE ||
+          ((allowed->Mask & kFolderWriteRights) && !trusted(const_cast<DWORD*>(&allowed->SidStart)))) {
+        problem = "others may write to " + folder;
+      }
+    }
+  }
+  LocalFree(descriptor);
+  return problem;
+}
+
 }  // namespace
 
 std::string ApplicationFolder() {
@@ -144,7 +207,7 @@ bool CreatePrivateFolder(const std::string& folder) {
     attributes = GetFileAttributesW(wide.c_str());
   }
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-         !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+         !(attributes & FILE_ATTRIBUTE_REPARSE_POINT) && ExistingFolderProblem(wide, folder).empty();
 }
 
 std::string PrivateFolderProblem(const std::string& folder) {
@@ -152,7 +215,7 @@ std::string PrivateFolderProblem(const std::string& folder) {
   if (attributes == INVALID_FILE_ATTRIBUTES) return {};
   if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return folder + " is not a folder";
   if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return folder + " is a link, not a folder";
-  return {};
+  return ExistingFolderProblem(WideFromUtf8(folder).value_or(std::wstring()), folder);
 }
 
 bool ReplaceFileContents(const std::string& file, std::string_view content) {

@@ -25,8 +25,7 @@ bool RemoveWithRetries(const std::string& file, int tries, const std::function<v
   if (file.empty()) return true;
   const std::filesystem::path path = PathFromUtf8(file);
   for (int attempt = 1; Present(path); ++attempt) {
-    std::error_code error;
-    std::filesystem::remove(path, error);
+    RemoveEntry(file);
     if (!Present(path)) return true;
     if (attempt >= tries) return false;
     if (between) between();

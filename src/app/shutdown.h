@@ -17,6 +17,11 @@ inline constexpr int kUnloadRetryPauseMs = 20;
 // whether the file is gone.
 bool RemoveWithRetries(const std::string& file, int tries, const std::function<void()>& between);
 
+// One try at deleting the entry itself: a link, never what it points to. On Windows only through
+// a handle whose final path still lies in the folder the name says, so a folder swapped for a
+// junction after start-up's checks deletes nothing elsewhere.
+void RemoveEntry(const std::string& file);
+
 // The unload's clean-up: tmpfile.dat, then tmpfile.3gp. Returns whether both are gone.
 bool DeleteTemporaryFiles(const TemporaryFiles& files, int tries = kUnloadDeleteTries,
                           const std::function<void()>& between = {});

@@ -5,10 +5,18 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 
 #include "app/shutdown.h"
+#include "base/utf8_path.h"
 
 namespace vintrel {
+
+void RemoveEntry(const std::string& file) {
+  std::error_code error;
+  std::filesystem::remove(PathFromUtf8(file), error);
+}
+
 namespace {
 
 // The handler may only touch what is ready beforehand and call async-signal-safe functions.

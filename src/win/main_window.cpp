@@ -5,12 +5,20 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
+#include "app/command_box_client.h"
 #include "base/wide_text_win32.h"
+#include "second_launch.h"
 
 namespace face = vintrel::face;
 
+// Other programs find the window by this title.
+static_assert(face::kWindowTitle == vintrel::kCommandBoxWindowTitle);
+
 namespace {
-const wchar_t* const kClassName = L"VintrelMain";
+const wchar_t* const kClassName = SecondLaunch::kWindowClass;
+// Box texts are taken up from the message loop, so the sender's WM_SETTEXT returns at once even
+// when the action opens a modal dialog.
+constexpr UINT kTakeBoxText = WM_APP + 1;
 
 std::string Utf8OrEmpty(const std::wstring& wide) {
   return vintrel::Utf8FromWide(wide).value_or(std::string());
@@ -159,11 +167,30 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       OnActivate(LOWORD(wParam) != WA_INACTIVE && HIWORD(wParam) == 0);
       if (LOWORD(wParam) != WA_INACTIVE) return 0;
       break;
+    case WM_COPYDATA:
+      if (auto files = SecondLaunch::Receive(hwnd_, wParam, lParam)) {
+        launched_.Receive(std::move(*files));
+        return TRUE;
+      }
+      return FALSE;
+    case kTakeBoxText:
+      if (!boxTexts_.empty()) {
+        std::string text = std::move(boxTexts_.front());
+        boxTexts_.pop_front();
+        gate_.Offer(std::move(text));
+      }
+      return 0;
     case WM_DROPFILES:
       FilesDropped(reinterpret_cast<HDROP>(wParam));
       return 0;
     case WM_DPICHANGED:
       OnDpiChanged(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+      return 0;
+    case WM_QUERYENDSESSION:
+      return TRUE;  // unloading is never refused
+    case WM_ENDSESSION:
+      // Log-off or shutdown: the system ends the process after this, so unload now, unsaved.
+      if (wParam != FALSE && onUnload) onUnload();
       return 0;
     case WM_CLOSE:
       // Whatever closes the window unloads it, as the exit image does without saving.
@@ -279,6 +306,7 @@ void MainWindow::OnMouseUp(POINT point, bool left) {
 
 void MainWindow::imgButton_MouseUp(int index) {
   const vintrel::CommandBoxGate::Busy busy(gate_);
+  const vintrel::face::LaunchInbox::Busy launching(launched_);
   looks_.ActionUp(index);
   RepaintLooks();
   UpdateWindow(hwnd_);
@@ -307,7 +335,8 @@ void MainWindow::OnCommand(WPARAM wParam, LPARAM lParam) {
 }
 
 void MainWindow::menuMsg_Change() {
-  gate_.Offer(Utf8OrEmpty(WindowText(menuMsg_)));
+  boxTexts_.push_back(Utf8OrEmpty(WindowText(menuMsg_)));
+  if (!PostMessageW(hwnd_, kTakeBoxText, 0, 0)) boxTexts_.pop_back();
 }
 
 void MainWindow::RunBoxText(const std::string& text) {
@@ -321,6 +350,7 @@ void MainWindow::RunBoxText(const std::string& text) {
 void MainWindow::imgBrowse_Click() {
   if (!folderDialog) return;
   const vintrel::CommandBoxGate::Busy busy(gate_);
+  const vintrel::face::LaunchInbox::Busy launching(launched_);
   const std::string chosen = folderDialog(Utf8OrEmpty(WindowText(txtPath_)));
   // Cancel leaves the folder as it was.
   if (chosen.empty()) return;

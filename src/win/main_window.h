@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include <array>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
@@ -15,6 +16,7 @@
 #include "face/button_looks.h"
 #include "face/face_access.h"
 #include "face/face_layout.h"
+#include "face/launch_inbox.h"
 #include "intake/file_queue.h"
 #include "skin_bitmaps.h"
 
@@ -97,6 +99,10 @@ class MainWindow {
   HFONT MakeFont(double points, bool bold) const;
   double DropHintPoints() const;
   void Layout();
+  void CreateList();
+  // The columns' widths for the rows there are, and the rows' texts for those widths.
+  void FitList(bool always = false);
+  void SetRowName(int row);
   void AddTips();
   void imgBrowse_Click();
   void OpenPicker(int picker);
@@ -147,6 +153,11 @@ class MainWindow {
   // Other programs set the box's text from their thread; the system delivers it inside any modal
   // loop of ours, so texts go through the gate and never run nested.
   vintrel::CommandBoxGate gate_{[this](const std::string& text) { RunBoxText(text); }};
+  std::deque<std::string> boxTexts_;
+  // Files from a second launch, held while an action runs.
+  vintrel::face::LaunchInbox launched_{[this](const std::vector<std::string>& files) {
+    if (onFilesDropped && !files.empty()) onFilesDropped(files);
+  }};
   vintrel::FileQueue lstFile_;
   double scale_ = 1.0;
   double barTwips_ = 0.0;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/command_box_client.h"
 #include "app/pickers.h"
 #include "base/wide_text_win32.h"
 #include "main_window.h"
@@ -139,28 +140,8 @@ void MainWindow::CreateControls() {
 
   LV_ = Child(hwnd_, instance_, WS_EX_ACCEPTFILES, WC_LISTVIEWW,
               shown | WS_TABSTOP | LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL | LVS_SHOWSELALWAYS, 10);
-  ListView_SetExtendedListViewStyle(LV_, LVS_EX_FULLROWSELECT);
   SetWindowSubclass(LV_, ListProc, kListSubclass, 0);
-  for (int column = 0; column < 2; ++column) {
-    // The header is never shown; its texts name the columns to screen readers.
-    std::wstring name = vintrel::WideForDisplay(face::kColumnNames[static_cast<std::size_t>(column)]);
-    LVCOLUMNW spec{};
-    spec.mask = LVCF_WIDTH | LVCF_TEXT;
-    spec.pszText = name.data();
-    ListView_InsertColumn(LV_, column, &spec);
-  }
-  lstFile_.onAppended = [this](std::size_t row) {
-    const vintrel::QueueEntry& entry = lstFile_.At(row);
-    std::wstring name = vintrel::WideForDisplay(entry.path);
-    std::wstring tag = vintrel::WideForDisplay(entry.typeTag);
-    LVITEMW item{};
-    item.mask = LVIF_TEXT;
-    item.iItem = static_cast<int>(row);
-    item.pszText = name.data();
-    const int index = ListView_InsertItem(LV_, &item);
-    if (index >= 0) ListView_SetItemText(LV_, index, 1, tag.data());
-  };
-  lstFile_.onRemoved = [this](std::size_t row) { ListView_DeleteItem(LV_, static_cast<int>(row)); };
+  CreateList();
 
   picDragText_ = Child(hwnd_, instance_, WS_EX_ACCEPTFILES, kHintClass, shown, 11);
   for (std::size_t i = 0; i < face::kPickers.size(); ++i) {
@@ -178,7 +159,8 @@ void MainWindow::CreateControls() {
   txtPath_ = Child(hwnd_, instance_, 0, WC_EDITW, shown | WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL, 30);
   const std::wstring initial = vintrel::WideForDisplay(vintrel::CommandBox::kInitialText);
   // Never shown: other programs find it and set its text.
-  menuMsg_ = Child(hwnd_, instance_, 0, WC_EDITW, ES_AUTOHSCROLL, 40, initial.c_str());
+  menuMsg_ =
+      Child(hwnd_, instance_, 0, WC_EDITW, ES_AUTOHSCROLL, vintrel::kCommandBoxControlId, initial.c_str());
   // A new child window goes to the bottom of its siblings: lift the hint and the arrows above the
   // list and the combo boxes they cover.
   for (HWND above : {picDragText_, arrows_[0], arrows_[1], arrows_[2], arrows_[3]}) {
@@ -221,8 +203,7 @@ void MainWindow::Layout() {
                face::TwipsToPixels(face::kClientHeight * 15, scale_),
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   place(LV_, face::kListPlace);
-  ListView_SetColumnWidth(LV_, 0, face::TwipsToPixels(face::kFilenameColumnPixels * 15, scale_));
-  ListView_SetColumnWidth(LV_, 1, face::TwipsToPixels(face::kTypeColumnPixels * 15, scale_));
+  FitList(true);
   place(picDragText_, face::kDropHintPlace);
   for (std::size_t i = 0; i < combos_.size(); ++i) {
     // A drop-down list's height includes its open list.

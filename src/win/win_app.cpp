@@ -12,6 +12,7 @@
 #include "app/wave_file.h"
 #include "base/wide_text_win32.h"
 #include "intake/open_files.h"
+#include "long_message.h"
 #include "version_resource.h"
 
 namespace face = vintrel::face;
@@ -47,18 +48,7 @@ int WinApp::Run() {
 }
 
 void WinApp::QueueFiles(const std::vector<std::string>& paths) {
-  std::vector<std::string> full;
-  for (const std::string& path : paths) {
-    const auto wide = vintrel::WideFromUtf8(path);
-    if (!wide) continue;
-    std::wstring buffer(32768, L'\0');
-    const DWORD length =
-        GetFullPathNameW(wide->c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
-    if (length == 0 || length >= buffer.size()) continue;
-    buffer.resize(length);
-    if (auto utf8 = vintrel::Utf8FromWide(buffer)) full.push_back(std::move(*utf8));
-  }
-  if (!full.empty()) OnFilesDropped(full);
+  if (!paths.empty()) OnFilesDropped(paths);
 }
 
 void WinApp::imgExit_Click() {
@@ -157,13 +147,29 @@ int WinApp::SelectedRow() {
   return window_.SelectedRow();
 }
 
+namespace {
+UINT IconLook(vintrel::MessageIcon icon) {
+  if (icon == vintrel::MessageIcon::Exclamation) return MB_ICONEXCLAMATION;
+  if (icon == vintrel::MessageIcon::Critical) return MB_ICONERROR;
+  return MB_ICONINFORMATION;
+}
+}  // namespace
+
 void WinApp::ShowMessage(const std::string& title, const std::string& text, vintrel::MessageIcon icon) {
-  UINT look = MB_ICONINFORMATION;
-  if (icon == vintrel::MessageIcon::Exclamation) look = MB_ICONEXCLAMATION;
-  if (icon == vintrel::MessageIcon::Critical) look = MB_ICONERROR;
+  ShowDetailedMessage(title, text, std::string(), icon);
+}
+
+void WinApp::ShowDetailedMessage(const std::string& title, const std::string& text,
+                                 const std::string& details, vintrel::MessageIcon icon) {
   const MainWindow::KeepFocus keep(window_);
-  MessageBoxW(window_.hwnd(), vintrel::WideForDisplay(text).c_str(), vintrel::WideForDisplay(title).c_str(),
-              MB_OK | look);
+  const std::wstring wideText = vintrel::WideForDisplay(text);
+  const std::wstring wideTitle = vintrel::WideForDisplay(title);
+  // A message box grows with its text, past the bottom of the screen.
+  if (details.empty() && !TooLongForMessageBox(wideText)) {
+    MessageBoxW(window_.hwnd(), wideText.c_str(), wideTitle.c_str(), MB_OK | IconLook(icon));
+    return;
+  }
+  ShowLongMessage(window_.hwnd(), wideTitle, wideText, vintrel::WideForDisplay(details), IconLook(icon));
 }
 
 void WinApp::Critical(const std::string& text) {

@@ -27,7 +27,7 @@ class WinApp : private vintrel::StartupWindow,
   // Creates the window and runs Form_Load; false when the window could not be made.
   bool Load(HINSTANCE instance);
   void Show(int showCommand) { window_.Show(showCommand); }
-  // Files named on the command line, queued as if dropped.
+  // Files named on the command line (absolute), queued as if dropped.
   void QueueFiles(const std::vector<std::string>& paths);
   // The message loop; returns the exit status.
   int Run();
@@ -58,6 +58,8 @@ class WinApp : private vintrel::StartupWindow,
 
   // What a batch asks of the desktop.
   void ShowMessage(const std::string& title, const std::string& text, vintrel::MessageIcon icon) override;
+  void ShowDetailedMessage(const std::string& title, const std::string& text, const std::string& details,
+                           vintrel::MessageIcon icon) override;
   std::string AskForSourceFile() override;
   void OpenFolder(const std::string& folder) override;
   void PlaySoundToEnd(const std::string& wavFile) override;

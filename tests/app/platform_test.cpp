@@ -15,6 +15,11 @@
 #ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
+#else
+#include <windows.h>
+// aclapi.h and sddl.h need windows.h first.
+#include <aclapi.h>
+#include <sddl.h>
 #endif
 
 namespace vintrel {
@@ -185,6 +190,26 @@ TEST(Platform, CreatePrivateFolderMakesNestedFolders) {
   std::filesystem::create_directory_symlink(nested, folder.Path() / "link");
   EXPECT_FALSE(CreatePrivateFolder(folder.Utf8("link")));
   EXPECT_EQ(PrivateFolderProblem(folder.Utf8("link")), folder.Utf8("link") + " is not a folder");
+  EXPECT_EQ(PrivateFolderProblem(nested), "");
+#else
+  // Any user may make c:\tmp first, open to everyone: its files are then not ours to delete.
+  PSECURITY_DESCRIPTOR everyone = nullptr;
+  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;OICI;FA;;;WD)", SDDL_REVISION_1,
+                                                                   &everyone, nullptr));
+  BOOL present = FALSE, defaulted = FALSE;
+  PACL list = nullptr;
+  ASSERT_TRUE(GetSecurityDescriptorDacl(everyone, &present, &list, &defaulted));
+  const std::string open = folder.Utf8("open");
+  std::filesystem::create_directory(PathFromUtf8(open));
+  // Set after creation: wine keeps an access list given this way (as the folder's mode).
+  std::wstring wide = PathFromUtf8(open).wstring();
+  EXPECT_EQ(SetNamedSecurityInfoW(wide.data(), SE_FILE_OBJECT,
+                                  DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+                                  nullptr, list, nullptr),
+            static_cast<DWORD>(ERROR_SUCCESS));
+  LocalFree(everyone);
+  EXPECT_FALSE(CreatePrivateFolder(open));
+  EXPECT_EQ(PrivateFolderProblem(open), "others may write to " + open);
   EXPECT_EQ(PrivateFolderProblem(nested), "");
 #endif
 }

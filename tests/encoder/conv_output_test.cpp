@@ -77,6 +77,51 @@ INSTANTIATE_TEST_SUITE_P(
       return name;
     });
 
+// What phones and downloads give people; a drop takes any file. The Windows build reads the
+// same list (tests/windows/conv_checks.sh).
+INSTANTIATE_TEST_SUITE_P(
+    PhoneAndDownloadTypes, Formats,
+    ::testing::Values(
+        SourceFormat{"mkv", {"-c:v", "libx264", "-preset", "ultrafast", "-c:a", "libvorbis"}},
+        SourceFormat{"webm",
+                     {"-c:v", "libvpx-vp9", "-deadline", "realtime", "-cpu-used", "8", "-c:a", "libopus"}},
+        SourceFormat{"vp8.webm",
+                     {"-c:v", "libvpx", "-deadline", "realtime", "-cpu-used", "8", "-c:a", "libvorbis"}},
+        SourceFormat{"av1.mp4",
+                     {"-c:v", "libaom-av1", "-usage", "realtime", "-cpu-used", "8", "-c:a", "aac"}},
+        SourceFormat{"ogv", {"-c:v", "libtheora", "-c:a", "libvorbis"}},
+        SourceFormat{"ts", {"-c:v", "mpeg2video", "-c:a", "mp2"}}),
+    [](const auto& info) {
+      std::string name = info.param.name;
+      for (char& c : name) {
+        if (c == '.') c = '_';
+      }
+      return name;
+    });
+
+TEST(Output, SoundOnlyTypes) {
+  const SourceFormat sounds[] = {{"mp3", {"-c:a", "libmp3lame"}},
+                                 {"m4a", {"-c:a", "aac"}},
+                                 {"flac", {"-c:a", "flac"}},
+                                 {"opus.ogg", {"-c:a", "libopus"}},
+                                 {"wav", {"-c:a", "pcm_s16le"}}};
+  TempDir dir;
+  for (const SourceFormat& sound : sounds) {
+    SCOPED_TRACE(sound.name);
+    std::vector<std::string> args = TestTone(2);
+    args.insert(args.end(), sound.codecArgs.begin(), sound.codecArgs.end());
+    const std::string source = Clip(std::string("sound.") + sound.name, args);
+    const std::string output = dir.Path(std::string(sound.name) + ".3gp");
+    const RunResult run = RunConv(WindowArgs(source, output));
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const FileFacts out = Probe(output);
+    EXPECT_FALSE(out.video);
+    ASSERT_TRUE(out.audio);
+    EXPECT_EQ(out.audio->codec, "amr_nb");
+    EXPECT_NEAR(out.duration, 2.0, 0.2);
+  }
+}
+
 const SourceFormat kAvi{"avi", {"-c:v", "mpeg4", "-c:a", "libmp3lame"}};
 
 TEST(Output, EverySizeAndRateOfTheWindow) {

@@ -35,7 +35,8 @@ pending_in() {
   return 1
 }
 
-# Every format of the Add dialog with its usual codecs; names with blanks and non-ASCII letters.
+# Every format of the Add dialog with its usual codecs, then what phones and downloads give
+# people (the same list as the Linux build's); names with blanks and non-ASCII letters.
 while read -r ext size rate expected_rate codecs; do
   source="Vidéo 映像 $ext.$ext"
   # shellcheck disable=SC2086  # the codec arguments are words
@@ -53,6 +54,27 @@ mov 352x288 29.97 30000/1001 -c:v libx264 -pix_fmt yuv420p -c:a aac
 mp4 176x144 14.985 15000/1001 -c:v libx264 -pix_fmt yuv420p -c:a aac
 mpg 176x144 14.985 15000/1001 -c:v mpeg1video -c:a mp2 -f mpeg
 dat 128x96 29.97 30000/1001 -c:v mpeg2video -c:a mp2 -f mpeg
+mkv 176x144 14.985 15000/1001 -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a libvorbis
+webm 176x144 14.985 15000/1001 -c:v libvpx-vp9 -deadline realtime -cpu-used 8 -c:a libopus
+vp8.webm 176x144 14.985 15000/1001 -c:v libvpx -deadline realtime -cpu-used 8 -c:a libvorbis
+av1.mp4 176x144 14.985 15000/1001 -c:v libaom-av1 -usage realtime -cpu-used 8 -c:a aac
+ogv 176x144 14.985 15000/1001 -c:v libtheora -c:a libvorbis
+ts 176x144 14.985 15000/1001 -c:v mpeg2video -c:a mp2
+EOF
+
+# What phones and downloads give as sound alone.
+while read -r ext codecs; do
+  # shellcheck disable=SC2086  # the codec arguments are words
+  ffmpeg -nostdin -v error -y -f lavfi -i "sine=frequency=440:duration=1" $codecs "sound.$ext"
+  convert "sound.$ext" 176x144 14.985 "sound $ext.3gp"
+  expect_equal "conv.exe status for .$ext" "$rc" 0
+  expect_equal "3GP from .$ext" "$(facts "sound $ext.3gp")" "amr_nb,8000,1,0/0|$container"
+done <<'EOF'
+mp3 -c:a libmp3lame
+m4a -c:a aac
+flac -c:a flac
+opus.ogg -c:a libopus
+wav -c:a pcm_s16le
 EOF
 
 # A damaged source: its reason on the last line, status 1, and no file beside it.

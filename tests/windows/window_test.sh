@@ -14,6 +14,8 @@ fail() {
   failures=$((failures + 1))
 }
 probe() { wine "$probe" "$@" </dev/null | tr -d '\r'; }
+# Other programs reach the window as a user's script does: through the CLI of the same zip.
+box() { wine "$app/vintrel-cli.exe" --command-box "$1" </dev/null 2>&1 | tr -d '\r'; }
 
 unzip -q "$zip" -d "$work/unpacked"
 app=$(find "$work/unpacked" -mindepth 1 -maxdepth 1 -type d)
@@ -41,6 +43,7 @@ case $described in
   "294x421 key=FF00FF "*" flags=1") ;;
   *) fail "window: [$described], expected 294x421 with the magenta key and flags 1" ;;
 esac
+rects=$(probe rects) || fail "controls away from their places: $rects"
 
 # The outline: the keyed corner shows what lies behind (Xvfb's black root), the title strip the skin.
 read -r left top < <(xwininfo -name Vintrel | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {print x, $NF}')
@@ -107,12 +110,12 @@ for name in "Add New" "Remove" "Convert"; do
   fi
 done
 
-# Other programs' view: the hidden command box.
+# Other programs' view: the hidden command box. Add's dialog must not keep the sender waiting.
 winclip=$(winepath -w "$work/sources/clip.avi" 2>/dev/null)
-probe command-box a0 || fail "a0 not accepted"
+answer=$(box a0) || fail "a0 not accepted: $answer"
 probe answer "Open Files" "$winclip" || fail "the Open Files dialog did not take the path"
 probe list 1 >/dev/null || fail "the chosen file was not queued"
-probe command-box b2 || fail "b2 not accepted"
+answer=$(box b2) || fail "b2 not accepted: $answer"
 probe list 0 >/dev/null || fail "the batch did not work through the queue"
 [ -s "$app/output/clip.3gp" ] || fail "no clip.3gp in the output folder: $(ls -A "$app/output" 2>&1)"
 
@@ -121,9 +124,74 @@ probe click 56 47 >/dev/null || fail "no click on Add"
 probe answer "Open Files" "$winclip" || fail "Add by the mouse opened no Open Files dialog"
 probe list 1 >/dev/null || fail "the file chosen after a click on Add was not queued"
 
+# A second launch with files ("Open with") hands them to this window and ends; no second window.
+deep="$work/sources/a folder with a long name/and another one below it"
+mkdir -p "$deep"
+windeep=$(winepath -w "$deep" 2>/dev/null)
+launched=()
+for i in 1 2 3 4 5 6 7; do
+  : >"$deep/video number $i.avi"
+  launched+=("$windeep\\video number $i.avi")
+done
+timeout 60 wine "$app/vintrel.exe" "$winclip" "${launched[@]}" </dev/null >>"$work/window.log" 2>&1 ||
+  fail "the second launch did not end by itself"
+probe list 9 >/dev/null || fail "the second launch's files did not reach the window"
+[ "$(probe windows)" = 1 ] || fail "a second launch left $(probe windows) windows"
+
+# Remove takes the selected row: the first one, clicked.
+probe click 60 112 >/dev/null || fail "no click on the list"
+answer=$(box a1) || fail "a1 not accepted: $answer"
+probe list 8 >/dev/null || fail "Remove did not take the selected row"
+
+# Past five rows the vertical bar takes its width from the name column: no horizontal bar, and
+# the names stay in sight with the folders elided in the middle.
+look=$(probe list-look 1) || fail "list-look: $look"
+read -r rows hscroll widths client < <(head -n 1 <<<"$look")
+[ "$hscroll" = hscroll=0 ] || fail "a horizontal scroll bar shows: $look"
+[ "$(( ${widths#widths=} ))" = "${client#client=}" ] || fail "the columns do not fill the list: $look"
+second=$(tail -n 1 <<<"$look")
+case $second in
+  "Z:"*"…"*'\video number 1.avi') ;;
+  *) fail "the second row does not show its name: [$second]" ;;
+esac
+
+# Browse's choice lands in the output folder box.
+probe click 259 330 >/dev/null || fail "no click on Browse"
+browsed=$(probe browse) || fail "browse: $browsed"
+chosen=$(tail -n 1 <<<"$browsed")
+[ "$chosen" != "$(head -n 1 <<<"$browsed")" ] && [ -d "$(winepath -u "$chosen" 2>/dev/null)" ] ||
+  fail "Browse's folder did not reach the output folder box: [$browsed]"
+
 probe click-to-end 277 14 >/dev/null || fail "the exit image did not end the program"
 settings=$(tr -d '\r' <"$app/setup.ini" 2>/dev/null | head -n 4 | tr '\n' ' ')
 [ "$settings" = '"2" "2" "0" "1" ' ] || fail "setup.ini after exit: [$settings]"
+
+# Log-off: the temporary files go, the settings are not saved, the program ends.
+wine "$app/vintrel.exe" >>"$work/window.log" 2>&1 </dev/null &
+probe describe >/dev/null || fail "the window did not come back"
+tmp=$(winepath -u 'C:\tmp' 2>/dev/null)
+: >"$tmp/tmpfile.3gp"
+: >"$tmp/tmpfile.dat"
+printf '"1"\r\n"1"\r\n"1"\r\n"1"\r\n""\r\n' >"$app/setup.ini"
+probe end-session || fail "log-off did not end the program"
+[ ! -e "$tmp/tmpfile.3gp" ] && [ ! -e "$tmp/tmpfile.dat" ] || fail "log-off left the temporary files: $(ls -A "$tmp")"
+[ "$(head -c 4 "$app/setup.ini")" = '"1"'$'\r' ] || fail "log-off saved the settings"
+
+# A long batch that fails every file: the end box names the first 20, holds all 200 behind its
+# details and stays on the screen.
+mkdir "$work/broken"
+winbroken=$(winepath -w "$work/broken" 2>/dev/null)
+broken=()
+for i in $(seq 200); do
+  : >"$work/broken/broken $i.avi"
+  broken+=("$winbroken\\broken $i.avi")
+done
+wine "$app/vintrel.exe" "${broken[@]}" >>"$work/window.log" 2>&1 </dev/null &
+probe list 200 >/dev/null || fail "the 200 files were not queued"
+answer=$(box b2) || fail "b2 not accepted: $answer"
+endbox=$(probe end-box) || fail "end-box: $endbox"
+[ "$endbox" = "fits=1 shown=20 more=1 all=200" ] || fail "the end box of 200 failures: $endbox"
+probe click-to-end 277 14 >/dev/null || fail "the exit image did not end the program"
 
 [ "$failures" -eq 0 ] || { cat "$work/window.log" >&2; exit 1; }
 echo "window test passed: $(basename "$zip")"
