@@ -141,8 +141,9 @@ TEST(Failure, BadSourcesLeaveTheEarlierOutputAlone) {
     EXPECT_EQ(run.LastLine().rfind("Error: " + source + ": ", 0), 0u) << run.LastLine();
     EXPECT_EQ(ReadFile(out.Path("clip.3gp")), "the earlier result");
     EXPECT_EQ(out.Entries(), std::vector<std::string>{"clip.3gp"});
-    if (source == in.Path("blank.avi"))
+    if (source == in.Path("blank.avi")) {
       EXPECT_NE(run.output.find("Last message repeated"), std::string::npos);
+    }
   }
 }
 
