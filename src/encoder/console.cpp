@@ -72,6 +72,11 @@ void Silence() {
   (void)gMutex.try_lock_for(std::chrono::milliseconds(500));
 }
 
+bool Unheard() {
+  std::lock_guard lock(gMutex);
+  return gUnheard;
+}
+
 void Install() {
   av_log_set_level(AV_LOG_ERROR);
   av_log_set_callback(LogCallback);

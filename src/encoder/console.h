@@ -12,6 +12,8 @@ namespace conv::console {
 void Install();
 
 void Line(const std::string& text);
+// Whether a write found the reader gone, and so the process is being stopped.
+bool Unheard();
 // Stops all further console output for good; used just before the process ends on a signal.
 void Silence();
 // The closing failure line, on stderr after everything on stdout.

@@ -105,13 +105,15 @@ void Convert(const EncodeOptions& options) {
   Pipeline pipeline(input, Tracks{videoDecoder.get(), videoEncoder.get(), audio.get(), content.get()},
                     output);
   pipeline.Run();
-  // A file finished after its caller left is not given its name: nobody will learn of it.
-  if (platform::ConsoleReaderGone()) {
-    platform::StopUnheard();
+  output.Finish();
+  // Said before the file gets its name: one finished after its caller left is not named, as
+  // nobody will learn of it (a failed write has already asked the process to stop).
+  console::Line(console::ProgressLine(pipeline.Figures()));
+  if (console::Unheard() || platform::ConsoleReaderGone()) {
+    if (!console::Unheard()) platform::StopUnheard();
     for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));
   }
   output.Commit();
-  console::Line(console::ProgressLine(pipeline.Figures()));
 }
 
 }  // namespace

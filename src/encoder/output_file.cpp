@@ -75,12 +75,19 @@ void OutputFile::Write(AVPacket* packet, AVStream* stream, AVRational encoderTim
   bytes_.store(avio_tell(io_.get()));
 }
 
-void OutputFile::Commit() {
+void OutputFile::Finish() {
   std::lock_guard lock(mutex_);
+  if (finished_) return;
   Check(av_write_trailer(context_.get()), finalPath_, "cannot finish the output");
   avio_flush(io_.get());
   Check(io_->error, finalPath_, "cannot finish the output");
   bytes_.store(avio_tell(io_.get()));
+  finished_ = true;
+}
+
+void OutputFile::Commit() {
+  Finish();
+  std::lock_guard lock(mutex_);
   file_->Commit(overwrite_);
 }
 

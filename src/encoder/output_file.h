@@ -28,7 +28,9 @@ class OutputFile {
   // Safe to call from several threads; takes over the packet's contents.
   void Write(AVPacket* packet, AVStream* stream, AVRational encoderTimeBase);
   int64_t BytesWritten() const { return bytes_.load(); }
-  // Trailer, flush to disk, then the final name. Without it, nothing is left of the file.
+  // Trailer and flush: the file is complete, still without its name.
+  void Finish();
+  // Finishes it if need be, then gives it the final name. Without it, nothing is left of the file.
   void Commit();
 
  private:
@@ -40,6 +42,7 @@ class OutputFile {
   OutputContextPtr context_;
   std::mutex mutex_;
   std::atomic<int64_t> bytes_{0};
+  bool finished_ = false;
 };
 
 }  // namespace conv

@@ -47,7 +47,7 @@ void HandleStopRequests(const std::string& lastLine);
 // Status 141 (128 + SIGPIPE on both platforms) when nobody reads the console any more.
 constexpr int kUnheardStatus = 141;
 // Whether a failed console write with `error` (errno) means its reader has gone: a broken pipe
-// (Windows: ERROR_NO_DATA, ERROR_BROKEN_PIPE).
+// (Windows: ERROR_NO_DATA, ERROR_BROKEN_PIPE, ERROR_PIPE_NOT_CONNECTED).
 bool ReaderGone(int error);
 // Ends the process as a stop request would, with kUnheardStatus; returns at once, so the
 // caller may still hold the console.

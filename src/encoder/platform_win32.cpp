@@ -320,7 +320,9 @@ void HandleStopRequests(const std::string& lastLine) {
 
 bool ReaderGone(int error) {
   const DWORD last = GetLastError();
-  return error == EPIPE || last == ERROR_NO_DATA || last == ERROR_BROKEN_PIPE;
+  // Windows says ERROR_NO_DATA for a pipe whose reader closed it; wine ERROR_PIPE_NOT_CONNECTED.
+  return error == EPIPE || last == ERROR_NO_DATA || last == ERROR_BROKEN_PIPE ||
+         last == ERROR_PIPE_NOT_CONNECTED;
 }
 
 void StopUnheard() {
