@@ -37,8 +37,7 @@ class CommandBoxServer : public QObject {
  private:
   void Receive(const QString& text);
   void Apply(const QString& text);
-  // POSIX: (re)opens the socket; takes one connection within the limits.
-  bool ListenAgain();
+  // POSIX: reads the lines of one sender of this user.
   void Serve(QLocalSocket* socket);
 
   struct Native;

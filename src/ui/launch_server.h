@@ -27,7 +27,6 @@ class LaunchServer : public QObject {
   std::function<void(std::vector<std::string> files)> onFiles;
 
  private:
-  bool ListenAgain();
   void Serve(QLocalSocket* socket);
 
   struct Native;
