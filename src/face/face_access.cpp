@@ -58,4 +58,15 @@ KeyCommand CommandForKey(KeyStroke stroke, std::optional<Control> focus, bool ac
   return actionsEnabled ? command : KeyCommand::None;
 }
 
+std::optional<Control> PressedBy(KeyCommand command, std::optional<Control> focus) {
+  switch (command) {
+    case KeyCommand::PressFocused: return focus;
+    case KeyCommand::Add: return Control::Add;
+    case KeyCommand::Remove: return Control::Remove;
+    case KeyCommand::Convert: return Control::Convert;
+    case KeyCommand::None: break;
+  }
+  return std::nullopt;
+}
+
 }  // namespace vintrel::face

@@ -76,5 +76,7 @@ enum class KeyCommand { None, PressFocused, Add, Remove, Convert };
 // no key does what the mouse cannot: the disabled buttons stay out of reach, minimise and exit
 // do not. Alt combinations belong to the system (Alt+F4).
 KeyCommand CommandForKey(KeyStroke stroke, std::optional<Control> focus, bool actionsEnabled);
+// The control a command presses, as its mouse release would.
+std::optional<Control> PressedBy(KeyCommand command, std::optional<Control> focus);
 
 }  // namespace vintrel::face

@@ -131,22 +131,7 @@ bool frmMain::HandleKey(QObject* watched, QKeyEvent* event) {
   if (command == face::KeyCommand::None) return false;
   // A held key presses once.
   if (event->isAutoRepeat()) return true;
-  switch (command) {
-    case face::KeyCommand::PressFocused:
-      PressControl(*focus);
-      break;
-    case face::KeyCommand::Add:
-      PressControl(face::Control::Add);
-      break;
-    case face::KeyCommand::Remove:
-      PressControl(face::Control::Remove);
-      break;
-    case face::KeyCommand::Convert:
-      PressControl(face::Control::Convert);
-      break;
-    case face::KeyCommand::None:
-      break;
-  }
+  if (const auto control = face::PressedBy(command, focus)) PressControl(*control);
   return true;
 }
 

@@ -205,22 +205,7 @@ bool MainWindow::HandleKey(const MSG& message) {
   if (command == face::KeyCommand::None) return false;
   // A held key presses once.
   if ((message.lParam & (1L << 30)) != 0) return true;
-  switch (command) {
-    case face::KeyCommand::PressFocused:
-      PressControl(*focus);
-      break;
-    case face::KeyCommand::Add:
-      PressControl(face::Control::Add);
-      break;
-    case face::KeyCommand::Remove:
-      PressControl(face::Control::Remove);
-      break;
-    case face::KeyCommand::Convert:
-      PressControl(face::Control::Convert);
-      break;
-    case face::KeyCommand::None:
-      break;
-  }
+  if (const auto control = face::PressedBy(command, focus)) PressControl(*control);
   return true;
 }
 

@@ -57,6 +57,9 @@ TEST(FaceAccess, DeleteRemovesOnlyInTheListAndSpaceOrEnterPressOnlyButtons) {
     EXPECT_EQ(CommandForKey(Plain(key), std::nullopt, true), KeyCommand::None);
   }
   EXPECT_EQ(CommandForKey(Ctrl(Key::Space), Control::Add, true), KeyCommand::None);
+  EXPECT_EQ(PressedBy(KeyCommand::PressFocused, Control::Exit), Control::Exit);
+  EXPECT_EQ(PressedBy(KeyCommand::Remove, Control::List), Control::Remove);
+  EXPECT_EQ(PressedBy(KeyCommand::None, Control::Add), std::nullopt);
 }
 
 TEST(FaceAccess, DuringABatchNoKeyDoesWhatTheMouseCannot) {
