@@ -4,4 +4,6 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 # A random first display number keeps parallel runs from racing for the same one.
-exec xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1024x768x24" dbus-run-session -- /usr/bin/python3 "$here/frm_main_atspi_test.py" "$1"
+# -noreset: the server would otherwise reset when the probe for it disconnects, and refuse the
+# window that connects in that moment.
+exec xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1024x768x24 -noreset" dbus-run-session -- /usr/bin/python3 "$here/frm_main_atspi_test.py" "$1"
