@@ -34,7 +34,7 @@ std::string PathText(FuzzedDataProvider& input) {
 }
 
 void CheckRoundTrip(FuzzedDataProvider& input) {
-  vintrel::ConversionSettings settings{"120", "14.985", "176x144", "5.15k", ""};
+  const vintrel::ConversionSettings settings = vintrel::ConversionSettingsFor(vintrel::StoredSettings{});
   const std::string encoder = PathText(input);
   const std::string source = PathText(input);
   const std::string output = PathText(input);

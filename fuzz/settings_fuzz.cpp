@@ -9,15 +9,15 @@
 
 namespace {
 
-template <typename Items>
-bool InRange(int index, const Items& items) {
-  return index >= 0 && static_cast<std::size_t>(index) < items.size();
+bool InRange(const vintrel::StoredSettings& settings) {
+  for (const vintrel::PickerRow& row : vintrel::kPickerRows) {
+    const int index = settings.pickers[row.picker];
+    if (index < 0 || static_cast<std::size_t>(index) >= row.items.size()) return false;
+  }
+  return true;
 }
 
-bool SameSettings(const vintrel::StoredSettings& a, const vintrel::StoredSettings& b) {
-  return a.videoBitrate == b.videoBitrate && a.frameSize == b.frameSize && a.frameRate == b.frameRate &&
-         a.audioBitrate == b.audioBitrate && a.outputFolder == b.outputFolder;
-}
+constexpr std::size_t kFields = vintrel::kPickerCount + 1;
 
 }  // namespace
 
@@ -25,26 +25,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   vintrel::StoredSettings settings;
   vintrel::ParseSettings(text, settings);
-  FUZZ_CHECK(InRange(settings.videoBitrate, vintrel::kVideoBitrates));
-  FUZZ_CHECK(InRange(settings.frameSize, vintrel::kFrameSizes));
-  FUZZ_CHECK(InRange(settings.frameRate, vintrel::kFrameRates));
-  FUZZ_CHECK(InRange(settings.audioBitrate, vintrel::kAudioBitrates));
+  FUZZ_CHECK(InRange(settings));
 
   // What was read, saved and read again comes back the same, or the folder falls back.
   const std::string saved = vintrel::SerializeSettings(settings);
   std::size_t lines = 0;
   for (std::size_t at = saved.find("\r\n"); at != std::string::npos; at = saved.find("\r\n", at + 2)) ++lines;
   FUZZ_CHECK(saved.size() >= 2 && saved.ends_with("\r\n"));
-  vintrel::StoredSettings reread{0, 0, 0, 0, "left over"};
+  vintrel::StoredSettings reread{vintrel::PickerValues<int>{}, "left over"};
   vintrel::ParseSettings(saved, reread);
   if (vintrel::FolderFitsSettingsFile(settings.outputFolder)) {
-    FUZZ_CHECK(SameSettings(reread, settings));
-    // Five lines, unless the folder itself holds line breaks inside its quotes.
-    if (settings.outputFolder.find_first_of("\r\n") == std::string::npos) FUZZ_CHECK(lines == 5);
+    FUZZ_CHECK(reread == settings);
+    // A line per field, unless the folder itself holds line breaks inside its quotes.
+    if (settings.outputFolder.find_first_of("\r\n") == std::string::npos) FUZZ_CHECK(lines == kFields);
   } else {
-    FUZZ_CHECK(reread.outputFolder.empty() && lines == 5);
+    FUZZ_CHECK(reread.outputFolder.empty() && lines == kFields);
     reread.outputFolder = settings.outputFolder;
-    FUZZ_CHECK(SameSettings(reread, settings));
+    FUZZ_CHECK(reread == settings);
   }
   return 0;
 }

@@ -98,18 +98,14 @@ bool FolderFitsSettingsFile(std::string_view folder) {
 
 void ParseSettings(std::string_view text, StoredSettings& settings) {
   FieldReader reader(text);
-  ApplyIndex(reader.Next(), kVideoBitrates.size(), settings.videoBitrate);
-  ApplyIndex(reader.Next(), kFrameSizes.size(), settings.frameSize);
-  ApplyIndex(reader.Next(), kFrameRates.size(), settings.frameRate);
-  ApplyIndex(reader.Next(), kAudioBitrates.size(), settings.audioBitrate);
+  for (const PickerRow& row : kPickerRows)
+    ApplyIndex(reader.Next(), row.items.size(), settings.pickers[row.picker]);
   if (auto folder = reader.Next()) settings.outputFolder = FolderFromSettingsFile(*folder);
 }
 
 std::string SerializeSettings(const StoredSettings& settings) {
   std::string text;
-  for (int index : {settings.videoBitrate, settings.frameSize, settings.frameRate, settings.audioBitrate}) {
-    text += QuotedLine(std::to_string(index));
-  }
+  for (int index : settings.pickers.values) text += QuotedLine(std::to_string(index));
   const std::string folder = FolderForSettingsFile(settings.outputFolder);
   if (folder.find('"') == std::string::npos) {
     text += QuotedLine(folder);

@@ -7,19 +7,22 @@
 
 namespace vintrel {
 
-// What setup.ini keeps: the four picker indexes and the output folder text.
+// What setup.ini keeps: the pickers' indexes and the output folder text.
 struct StoredSettings {
-  int videoBitrate = kDefaultVideoBitrate;
-  int frameSize = kDefaultFrameSize;
-  int frameRate = kDefaultFrameRate;
-  int audioBitrate = kDefaultAudioBitrate;
+  PickerValues<int> pickers = kDefaultIndexes;
   std::string outputFolder;  // empty: the caller fills in the default folder
+
+  int VideoBitrate() const { return pickers[Picker::VideoBitrate]; }
+  int FrameSize() const { return pickers[Picker::FrameSize]; }
+  int FrameRate() const { return pickers[Picker::FrameRate]; }
+  int AudioBitrate() const { return pickers[Picker::AudioBitrate]; }
+  bool operator==(const StoredSettings&) const = default;
 };
 
 // Applies the fields of a setup.ini text on top of `settings`; unusable fields leave defaults.
 void ParseSettings(std::string_view text, StoredSettings& settings);
-// The five quoted CR LF lines. A folder holding a double quote is written unquoted when it
-// reads back whole that way, else as an empty field.
+// One quoted CR LF line per picker, then the folder's. A folder holding a double quote is written unquoted
+// when it reads back whole that way, else as an empty field.
 std::string SerializeSettings(const StoredSettings& settings);
 // Whether the folder text survives a save and a load unchanged.
 bool FolderFitsSettingsFile(std::string_view folder);

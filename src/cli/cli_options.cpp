@@ -16,16 +16,21 @@ namespace {
 struct ValueOption {
   std::string_view name;
   std::span<const std::string_view> choices;
-  std::optional<std::string> CliOptions::*field;
+  std::optional<Picker> picker;  // none: the output folder
 };
 
-const std::array<ValueOption, 5> kValueOptions{{
-    {"--video-bitrate", kVideoBitrates, &CliOptions::videoBitrate},
-    {"--size", kFrameSizes, &CliOptions::frameSize},
-    {"--fps", kFrameRates, &CliOptions::frameRate},
-    {"--audio-bitrate", kAudioBitrates, &CliOptions::audioBitrate},
-    {"--output", {}, &CliOptions::outputFolder},
-}};
+constexpr std::array<ValueOption, kPickerCount + 1> kValueOptions = [] {
+  std::array<ValueOption, kPickerCount + 1> options{};
+  for (std::size_t i = 0; i < kPickerCount; ++i) {
+    options[i] = {kPickerRows[i].cliFlag, kPickerRows[i].items, kPickerRows[i].picker};
+  }
+  options[kPickerCount] = {"--output", {}, std::nullopt};
+  return options;
+}();
+
+std::optional<std::string>& Field(CliOptions& options, const ValueOption& option) {
+  return option.picker ? options.pickers[*option.picker] : options.outputFolder;
+}
 
 std::string Joined(std::span<const std::string_view> choices, std::string_view between) {
   std::string text;
@@ -128,7 +133,7 @@ ParsedArguments ParseArguments(const std::vector<std::string>& arguments) {
         return parsed;
       }
       if (parsed.error = CheckValue(*option, value); !parsed.error.empty()) return parsed;
-      options.*(option->field) = std::move(value);
+      Field(options, *option) = std::move(value);
     }
   }
   if (options.commandBoxText && !options.files.empty()) {
@@ -140,22 +145,17 @@ ParsedArguments ParseArguments(const std::vector<std::string>& arguments) {
 }
 
 std::string UsageText() {
-  return "Usage: vintrel-cli [options] FILE...\n"
-         "Converts the files, in order, into 3GP for phones.\n"
-         "\n"
-         "Options (unset ones come from the window's saved settings):\n"
-         "  --video-bitrate KBPS   " +
-         Joined(kVideoBitrates, "|") +
-         "\n"
-         "  --size WxH             " +
-         Joined(kFrameSizes, "|") +
-         "\n"
-         "  --fps RATE             " +
-         Joined(kFrameRates, "|") +
-         "\n"
-         "  --audio-bitrate RATE   " +
-         Joined(kAudioBitrates, "|") +
-         "\n"
+  std::string text =
+      "Usage: vintrel-cli [options] FILE...\n"
+      "Converts the files, in order, into 3GP for phones.\n"
+      "\n"
+      "Options (unset ones come from the window's saved settings):\n";
+  for (const PickerRow& row : kPickerRows) {
+    std::string usage = "  " + std::string(row.cliFlag) + " " + std::string(row.cliValueName);
+    usage.resize(std::max<std::size_t>(usage.size() + 1, 25), ' ');
+    text += usage + Joined(row.items, "|") + "\n";
+  }
+  return text +
          "  --output DIR           folder for the .3gp files\n"
          "  --jobs N               convert up to N files at once (default 1; 0: one per core);\n"
          "                         output names are still given in the order of the files\n"

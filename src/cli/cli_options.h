@@ -4,14 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "app/pickers.h"
+
 namespace vintrel::cli {
 
 // What the command line asked for. Settings left unset come from setup.ini, as in the window.
 struct CliOptions {
-  std::optional<std::string> videoBitrate;
-  std::optional<std::string> frameSize;
-  std::optional<std::string> frameRate;
-  std::optional<std::string> audioBitrate;
+  PickerValues<std::optional<std::string>> pickers;
   std::optional<std::string> outputFolder;
   // Sets the running window's command box instead of converting.
   std::optional<std::string> commandBoxText;

@@ -47,10 +47,9 @@ ConversionSettings ResolveSettings(const CliOptions& options, const AppPaths& pa
   StoredSettings stored;
   LoadSettings(paths.settingsFile, stored);
   ConversionSettings settings = ConversionSettingsFor(stored);
-  settings.VideoBitrate = options.videoBitrate.value_or(settings.VideoBitrate);
-  settings.FrameSize = options.frameSize.value_or(settings.FrameSize);
-  settings.FrameRate = options.frameRate.value_or(settings.FrameRate);
-  settings.AudioBitrate = options.audioBitrate.value_or(settings.AudioBitrate);
+  for (const PickerRow& row : kPickerRows) {
+    if (const auto& chosen = options.pickers[row.picker]) settings.pickers[row.picker] = *chosen;
+  }
   const std::string folder = options.outputFolder.value_or(
       stored.outputFolder.empty() ? paths.defaultOutputFolder : stored.outputFolder);
   // Absolute, so a folder named like an option ("-x", typed or saved) never reaches the encoder

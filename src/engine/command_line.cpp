@@ -1,7 +1,5 @@
 #include "engine/command_line.h"
 
-#include <array>
-
 namespace vintrel {
 namespace {
 
@@ -17,19 +15,13 @@ bool EndsWithSeparator(std::string_view text, PathStyle style) {
   return !text.empty() && text.back() == Separator(style);
 }
 
-template <std::size_t N>
-std::string PickerText(const std::array<std::string_view, N>& items, int index, int fallback) {
-  return std::string(items[index >= 0 && static_cast<std::size_t>(index) < N ? index : fallback]);
-}
-
 }  // namespace
 
 ConversionSettings ConversionSettingsFor(const StoredSettings& stored) {
   ConversionSettings settings;
-  settings.VideoBitrate = PickerText(kVideoBitrates, stored.videoBitrate, kDefaultVideoBitrate);
-  settings.FrameRate = PickerText(kFrameRates, stored.frameRate, kDefaultFrameRate);
-  settings.FrameSize = PickerText(kFrameSizes, stored.frameSize, kDefaultFrameSize);
-  settings.AudioBitrate = PickerText(kAudioBitrates, stored.audioBitrate, kDefaultAudioBitrate);
+  for (const PickerRow& row : kPickerRows) {
+    settings.pickers[row.picker] = ItemOrDefault(row.picker, stored.pickers[row.picker]);
+  }
   settings.OutputFolder = stored.outputFolder;
   return settings;
 }
@@ -68,14 +60,19 @@ std::string BuildCommandLine(const ConversionSettings& settings, std::string_vie
   line += encoderPath;
   line += "\" -i \"";
   line += sourcePath;
-  line += "\" -b ";
-  line += TrimBlanks(settings.VideoBitrate);
-  line += "k -y -r ";
-  line += TrimBlanks(settings.FrameRate);
-  line += " -s ";
-  line += TrimBlanks(settings.FrameSize);
-  line += " -acodec libamr_nb -ar 8000 -ac 1 -ab ";
-  line += TrimBlanks(settings.AudioBitrate);
+  line += '"';
+  for (Picker picker : kCommandOrder) {
+    const PickerRow& row = Row(picker);
+    if (!row.fixedBefore.empty()) {
+      line += ' ';
+      line += row.fixedBefore;
+    }
+    line += ' ';
+    line += row.encoderOption;
+    line += ' ';
+    line += TrimBlanks(settings.pickers[picker]);
+    line += row.unit;
+  }
   line += " \"";
   line += outputPath;
   line += '"';

@@ -8,13 +8,17 @@
 
 namespace vintrel {
 
-// The five texts read from the window (or the CLI's options) for every file.
+// The texts read from the window (or the CLI's options) for every file.
 struct ConversionSettings {
-  std::string VideoBitrate;  // "40" .. "512", without the k
-  std::string FrameRate;     // "14.985" ..
-  std::string FrameSize;     // "176x144" ..
-  std::string AudioBitrate;  // "5.15k" .. (keeps its own k)
+  // The chosen items as shown: a video bitrate without its k, an audio bitrate with its own.
+  PickerValues<std::string> pickers;
   std::string OutputFolder;  // as typed, not trimmed
+
+  const std::string& VideoBitrate() const { return pickers[Picker::VideoBitrate]; }
+  const std::string& FrameSize() const { return pickers[Picker::FrameSize]; }
+  const std::string& FrameRate() const { return pickers[Picker::FrameRate]; }
+  const std::string& AudioBitrate() const { return pickers[Picker::AudioBitrate]; }
+  bool operator==(const ConversionSettings&) const = default;
 };
 
 // The texts a stored choice stands for: picker items by index (an index out of range gives the

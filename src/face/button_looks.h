@@ -3,15 +3,16 @@
 #include <array>
 
 #include "app/command_box.h"
+#include "app/pickers.h"
 
 namespace vintrel::face {
 
 enum class Look { Normal, Hover, Pressed };
 
-// The small images with three looks of their own: the browse button and the four picker arrows
-// (in PickerIndex order after the browse button).
-enum SmallImage { kBrowseImage = 0, kArrowVBR, kArrowSize, kArrowFPS, kArrowAB };
-inline constexpr int kSmallImageCount = 5;
+// The small images with three looks of their own: the browse button, then the pickers' arrows by
+// Picker.
+enum SmallImage { kBrowseImage = 0, kFirstArrow };
+inline constexpr int kSmallImageCount = kFirstArrow + static_cast<int>(kPickerCount);
 
 // Which look every skinned button shows, and the two window flags that steer it. Each face maps
 // the looks onto its own pictures after every call.

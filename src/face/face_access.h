@@ -10,21 +10,28 @@
 // with the names, roles and descriptions a reader announces, and what each key does.
 namespace vintrel::face {
 
+// The pickers' controls come by Picker between the list and the output path.
 enum class Control {
   Add,
   Remove,
   Convert,
   List,
-  PickerVBR,
-  PickerSize,
-  PickerFPS,
-  PickerAB,
-  OutputPath,
+  FirstPicker,
+  OutputPath = FirstPicker + static_cast<int>(kPickerCount),
   Browse,
   Minimise,
   Exit
 };
-inline constexpr int kControlCount = 12;
+inline constexpr int kControlCount = static_cast<int>(Control::Exit) + 1;
+
+constexpr Control ControlOfPicker(Picker picker) {
+  return static_cast<Control>(static_cast<int>(Control::FirstPicker) + static_cast<int>(Index(picker)));
+}
+constexpr std::optional<Picker> PickerOfControl(Control control) {
+  const int offset = static_cast<int>(control) - static_cast<int>(Control::FirstPicker);
+  if (offset < 0 || offset >= static_cast<int>(kPickerCount)) return std::nullopt;
+  return static_cast<Picker>(offset);
+}
 
 enum class Role { PushButton, List, ComboBox, Text };
 
@@ -36,20 +43,30 @@ struct AccessibleControl {
 };
 
 // The captions painted on the skin name the controls under them.
-inline constexpr std::array<AccessibleControl, kControlCount> kTabOrder{{
-    {Control::Add, Role::PushButton, "Add New", kActionTips[0]},
-    {Control::Remove, Role::PushButton, "Remove", kActionTips[1]},
-    {Control::Convert, Role::PushButton, "Convert", kActionTips[2]},
-    {Control::List, Role::List, "File List", ""},
-    {Control::PickerVBR, Role::ComboBox, "Video Bitrate", kPickers[kPickerVBR].tip},
-    {Control::PickerSize, Role::ComboBox, "Screen Size", kPickers[kPickerSize].tip},
-    {Control::PickerFPS, Role::ComboBox, "FPS", kPickers[kPickerFPS].tip},
-    {Control::PickerAB, Role::ComboBox, "Audio Bitrate", kPickers[kPickerAB].tip},
-    {Control::OutputPath, Role::Text, "Output Path", ""},
-    {Control::Browse, Role::PushButton, "Choose the output folder", kBrowseTip},
-    {Control::Minimise, Role::PushButton, "Minimise", kMinTip},
-    {Control::Exit, Role::PushButton, "Exit", kExitTip},
-}};
+inline constexpr std::array<AccessibleControl, kControlCount> kTabOrder = [] {
+  std::array<AccessibleControl, kControlCount> order{};
+  std::size_t next = 0;
+  for (const AccessibleControl& control : {
+           AccessibleControl{Control::Add, Role::PushButton, "Add New", kActionTips[0]},
+           AccessibleControl{Control::Remove, Role::PushButton, "Remove", kActionTips[1]},
+           AccessibleControl{Control::Convert, Role::PushButton, "Convert", kActionTips[2]},
+           AccessibleControl{Control::List, Role::List, "File List", ""},
+       }) {
+    order[next++] = control;
+  }
+  for (const PickerRow& row : kPickerRows) {
+    order[next++] = {ControlOfPicker(row.picker), Role::ComboBox, row.caption, row.tip};
+  }
+  for (const AccessibleControl& control : {
+           AccessibleControl{Control::OutputPath, Role::Text, "Output Path", ""},
+           AccessibleControl{Control::Browse, Role::PushButton, "Choose the output folder", kBrowseTip},
+           AccessibleControl{Control::Minimise, Role::PushButton, "Minimise", kMinTip},
+           AccessibleControl{Control::Exit, Role::PushButton, "Exit", kExitTip},
+       }) {
+    order[next++] = control;
+  }
+  return order;
+}();
 
 const AccessibleControl& Access(Control control);
 // The control of an action button, by ActionIndex; the action of a control, if it is one.

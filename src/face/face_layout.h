@@ -4,6 +4,7 @@
 #include <functional>
 #include <string_view>
 
+#include "app/pickers.h"
 #include "app/startup.h"
 
 // What both windows (Qt and Win32) show and where, with no toolkit in sight: places in twips as
@@ -63,20 +64,22 @@ inline constexpr Twips kDropLabelPlace{0, 60, 2085, 255};
 inline constexpr std::string_view kDropHintText = "Drag & Drop Files Here";
 inline constexpr Rgb kDropHintColour{192, 192, 192};
 
-// The four pickers in tab order, each with the arrow picture that covers its combo box's arrow.
-enum PickerIndex { kPickerVBR = 0, kPickerSize = 1, kPickerFPS = 2, kPickerAB = 3 };
+// The pickers by Picker, each with the arrow picture that covers its combo box's arrow.
 struct PickerControl {
   std::string_view name;  // cmbVBR / picVBR without the prefix
   Twips combo;
   Twips arrow;
   std::string_view tip;
 };
-inline constexpr std::array<PickerControl, 4> kPickers{{
-    {"VBR", {210, 3330, 1875, 330}, {1800, 3350, 265, 285}, "Video Bitrate"},
-    {"Size", {2340, 3330, 1875, 330}, {3930, 3350, 265, 285}, "Screen size, Width X Height (Pixel)"},
-    {"FPS", {210, 4020, 1875, 330}, {1800, 4040, 265, 285}, "Frames per second"},
-    {"AB", {2340, 4020, 1875, 330}, {3930, 4040, 265, 285}, "Audio Bitrate"},
-}};
+inline constexpr std::array<PickerControl, kPickerCount> kPickers = [] {
+  std::array<PickerControl, kPickerCount> pickers{};
+  for (std::size_t i = 0; i < kPickerCount; ++i) {
+    const PickerRow& row = kPickerRows[i];
+    const PickerPlace at = row.place;
+    pickers[i] = {row.name, {at.left, at.top, 1875, 330}, {at.left + 1590, at.top + 20, 265, 285}, row.tip};
+  }
+  return pickers;
+}();
 
 inline constexpr Twips kPathPlace{210, 4800, 3285, 300};
 inline constexpr Twips kBrowsePlace{3570, 4785, 630, 330};

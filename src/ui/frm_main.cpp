@@ -62,14 +62,6 @@ void SetTextColour(QWidget* widget, const QColor& colour) {
   widget->setPalette(palette);
 }
 
-template <std::size_t N>
-void AddItems(QComboBox* combo, const std::array<std::string_view, N>& items, int selected) {
-  for (std::string_view item : items) {
-    combo->addItem(Text(item));
-  }
-  combo->setCurrentIndex(selected);
-}
-
 }  // namespace
 
 frmMain::frmMain(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
@@ -218,23 +210,20 @@ void frmMain::CreateLists() {
 }
 
 void frmMain::CreatePickers() {
-  QComboBox** combos[] = {&cmbVBR_, &cmbSize_, &cmbFPS_, &cmbAB_};
-  SkinImage** arrows[] = {&picVBR_, &picSize_, &picFPS_, &picAB_};
-  for (std::size_t i = 0; i < face::kPickers.size(); ++i) {
-    QComboBox* combo = *combos[i] = new QComboBox(this);
-    combo->setObjectName(QStringLiteral("cmb") + Text(face::kPickers[i].name));
-    combo->setGeometry(Place(face::kPickers[i].combo));
-    combo->setToolTip(Text(face::kPickers[i].tip));
+  for (const vintrel::PickerRow& row : vintrel::kPickerRows) {
+    const face::PickerControl& control = face::kPickers[vintrel::Index(row.picker)];
+    QComboBox* combo = combos_[vintrel::Index(row.picker)] = new QComboBox(this);
+    combo->setObjectName(QStringLiteral("cmb") + Text(control.name));
+    combo->setGeometry(Place(control.combo));
+    combo->setToolTip(Text(control.tip));
     combo->setAttribute(Qt::WA_NoMousePropagation);
+    for (std::string_view item : row.items) combo->addItem(Text(item));
+    combo->setCurrentIndex(row.defaultIndex);
   }
-  AddItems(cmbVBR_, vintrel::kVideoBitrates, vintrel::kDefaultVideoBitrate);
-  AddItems(cmbSize_, vintrel::kFrameSizes, vintrel::kDefaultFrameSize);
-  AddItems(cmbFPS_, vintrel::kFrameRates, vintrel::kDefaultFrameRate);
-  AddItems(cmbAB_, vintrel::kAudioBitrates, vintrel::kDefaultAudioBitrate);
 
   // Each arrow is created after its combo box, so it covers the combo box's own arrow button.
   for (std::size_t i = 0; i < face::kPickers.size(); ++i) {
-    SkinImage* arrow = *arrows[i] = new SkinImage(this);
+    SkinImage* arrow = arrows_[i] = new SkinImage(this);
     arrow->setObjectName(QStringLiteral("pic") + Text(face::kPickers[i].name));
     arrow->setGeometry(Place(face::kPickers[i].arrow));
     arrow->setPicture(imgButtonNormal_);
@@ -253,19 +242,13 @@ SkinImage* frmMain::imgButton(int index) const {
 
 vintrel::StoredSettings frmMain::Settings() const {
   vintrel::StoredSettings settings;
-  settings.videoBitrate = cmbVBR_->currentIndex();
-  settings.frameSize = cmbSize_->currentIndex();
-  settings.frameRate = cmbFPS_->currentIndex();
-  settings.audioBitrate = cmbAB_->currentIndex();
+  for (std::size_t i = 0; i < combos_.size(); ++i) settings.pickers.values[i] = combos_[i]->currentIndex();
   settings.outputFolder = txtPath_->text().toStdString();
   return settings;
 }
 
 void frmMain::SetSettings(const vintrel::StoredSettings& settings) {
-  cmbSize_->setCurrentIndex(settings.frameSize);
-  cmbFPS_->setCurrentIndex(settings.frameRate);
-  cmbVBR_->setCurrentIndex(settings.videoBitrate);
-  cmbAB_->setCurrentIndex(settings.audioBitrate);
+  for (std::size_t i = 0; i < combos_.size(); ++i) combos_[i]->setCurrentIndex(settings.pickers.values[i]);
   txtPath_->setText(QString::fromStdString(settings.outputFolder));
 }
 

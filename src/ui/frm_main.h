@@ -48,14 +48,17 @@ class frmMain : public QWidget {
   QTreeView* LV() const { return LV_; }
   QWidget* picDragText() const { return picDragText_; }
   QLabel* Label1() const { return Label1_; }
-  QComboBox* cmbVBR() const { return cmbVBR_; }
-  QComboBox* cmbSize() const { return cmbSize_; }
-  QComboBox* cmbFPS() const { return cmbFPS_; }
-  QComboBox* cmbAB() const { return cmbAB_; }
-  SkinImage* picVBR() const { return picVBR_; }
-  SkinImage* picSize() const { return picSize_; }
-  SkinImage* picFPS() const { return picFPS_; }
-  SkinImage* picAB() const { return picAB_; }
+  // A picker's combo box, and the arrow picture that covers the combo box's own arrow.
+  QComboBox* Combo(vintrel::Picker picker) const { return combos_[vintrel::Index(picker)]; }
+  SkinImage* Arrow(vintrel::Picker picker) const { return arrows_[vintrel::Index(picker)]; }
+  QComboBox* cmbVBR() const { return Combo(vintrel::Picker::VideoBitrate); }
+  QComboBox* cmbSize() const { return Combo(vintrel::Picker::FrameSize); }
+  QComboBox* cmbFPS() const { return Combo(vintrel::Picker::FrameRate); }
+  QComboBox* cmbAB() const { return Combo(vintrel::Picker::AudioBitrate); }
+  SkinImage* picVBR() const { return Arrow(vintrel::Picker::VideoBitrate); }
+  SkinImage* picSize() const { return Arrow(vintrel::Picker::FrameSize); }
+  SkinImage* picFPS() const { return Arrow(vintrel::Picker::FrameRate); }
+  SkinImage* picAB() const { return Arrow(vintrel::Picker::AudioBitrate); }
   QLineEdit* txtPath() const { return txtPath_; }
   SkinImage* imgBrowse() const { return imgBrowse_; }
   SkinImage* imgPB() const { return imgPB_; }
@@ -94,15 +97,13 @@ class frmMain : public QWidget {
   void imgBrowse_Click();
   void imgMin_Click();
   void imgExit_Click();
-  void picVBR_Click();
-  void picSize_Click();
-  void picFPS_Click();
-  void picAB_Click();
+  // A click on a picker's arrow: its list drops down.
+  void OpenPicker(vintrel::Picker picker);
 
   // Start-up step 1: the window's outline from the skin's key colour. Safe to call again.
   void ApplyWindowStyle();
 
-  // What setup.ini keeps: the four pickers' indexes and the output folder's text.
+  // What setup.ini keeps: the pickers' indexes and the output folder's text.
   vintrel::StoredSettings Settings() const;
   void SetSettings(const vintrel::StoredSettings& settings);
 
@@ -169,7 +170,6 @@ class frmMain : public QWidget {
   // Every skinned button shows the picture of its look.
   void ApplyLooks();
   SkinImage* SmallImage(int index) const;
-  void OpenPicker(QComboBox* combo);
   // Names, roles and descriptions for screen readers, the Tab order, the keys.
   void CreateAccess();
   bool HandleKey(QObject* watched, QKeyEvent* event);
@@ -185,14 +185,8 @@ class frmMain : public QWidget {
   QTreeView* LV_ = nullptr;
   QWidget* picDragText_ = nullptr;
   QLabel* Label1_ = nullptr;
-  QComboBox* cmbVBR_ = nullptr;
-  QComboBox* cmbSize_ = nullptr;
-  QComboBox* cmbFPS_ = nullptr;
-  QComboBox* cmbAB_ = nullptr;
-  SkinImage* picVBR_ = nullptr;
-  SkinImage* picSize_ = nullptr;
-  SkinImage* picFPS_ = nullptr;
-  SkinImage* picAB_ = nullptr;
+  std::array<QComboBox*, vintrel::kPickerCount> combos_{};
+  std::array<SkinImage*, vintrel::kPickerCount> arrows_{};
   QLineEdit* txtPath_ = nullptr;
   SkinImage* imgBrowse_ = nullptr;
   SkinImage* imgPB_ = nullptr;

@@ -49,6 +49,7 @@ face::KeyStroke Stroke(const QKeyEvent* event) {
 }  // namespace
 
 QWidget* frmMain::ControlWidget(face::Control control) const {
+  if (const auto picker = face::PickerOfControl(control)) return Combo(*picker);
   switch (control) {
     case face::Control::Add:
       return imgButton_[vintrel::kActionAdd];
@@ -58,14 +59,6 @@ QWidget* frmMain::ControlWidget(face::Control control) const {
       return imgButton_[vintrel::kActionStart];
     case face::Control::List:
       return LV_;
-    case face::Control::PickerVBR:
-      return cmbVBR_;
-    case face::Control::PickerSize:
-      return cmbSize_;
-    case face::Control::PickerFPS:
-      return cmbFPS_;
-    case face::Control::PickerAB:
-      return cmbAB_;
     case face::Control::OutputPath:
       return txtPath_;
     case face::Control::Browse:
@@ -74,6 +67,8 @@ QWidget* frmMain::ControlWidget(face::Control control) const {
       return imgMin_;
     case face::Control::Exit:
       return imgExit_;
+    default:
+      break;
   }
   return nullptr;
 }

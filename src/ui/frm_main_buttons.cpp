@@ -38,10 +38,10 @@ void frmMain::ConnectButtons() {
 
   for (int i = 0; i < face::kSmallImageCount; ++i) ConnectLooks(SmallImage(i), i);
   connect(imgBrowse_, &SkinImage::clicked, this, &frmMain::imgBrowse_Click);
-  connect(picVBR_, &SkinImage::clicked, this, &frmMain::picVBR_Click);
-  connect(picSize_, &SkinImage::clicked, this, &frmMain::picSize_Click);
-  connect(picFPS_, &SkinImage::clicked, this, &frmMain::picFPS_Click);
-  connect(picAB_, &SkinImage::clicked, this, &frmMain::picAB_Click);
+  for (const vintrel::PickerRow& row : vintrel::kPickerRows) {
+    connect(Arrow(row.picker), &SkinImage::clicked, this,
+            [this, picker = row.picker] { OpenPicker(picker); });
+  }
 
   connect(imgMin_, &SkinImage::clicked, this, &frmMain::imgMin_Click);
   connect(imgExit_, &SkinImage::clicked, this, &frmMain::imgExit_Click);
@@ -59,8 +59,8 @@ void frmMain::ConnectLooks(SkinImage* image, int smallImage) {
 }
 
 SkinImage* frmMain::SmallImage(int index) const {
-  const std::array<SkinImage*, face::kSmallImageCount> images{imgBrowse_, picVBR_, picSize_, picFPS_, picAB_};
-  return images.at(static_cast<std::size_t>(index));
+  if (index == face::kBrowseImage) return imgBrowse_;
+  return arrows_.at(static_cast<std::size_t>(index - face::kFirstArrow));
 }
 
 void frmMain::ApplyLooks() {
@@ -132,20 +132,8 @@ void frmMain::imgBrowse_Click() {
   txtPath_->setText(chosen);
 }
 
-void frmMain::OpenPicker(QComboBox* combo) {
-  combo->showPopup();
-}
-void frmMain::picVBR_Click() {
-  OpenPicker(cmbVBR_);
-}
-void frmMain::picSize_Click() {
-  OpenPicker(cmbSize_);
-}
-void frmMain::picFPS_Click() {
-  OpenPicker(cmbFPS_);
-}
-void frmMain::picAB_Click() {
-  OpenPicker(cmbAB_);
+void frmMain::OpenPicker(vintrel::Picker picker) {
+  Combo(picker)->showPopup();
 }
 
 void frmMain::imgMin_Click() {

@@ -362,7 +362,7 @@ void MainWindow::OpenPicker(int picker) {
 }
 
 void MainWindow::ArrowMouse(int picker, UINT message, bool inside) {
-  const int image = face::kArrowVBR + picker;
+  const int image = face::kFirstArrow + picker;
   if (message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN || message == WM_MBUTTONDOWN) {
     looks_.SmallDown(image);
   } else if (message == WM_MOUSEMOVE) {

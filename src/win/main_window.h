@@ -133,8 +133,8 @@ class MainWindow {
   HWND hwnd_ = nullptr;
   HWND LV_ = nullptr;
   HWND picDragText_ = nullptr;
-  std::array<HWND, 4> combos_{};
-  std::array<HWND, 4> arrows_{};
+  std::array<HWND, vintrel::kPickerCount> combos_{};
+  std::array<HWND, vintrel::kPickerCount> arrows_{};
   HWND txtPath_ = nullptr;
   HWND menuMsg_ = nullptr;
   HWND tips_ = nullptr;

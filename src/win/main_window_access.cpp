@@ -139,14 +139,10 @@ void MainWindow::DrawButton(const DRAWITEMSTRUCT& item) {
 }
 
 HWND MainWindow::ControlWindow(face::Control control) const {
+  if (const auto picker = face::PickerOfControl(control)) return combos_[vintrel::Index(*picker)];
   switch (control) {
     case face::Control::List:
       return LV_;
-    case face::Control::PickerVBR:
-    case face::Control::PickerSize:
-    case face::Control::PickerFPS:
-    case face::Control::PickerAB:
-      return combos_[static_cast<std::size_t>(control) - static_cast<std::size_t>(face::Control::PickerVBR)];
     case face::Control::OutputPath:
       return txtPath_;
     default:

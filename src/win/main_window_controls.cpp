@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <span>
 
 #include "app/command_box_client.h"
 #include "app/pickers.h"
@@ -117,8 +118,7 @@ double DisplayScale(HWND window) {
   return dpi > 0 ? dpi / 96.0 : 1.0;
 }
 
-template <std::size_t N>
-void AddItems(HWND combo, const std::array<std::string_view, N>& items) {
+void AddItems(HWND combo, std::span<const std::string_view> items) {
   for (std::string_view item : items) {
     const std::wstring text = vintrel::WideForDisplay(item);
     SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
@@ -144,14 +144,11 @@ void MainWindow::CreateControls() {
   CreateList();
 
   picDragText_ = Child(hwnd_, instance_, WS_EX_ACCEPTFILES, kHintClass, shown, 11);
-  for (std::size_t i = 0; i < face::kPickers.size(); ++i) {
+  for (std::size_t i = 0; i < combos_.size(); ++i) {
     combos_[i] = Child(hwnd_, instance_, 0, WC_COMBOBOXW, shown | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST,
                        20 + static_cast<int>(i));
+    AddItems(combos_[i], vintrel::kPickerRows[i].items);
   }
-  AddItems(combos_[face::kPickerVBR], vintrel::kVideoBitrates);
-  AddItems(combos_[face::kPickerSize], vintrel::kFrameSizes);
-  AddItems(combos_[face::kPickerFPS], vintrel::kFrameRates);
-  AddItems(combos_[face::kPickerAB], vintrel::kAudioBitrates);
   SetSettings(vintrel::StoredSettings{});
   for (std::size_t i = 0; i < arrows_.size(); ++i) {
     arrows_[i] = Child(hwnd_, instance_, 0, kArrowClass, shown, 100 + static_cast<int>(i));
@@ -163,9 +160,9 @@ void MainWindow::CreateControls() {
       Child(hwnd_, instance_, 0, WC_EDITW, ES_AUTOHSCROLL, vintrel::kCommandBoxControlId, initial.c_str());
   // A new child window goes to the bottom of its siblings: lift the hint and the arrows above the
   // list and the combo boxes they cover.
-  for (HWND above : {picDragText_, arrows_[0], arrows_[1], arrows_[2], arrows_[3]}) {
+  SetWindowPos(picDragText_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  for (HWND above : arrows_)
     SetWindowPos(above, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  }
   AddTips();
 }
 
@@ -276,7 +273,7 @@ void MainWindow::OnDpiChanged(UINT, const RECT* suggested) {
 }
 
 void MainWindow::PaintArrow(int picker, HWND arrow, HDC dc) {
-  const face::Look look = looks_.Small(face::kArrowVBR + picker);
+  const face::Look look = looks_.Small(face::kFirstArrow + picker);
   RECT rect{};
   GetClientRect(arrow, &rect);
   bitmaps_.Draw(dc,
@@ -303,13 +300,9 @@ void MainWindow::PaintHint(HWND hint, HDC dc) {
 
 vintrel::StoredSettings MainWindow::Settings() const {
   vintrel::StoredSettings settings;
-  const auto selected = [this](int picker) {
-    return static_cast<int>(SendMessageW(combos_[static_cast<std::size_t>(picker)], CB_GETCURSEL, 0, 0));
-  };
-  settings.videoBitrate = selected(face::kPickerVBR);
-  settings.frameSize = selected(face::kPickerSize);
-  settings.frameRate = selected(face::kPickerFPS);
-  settings.audioBitrate = selected(face::kPickerAB);
+  for (std::size_t i = 0; i < combos_.size(); ++i) {
+    settings.pickers.values[i] = static_cast<int>(SendMessageW(combos_[i], CB_GETCURSEL, 0, 0));
+  }
   const int length = GetWindowTextLengthW(txtPath_);
   std::wstring text(static_cast<std::size_t>(length > 0 ? length : 0) + 1, L'\0');
   text.resize(static_cast<std::size_t>(GetWindowTextW(txtPath_, text.data(), static_cast<int>(text.size()))));
@@ -318,13 +311,9 @@ vintrel::StoredSettings MainWindow::Settings() const {
 }
 
 void MainWindow::SetSettings(const vintrel::StoredSettings& settings) {
-  const auto select = [this](int picker, int index) {
-    SendMessageW(combos_[static_cast<std::size_t>(picker)], CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-  };
-  select(face::kPickerSize, settings.frameSize);
-  select(face::kPickerFPS, settings.frameRate);
-  select(face::kPickerVBR, settings.videoBitrate);
-  select(face::kPickerAB, settings.audioBitrate);
+  for (std::size_t i = 0; i < combos_.size(); ++i) {
+    SendMessageW(combos_[i], CB_SETCURSEL, static_cast<WPARAM>(settings.pickers.values[i]), 0);
+  }
   SetWindowTextW(txtPath_, vintrel::WideForDisplay(settings.outputFolder).c_str());
 }
 

@@ -9,6 +9,7 @@
 
 #include "app/settings.h"
 #include "base/utf8_path.h"
+#include "settings_choices.h"
 #include "temp_folder.h"
 
 #ifdef _WIN32
@@ -55,7 +56,7 @@ TEST(SettingsCodePage, FolderReadFromAFileOfAnotherProgram) {
     StoredSettings settings;
     ASSERT_TRUE(LoadSettings(file, settings));
     EXPECT_EQ(settings.outputFolder, c.expected) << c.stored;
-    EXPECT_EQ(settings.audioBitrate, 1);
+    EXPECT_EQ(settings.AudioBitrate(), 1);
   }
 }
 
@@ -78,7 +79,12 @@ TEST(SettingsCodePage, FolderWrittenInTheCodePageWhenItFitsAndReadBackWhole) {
       {"C:\\out", "C:\\out"},
   };
   for (const Case& c : cases) {
-    ASSERT_TRUE(SaveSettings(file, {1, 2, 3, 4, c.folder})) << c.folder;
+    const StoredSettings saved = testing_support::Stored({{Picker::VideoBitrate, 1},
+                                                          {Picker::FrameSize, 2},
+                                                          {Picker::FrameRate, 3},
+                                                          {Picker::AudioBitrate, 4}},
+                                                         c.folder);
+    ASSERT_TRUE(SaveSettings(file, saved)) << c.folder;
     EXPECT_EQ(FileText(file), "\"1\"\r\n\"2\"\r\n\"3\"\r\n\"4\"\r\n\"" + c.stored + "\"\r\n");
     StoredSettings loaded;
     ASSERT_TRUE(LoadSettings(file, loaded));

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "settings_choices.h"
 #include "temp_folder.h"
 #include "vintrel_version.h"
 
@@ -21,11 +22,6 @@ namespace fs = std::filesystem;
 using testing_support::TempFolder;
 using testing_support::WriteFile;
 
-std::string Indexes(const StoredSettings& s) {
-  return std::to_string(s.videoBitrate) + " " + std::to_string(s.frameSize) + " " +
-         std::to_string(s.frameRate) + " " + std::to_string(s.audioBitrate);
-}
-
 // Records every step in the order start-up takes them.
 class RecordingWindow : public StartupWindow {
  public:
@@ -38,7 +34,7 @@ class RecordingWindow : public StartupWindow {
     leftoverPresentAtRunner = fs::exists(leftovers_.video) || fs::exists(leftovers_.data);
   }
   void SelectPickers(const StoredSettings& s) override {
-    pickers = Indexes(s);
+    pickers = testing_support::IndexesText(s);
     steps.push_back("pickers " + pickers);
   }
   void SetProgress(double fraction) override {

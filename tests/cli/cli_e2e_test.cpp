@@ -16,10 +16,10 @@
 #include <sstream>
 #include <thread>
 
-#include "app/pickers.h"
 #include "engine/command_line.h"
 #include "media.h"
 #include "processes.h"
+#include "settings_choices.h"
 #include "temp_folder.h"
 #include "vintrel_version.h"
 
@@ -304,12 +304,14 @@ TEST_F(CliTest, DryRunPrintsTheCommandLinesOfTheSavedSettings) {
 
   Finished run = Cli({"--dry-run", files[0], files[1]});
   ASSERT_EQ(run.status, 0) << run.err;
-  ConversionSettings settings{"256", "25.0", "160x120", "10.2k", saved};
+  using enum Picker;
+  ConversionSettings settings = testing_support::Choices(
+      {{VideoBitrate, "256"}, {FrameSize, "160x120"}, {FrameRate, "25.0"}, {AudioBitrate, "10.2k"}}, saved);
   EXPECT_EQ(run.out, LineFor(settings, files[0], App()) + LineFor(settings, files[1], App()));
 
   run = Cli({"--dry-run", "--fps", "29.97", "--output", out_.string(), "--video-bitrate", "40", files[0]});
-  settings.FrameRate = "29.97";
-  settings.VideoBitrate = "40";
+  settings.pickers[FrameRate] = "29.97";
+  settings.pickers[VideoBitrate] = "40";
   settings.OutputFolder = out_.string();
   EXPECT_EQ(run.out, LineFor(settings, files[0], App()));
   EXPECT_FALSE(fs::exists(saved));
@@ -317,10 +319,7 @@ TEST_F(CliTest, DryRunPrintsTheCommandLinesOfTheSavedSettings) {
 
   fs::remove(root_ / "app" / "setup.ini");  // the window's defaults
   run = Cli({"--dry-run", "--output", out_.string(), files[1]});
-  const ConversionSettings defaults{std::string(kVideoBitrates[kDefaultVideoBitrate]),
-                                    std::string(kFrameRates[kDefaultFrameRate]),
-                                    std::string(kFrameSizes[kDefaultFrameSize]),
-                                    std::string(kAudioBitrates[kDefaultAudioBitrate]), out_.string()};
+  const ConversionSettings defaults = testing_support::Choices({}, out_.string());
   EXPECT_EQ(run.out, LineFor(defaults, files[1], App()));
 
   // A saved folder named like an option reaches the encoder in full.

@@ -10,9 +10,9 @@ TEST(CliOptions, ValuesFilesAndSeparators) {
   const ParsedArguments parsed =
       ParseArguments({"--size=352x288", "--fps", "25.0", "-", "a.avi", "--", "--dry-run", "-b.avi"});
   ASSERT_EQ(parsed.error, "");
-  EXPECT_EQ(parsed.options.frameSize, "352x288");
-  EXPECT_EQ(parsed.options.frameRate, "25.0");
-  EXPECT_FALSE(parsed.options.videoBitrate.has_value());
+  EXPECT_EQ(parsed.options.pickers[Picker::FrameSize], "352x288");
+  EXPECT_EQ(parsed.options.pickers[Picker::FrameRate], "25.0");
+  EXPECT_FALSE(parsed.options.pickers[Picker::VideoBitrate].has_value());
   EXPECT_FALSE(parsed.options.dryRun);
   EXPECT_EQ(parsed.options.files, (std::vector<std::string>{"-", "a.avi", "--dry-run", "-b.avi"}));
 

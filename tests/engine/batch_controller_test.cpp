@@ -10,6 +10,7 @@
 
 #include "base/utf8_path.h"
 #include "process/event_pump.h"
+#include "settings_choices.h"
 #include "temp_folder.h"
 
 namespace vintrel {
@@ -145,7 +146,7 @@ class RecordingView : public BatchDisplay,
   std::string AskForSourceFile() override { return nextFile; }
   int SelectedRow() override { return selectedRow; }
 
-  ConversionSettings settings{"120", "14.985", "176x144", "5.15k", ""};
+  ConversionSettings settings = testing_support::Choices();
   std::string lastMessage;
   std::string lastDetails;
   std::string nextFile;
@@ -401,7 +402,7 @@ TEST_F(BatchControllerTest, SettingsAreReadAfreshForEveryFile) {
   queue_.AddToQueue(Source("a.avi"));
   queue_.AddToQueue(Source("b.avi"));
   runner_.script.push_back(During([this] {
-    view_.settings.VideoBitrate = "512";
+    view_.settings.pickers[Picker::VideoBitrate] = "512";
     view_.settings.OutputFolder = Path("later");
   }));
   controller_.Start();

@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include "settings_choices.h"
+
 namespace vintrel {
 namespace {
 
 ConversionSettings Settings(std::string folder) {
-  return {"120", "14.985", "176x144", "5.15k", std::move(folder)};
+  return testing_support::Choices({}, std::move(folder));
 }
 
 // A folder text no system can take (a garbled setup.ini, a pasted novel) must not reach the

@@ -5,11 +5,16 @@
 #include <string>
 #include <vector>
 
+#include "settings_choices.h"
+
 namespace vintrel {
 namespace {
 
+using testing_support::Choices;
+
+// The pickers as a fresh start shows them.
 ConversionSettings StartupChoices(std::string outputFolder) {
-  return {"120", "14.985", "176x144", "5.15k", std::move(outputFolder)};
+  return Choices({}, std::move(outputFolder));
 }
 
 TEST(CommandLine, BuildsTheWindowsExampleWithTheEncoderQuoted) {
@@ -33,7 +38,11 @@ TEST(CommandLine, QuotesTheEncoderEvenWithoutBlanks) {
 }
 
 TEST(CommandLine, TrimsOnlyBlanksOfThePickerTexts) {
-  const ConversionSettings settings{" 512 ", " 25.0 ", "\t352x288", "12.2k  ", " E:\\out"};
+  const ConversionSettings settings = Choices({{Picker::VideoBitrate, " 512 "},
+                                               {Picker::FrameRate, " 25.0 "},
+                                               {Picker::FrameSize, "\t352x288"},
+                                               {Picker::AudioBitrate, "12.2k  "}},
+                                              " E:\\out");
   const std::string line = BuildCommandLine(settings, "D:\\v\\clip.avi",
                                             OutputPathFor(settings, "D:\\v\\clip.avi", PathStyle::Windows),
                                             "C:\\App\\data\\conv.exe");

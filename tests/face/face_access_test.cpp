@@ -34,8 +34,9 @@ TEST(FaceAccess, EveryControlHasItsOwnNameAndTheButtonsTheirTips) {
 }
 
 TEST(FaceAccess, ShortcutsWorkFromAnywhereButAltBelongsToTheSystem) {
-  for (std::optional<Control> focus : {std::optional<Control>(), std::optional(Control::PickerFPS),
-                                       std::optional(Control::OutputPath), std::optional(Control::Exit)}) {
+  for (std::optional<Control> focus :
+       {std::optional<Control>(), std::optional(ControlOfPicker(Picker::FrameRate)),
+        std::optional(Control::OutputPath), std::optional(Control::Exit)}) {
     EXPECT_EQ(CommandForKey(Plain(Key::Insert), focus, true), KeyCommand::Add);
     EXPECT_EQ(CommandForKey(Ctrl(Key::O), focus, true), KeyCommand::Add);
     EXPECT_EQ(CommandForKey(Ctrl(Key::Enter), focus, true), KeyCommand::Convert);
@@ -52,7 +53,7 @@ TEST(FaceAccess, DeleteRemovesOnlyInTheListAndSpaceOrEnterPressOnlyButtons) {
   EXPECT_EQ(CommandForKey({Key::Delete, false, false, true}, Control::List, true), KeyCommand::None);
   for (Key key : {Key::Space, Key::Enter}) {
     EXPECT_EQ(CommandForKey(Plain(key), Control::Browse, true), KeyCommand::PressFocused);
-    EXPECT_EQ(CommandForKey(Plain(key), Control::PickerAB, true), KeyCommand::None);
+    EXPECT_EQ(CommandForKey(Plain(key), ControlOfPicker(Picker::AudioBitrate), true), KeyCommand::None);
     EXPECT_EQ(CommandForKey(Plain(key), Control::List, true), KeyCommand::None);
     EXPECT_EQ(CommandForKey(Plain(key), std::nullopt, true), KeyCommand::None);
   }
@@ -70,7 +71,7 @@ TEST(FaceAccess, DuringABatchNoKeyDoesWhatTheMouseCannot) {
   EXPECT_EQ(CommandForKey(Plain(Key::Enter), Control::Exit, false), KeyCommand::PressFocused);
   EXPECT_EQ(CommandForKey(Plain(Key::Insert), Control::Exit, false), KeyCommand::None);
   EXPECT_EQ(CommandForKey(Ctrl(Key::O), std::nullopt, false), KeyCommand::None);
-  EXPECT_EQ(CommandForKey(Ctrl(Key::Enter), Control::PickerVBR, false), KeyCommand::None);
+  EXPECT_EQ(CommandForKey(Ctrl(Key::Enter), ControlOfPicker(Picker::VideoBitrate), false), KeyCommand::None);
   EXPECT_EQ(CommandForKey(Plain(Key::Delete), Control::List, false), KeyCommand::None);
 }
 

@@ -28,7 +28,9 @@ class LeavingView : public vintrel::BatchDisplay,
 
   void SetProgressLabel(const std::string&) override {}
   vintrel::ConversionSettings ReadSettings() override {
-    return {"120", "14.985", "176x144", "5.15k", outputFolder_};
+    vintrel::StoredSettings defaults;
+    defaults.outputFolder = outputFolder_;
+    return vintrel::ConversionSettingsFor(defaults);
   }
   void SetActionsEnabled(bool) override {}
   void SetProgress(double) override {}

@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
 
   if (mode == QLatin1String("report")) {
     const vintrel::StoredSettings s = shell.window().Settings();
-    std::printf("%d %d %d %d|%s\n", s.videoBitrate, s.frameSize, s.frameRate, s.audioBitrate,
+    std::printf("%d %d %d %d|%s\n", s.VideoBitrate(), s.FrameSize(), s.FrameRate(), s.AudioBitrate(),
                 s.outputFolder.c_str());
     std::fflush(stdout);
     frm.close();
