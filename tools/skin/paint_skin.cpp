@@ -1,5 +1,6 @@
 #include <QLinearGradient>
 
+#include "app/pickers.h"
 #include "art.h"
 
 namespace art {
@@ -79,10 +80,12 @@ void PaintBody(QPainter& p) {
   PaintFileList(p);
 
   Separator(p, 8, 283, 199);
-  PaintFieldCaption(p, 14, 205, QStringLiteral("Video Bitrate:"));
-  PaintFieldCaption(p, 156, 205, QStringLiteral("Screen Size:"));
-  PaintFieldCaption(p, 14, 251, QStringLiteral("FPS:"));
-  PaintFieldCaption(p, 156, 251, QStringLiteral("Audio Bitrate:"));
+  for (const vintrel::PickerRow& row : vintrel::kPickerRows) {
+    // Above the picker's combo box, whose place is in twips.
+    const QString caption =
+        QString::fromLatin1(row.caption.data(), static_cast<qsizetype>(row.caption.size()));
+    PaintFieldCaption(p, row.place.left / 15, row.place.top / 15 - 17, caption + QLatin1Char(':'));
+  }
 
   Separator(p, 8, 283, 297);
   PaintFieldCaption(p, 14, 303, QStringLiteral("Output Path:"));
