@@ -227,7 +227,7 @@ int Rects() {
   };
   std::vector<Expected> expected{
       {10, face::kListPlace, true}, {11, face::kDropHintPlace, true}, {30, face::kPathPlace, true}};
-  for (int i = 0; i < 4; ++i) {
+  for (int i = 0; i < static_cast<int>(face::kPickers.size()); ++i) {
     expected.push_back({20 + i, face::kPickers[static_cast<std::size_t>(i)].combo, false});
     expected.push_back({100 + i, face::kPickers[static_cast<std::size_t>(i)].arrow, true});
   }
