@@ -31,6 +31,15 @@ TEST(CliOptions, ValuesFilesAndSeparators) {
                   "' for --jobs (a whole number up to 1024, 0 for one per core)");
   }
   EXPECT_EQ(ParseArguments({"a", "--jobs"}).error, "missing value for --jobs");
+
+  // The pickers' lines of the help, made from their rows, keep their columns.
+  EXPECT_NE(UsageText().find("\n  --video-bitrate KBPS   40|80|120|256|512\n"
+                             "  --size WxH             128x96|160x120|176x144|352x288\n"
+                             "  --fps RATE             14.985|23.975|25.0|29.97\n"
+                             "  --audio-bitrate RATE   4.75k|5.15k|5.9k|6.7k|7.4k|7.95k|10.2k|12.2k\n"
+                             "  --output DIR           folder"),
+            std::string::npos)
+      << UsageText();
 }
 
 TEST(CliOptions, CommandBoxTakesAnyOneLineTextAndNoFiles) {
