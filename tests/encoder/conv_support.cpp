@@ -1,10 +1,5 @@
 #include "conv_support.h"
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-}
-
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -16,6 +11,8 @@ extern "C" {
 #include <filesystem>
 #include <memory>
 #include <stdexcept>
+
+#include "av_ptr.h"
 
 extern char** environ;
 
@@ -47,19 +44,8 @@ Child Spawn(const std::string& program, const std::vector<std::string>& args) {
   return Child{pid, fds[0]};
 }
 
-struct InputCloser {
-  void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
-};
-using InputPtr = std::unique_ptr<AVFormatContext, InputCloser>;
-struct CodecCloser {
-  void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct FrameCloser {
-  void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct PacketCloser {
-  void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
+using InputPtr = conv::InputContextPtr;
+using CodecPtr = conv::CodecContextPtr;
 
 InputPtr Open(const std::string& path) {
   AVFormatContext* context = nullptr;
@@ -147,7 +133,7 @@ FileFacts Probe(const std::string& path) {
       audioIndex = static_cast<int>(i);
     }
   }
-  std::unique_ptr<AVPacket, PacketCloser> packet(av_packet_alloc());
+  conv::PacketPtr packet(av_packet_alloc());
   while (av_read_frame(input.get(), packet.get()) >= 0) {
     if (packet->stream_index == audioIndex && facts.firstAudioPacketSize == 0) {
       facts.firstAudioPacketSize = packet->size;
@@ -171,11 +157,11 @@ Picture DecodePicture(const std::string& path, int index) {
   int stream = av_find_best_stream(input.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
   if (stream < 0) throw std::runtime_error("no video in " + path);
   const AVCodec* codec = avcodec_find_decoder(input->streams[stream]->codecpar->codec_id);
-  std::unique_ptr<AVCodecContext, CodecCloser> decoder(avcodec_alloc_context3(codec));
+  CodecPtr decoder(avcodec_alloc_context3(codec));
   avcodec_parameters_to_context(decoder.get(), input->streams[stream]->codecpar);
   if (avcodec_open2(decoder.get(), codec, nullptr) < 0) throw std::runtime_error("no decoder for " + path);
-  std::unique_ptr<AVPacket, PacketCloser> packet(av_packet_alloc());
-  std::unique_ptr<AVFrame, FrameCloser> frame(av_frame_alloc());
+  conv::PacketPtr packet(av_packet_alloc());
+  conv::FramePtr frame(av_frame_alloc());
   int seen = 0;
   bool draining = false;
   while (true) {
@@ -211,12 +197,12 @@ double SoundLevel(const std::string& path, double from, double to) {
   if (stream < 0) throw std::runtime_error("no sound in " + path);
   const AVStream* st = input->streams[stream];
   const AVCodec* codec = avcodec_find_decoder(st->codecpar->codec_id);
-  std::unique_ptr<AVCodecContext, CodecCloser> decoder(avcodec_alloc_context3(codec));
+  CodecPtr decoder(avcodec_alloc_context3(codec));
   avcodec_parameters_to_context(decoder.get(), st->codecpar);
   decoder->request_sample_fmt = AV_SAMPLE_FMT_FLT;
   if (avcodec_open2(decoder.get(), codec, nullptr) < 0) throw std::runtime_error("no decoder for " + path);
-  std::unique_ptr<AVPacket, PacketCloser> packet(av_packet_alloc());
-  std::unique_ptr<AVFrame, FrameCloser> frame(av_frame_alloc());
+  conv::PacketPtr packet(av_packet_alloc());
+  conv::FramePtr frame(av_frame_alloc());
   double sum = 0;
   int64_t count = 0;
   auto take = [&] {
