@@ -1,12 +1,5 @@
 #include "conv_support.h"
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <filesystem>
 #include <memory>
@@ -14,35 +7,10 @@
 
 #include "av_ptr.h"
 
-extern char** environ;
-
 namespace convtest {
 namespace {
 
 namespace fs = std::filesystem;
-
-Child Spawn(const std::string& program, const std::vector<std::string>& args) {
-  int fds[2];
-  if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
-  std::vector<char*> argv;
-  argv.push_back(const_cast<char*>(program.c_str()));
-  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
-  pid_t pid = -1;
-  int ret = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  close(fds[1]);
-  if (ret != 0) {
-    close(fds[0]);
-    throw std::runtime_error("cannot start " + program);
-  }
-  return Child{pid, fds[0]};
-}
 
 using InputPtr = conv::InputContextPtr;
 using CodecPtr = conv::CodecContextPtr;
@@ -67,31 +35,23 @@ std::string RunResult::LastLine() const {
 }
 
 RunResult RunConv(const std::vector<std::string>& args) {
-  return FinishConv(Spawn(CONV_EXE, args));
+  return FinishConv(StartConv(args));
 }
 
 Child StartConv(const std::vector<std::string>& args) {
-  return Spawn(CONV_EXE, args);
+  std::vector<std::string> argv{CONV_EXE};
+  argv.insert(argv.end(), args.begin(), args.end());
+  // Long enough for the slowest clip on a loaded machine; the test's own limit is 300 s.
+  vintrel::testing_support::RunOptions options = vintrel::testing_support::Within(280);
+  options.joinedPipe = true;
+  Child child = vintrel::testing_support::StartProgram(argv, options);
+  if (child.pid < 0) throw std::runtime_error("cannot start " + argv[0]);
+  return child;
 }
 
 RunResult FinishConv(Child child) {
-  RunResult result;
-  char buffer[4096];
-  while (child.outputFd >= 0) {
-    ssize_t got = read(child.outputFd, buffer, sizeof buffer);
-    if (got > 0) {
-      result.output.append(buffer, static_cast<size_t>(got));
-    } else if (got == 0 || errno != EINTR) {
-      break;
-    }
-  }
-  if (child.outputFd >= 0) close(child.outputFd);
-  int status = 0;
-  while (waitpid(child.pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
-  return result;
+  const vintrel::testing_support::RunResult run = vintrel::testing_support::Finish(child);
+  return {run.exitCode, run.signal, run.out};
 }
 
 std::vector<std::string> WindowArgs(const std::string& source, const std::string& output, const Settings& s) {
