@@ -2,10 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "base/utf8_path.h"
-#include "engine/batch_step.h"
-#include "temp_folder.h"
-
 namespace vintrel {
 namespace {
 
@@ -31,40 +27,6 @@ TEST(BatchPlanner, CommandLinesTooLongToStartAreRefusedPerFile) {
   EXPECT_EQ(longest.commandLine.size(), kMaxCommandLineLength);
   const PlannedFile over = planner.Plan("/clips/c.avi", Settings("/out" + std::string(room + 1, 'y')));
   EXPECT_FALSE(over.Runs());
-}
-
-// A runner whose last run is over.
-class EndedRun : public CommandRunner {
- public:
-  void SetCommandLine(std::string) override {}
-  const std::string& CommandLine() const override { return outputs; }
-  const std::string& Outputs() const override { return outputs; }
-  std::string ExecuteCommand(const std::string& = {}) override { return outputs; }
-  ExitStatus LastExitStatus() const override { return status; }
-  void Stop() override {}
-
-  ExitStatus status;
-  std::string outputs;
-};
-
-// What both batches, one file after another and several at once, rely on.
-TEST(BatchStep, OnlyAConvertedFileKeepsItsNameFromLaterFiles) {
-  const testing_support::TempFolder folder("vintrel-step");
-  BatchStep step("/opt/vintrel/conv.exe", NativePathStyle());
-  step.Begin({});
-  const ConversionSettings settings = Settings(folder.Utf8("out"));
-  const PlannedFile file = step.Plan(folder.Utf8("a.avi"), settings);
-  ASSERT_TRUE(file.Runs()) << file.refusal;
-  EndedRun run;
-  EXPECT_FALSE(step.Judge(file, run, false).has_value());
-  run.status = {ExitStatus::Kind::Exited, 0, 0};
-  EXPECT_EQ(step.Judge(file, run, true)->reason, "Cancelled");
-  EXPECT_EQ(step.Plan(folder.Utf8("a.wmv"), settings).output, file.output);
-
-  // Made by the folder step before the plan; ended just as the batch was cancelled, it counts.
-  testing_support::WriteFile(PathFromUtf8(file.output), "3gp");
-  EXPECT_TRUE(step.Judge(file, run, true)->converted);
-  EXPECT_NE(step.Plan(folder.Utf8("a.wmv"), settings).output, file.output);
 }
 
 }  // namespace

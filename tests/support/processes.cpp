@@ -100,31 +100,25 @@ void KillGroup(pid_t pid) {
   kill(pid, SIGKILL);
 }
 
-// Reads the joined pipe to its end; past the deadline the program is killed, and a pipe still
-// held open by something outside its group is given up a little later.
+// Reads the joined pipe to its end, killing the program at the deadline.
 void ReadPipe(Started& started, std::chrono::steady_clock::time_point deadline, RunResult& result) {
   char buffer[4096];
-  while (started.outputFd >= 0) {
+  for (;;) {
     pollfd ready{started.outputFd, POLLIN, 0};
-    const int count = poll(&ready, 1, 50);
-    if (count > 0) {
-      const ssize_t got = read(started.outputFd, buffer, sizeof buffer);
-      if (got > 0) {
-        result.out.append(buffer, static_cast<std::size_t>(got));
-        continue;
-      }
-      if (got < 0 && errno == EINTR) continue;
-    } else if (count == 0 || errno == EINTR) {
-      const auto now = std::chrono::steady_clock::now();
-      if (now > deadline && !result.timedOut) {
-        result.timedOut = true;
-        KillGroup(started.pid);
-      }
-      if (now < deadline + std::chrono::seconds(5)) continue;
+    if (poll(&ready, 1, 50) == 0 && !result.timedOut && std::chrono::steady_clock::now() > deadline) {
+      result.timedOut = true;
+      KillGroup(started.pid);
     }
-    close(started.outputFd);
-    started.outputFd = -1;
+    if (ready.revents == 0) continue;
+    const ssize_t got = read(started.outputFd, buffer, sizeof buffer);
+    if (got > 0) {
+      result.out.append(buffer, static_cast<std::size_t>(got));
+    } else if (got == 0 || errno != EINTR) {
+      break;
+    }
   }
+  close(started.outputFd);
+  started.outputFd = -1;
 }
 
 }  // namespace
@@ -167,7 +161,7 @@ RunResult Finish(Started& started) {
   if (started.pid < 0) return result;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(started.timeoutSeconds);
   // The pipe first: a program writing into a full one would never end.
-  ReadPipe(started, deadline, result);
+  if (started.outputFd >= 0) ReadPipe(started, deadline, result);
   int status = 0;
   rusage usage{};
   for (;;) {
