@@ -51,3 +51,28 @@ class WindowPort : public BatchDesktop, public MessageSink {
 };
 
 }  // namespace vintrel::face
+
+namespace vintrel::face {
+
+// The steps both windows' classes (frmMain, MainWindow) carry out under the same names, passed on
+// once; a window's port adds the rest.
+template <class Window>
+class WindowAdapter : public WindowPort {
+ public:
+  explicit WindowAdapter(Window& window) : adapted_(window) {}
+
+  void ApplyWindowStyle() override { adapted_.ApplyWindowStyle(); }
+  StoredSettings Settings() override { return adapted_.Settings(); }
+  void SetSettings(const StoredSettings& settings) override { adapted_.SetSettings(settings); }
+  FileQueue& Queue() override { return adapted_.lstFile(); }
+  int SelectedRow() override { return adapted_.SelectedRow(); }
+  void SetActionsEnabled(bool enabled) override { adapted_.SetActionsEnabled(enabled); }
+  void SetProgressBar(double twips) override { adapted_.SetProgressBar(twips); }
+  void SetDropHintVisible(bool visible) override { adapted_.SetDropHintVisible(visible); }
+  ButtonLooks& Looks() override { return adapted_.Looks(); }
+
+ private:
+  Window& adapted_;
+};
+
+}  // namespace vintrel::face

@@ -92,11 +92,7 @@ ShellSeams ShellSeams::WithDefaults() const {
 }
 
 QtWindowPort::QtWindowPort(frmMain& frm, const ShellSeams& seams, std::string programFolder)
-    : frm_(frm), seams_(seams), programFolder_(std::move(programFolder)) {}
-
-void QtWindowPort::ApplyWindowStyle() {
-  frm_.ApplyWindowStyle();
-}
+    : WindowAdapter(frm), frm_(frm), seams_(seams), programFolder_(std::move(programFolder)) {}
 
 void QtWindowPort::SetVersion(const std::string& caption, vintrel::Rgb colour) {
   QPalette palette = frm_.lblVersion()->palette();
@@ -105,40 +101,8 @@ void QtWindowPort::SetVersion(const std::string& caption, vintrel::Rgb colour) {
   frm_.lblVersion()->setText(FromUtf8(caption));
 }
 
-vintrel::StoredSettings QtWindowPort::Settings() {
-  return frm_.Settings();
-}
-
-void QtWindowPort::SetSettings(const vintrel::StoredSettings& settings) {
-  frm_.SetSettings(settings);
-}
-
-vintrel::FileQueue& QtWindowPort::Queue() {
-  return frm_.lstFile();
-}
-
-int QtWindowPort::SelectedRow() {
-  return frm_.SelectedRow();
-}
-
-void QtWindowPort::SetActionsEnabled(bool enabled) {
-  frm_.SetActionsEnabled(enabled);
-}
-
 void QtWindowPort::SetProgressLabel(const std::string& text) {
   frm_.SetProgressLabel(FromUtf8(text));
-}
-
-void QtWindowPort::SetProgressBar(double twips) {
-  frm_.SetProgressBar(twips);
-}
-
-void QtWindowPort::SetDropHintVisible(bool visible) {
-  frm_.SetDropHintVisible(visible);
-}
-
-vintrel::face::ButtonLooks& QtWindowPort::Looks() {
-  return frm_.Looks();
 }
 
 void QtWindowPort::ShowLooks() {

@@ -46,21 +46,12 @@ struct ShellSeams {
 // The Qt window as the presenter sees it: its controls, its dialogs and message boxes (through
 // the shell's seams), the file browser and the chime; the runner's critical messages become
 // message boxes titled with the program's name.
-class QtWindowPort : public vintrel::face::WindowPort {
+class QtWindowPort : public vintrel::face::WindowAdapter<frmMain> {
  public:
   QtWindowPort(frmMain& frm, const ShellSeams& seams, std::string programFolder);
 
-  void ApplyWindowStyle() override;
   void SetVersion(const std::string& caption, vintrel::Rgb colour) override;
-  vintrel::StoredSettings Settings() override;
-  void SetSettings(const vintrel::StoredSettings& settings) override;
-  vintrel::FileQueue& Queue() override;
-  int SelectedRow() override;
-  void SetActionsEnabled(bool enabled) override;
   void SetProgressLabel(const std::string& text) override;
-  void SetProgressBar(double twips) override;
-  void SetDropHintVisible(bool visible) override;
-  vintrel::face::ButtonLooks& Looks() override;
   void ShowLooks() override;
   bool PaintNow() override;
   vintrel::EventPump& Pump() override { return pump_; }

@@ -16,7 +16,7 @@
 
 namespace face = vintrel::face;
 
-WinApp::WinApp(vintrel::AppPaths paths) : presenter_(*this, std::move(paths)) {
+WinApp::WinApp(vintrel::AppPaths paths) : WindowAdapter(window_), presenter_(*this, std::move(paths)) {
   window_.onRelease = [this](int index) { presenter_.ReleaseButton(index); };
   window_.onBrowse = [this] { presenter_.Browse(); };
   window_.onExit = [this] { presenter_.Exit(); };
@@ -54,10 +54,6 @@ void WinApp::EndProcess(int status) {
   std::_Exit(status);
 }
 
-void WinApp::ApplyWindowStyle() {
-  window_.ApplyWindowStyle();
-}
-
 void WinApp::SetVersion(const std::string& caption, vintrel::Rgb colour) {
   // The numbers of the program's own version resource; the built-in caption when it has none.
   const auto version = OwnFileVersion();
@@ -66,40 +62,8 @@ void WinApp::SetVersion(const std::string& caption, vintrel::Rgb colour) {
   window_.SetVersion(vintrel::WideForDisplay(shown), colour);
 }
 
-vintrel::StoredSettings WinApp::Settings() {
-  return window_.Settings();
-}
-
-void WinApp::SetSettings(const vintrel::StoredSettings& settings) {
-  window_.SetSettings(settings);
-}
-
-vintrel::FileQueue& WinApp::Queue() {
-  return window_.lstFile();
-}
-
-int WinApp::SelectedRow() {
-  return window_.SelectedRow();
-}
-
-void WinApp::SetActionsEnabled(bool enabled) {
-  window_.SetActionsEnabled(enabled);
-}
-
 void WinApp::SetProgressLabel(const std::string& text) {
   window_.SetProgressLabel(vintrel::WideForDisplay(text));
-}
-
-void WinApp::SetProgressBar(double twips) {
-  window_.SetProgressBar(twips);
-}
-
-void WinApp::SetDropHintVisible(bool visible) {
-  window_.SetDropHintVisible(visible);
-}
-
-vintrel::face::ButtonLooks& WinApp::Looks() {
-  return window_.Looks();
 }
 
 void WinApp::ShowLooks() {

@@ -12,7 +12,7 @@
 
 // The application around the Win32 window: the window, the presenter that does what both windows
 // do alike, and every step the presenter asks of the window through the Win32 calls of each.
-class WinApp : private vintrel::face::WindowPort, private vintrel::EventPump {
+class WinApp : private vintrel::face::WindowAdapter<MainWindow>, private vintrel::EventPump {
  public:
   explicit WinApp(vintrel::AppPaths paths);
   ~WinApp() override;
@@ -27,17 +27,8 @@ class WinApp : private vintrel::face::WindowPort, private vintrel::EventPump {
 
  private:
   // What the presenter asks of the window.
-  void ApplyWindowStyle() override;
   void SetVersion(const std::string& caption, vintrel::Rgb colour) override;
-  vintrel::StoredSettings Settings() override;
-  void SetSettings(const vintrel::StoredSettings& settings) override;
-  vintrel::FileQueue& Queue() override;
-  int SelectedRow() override;
-  void SetActionsEnabled(bool enabled) override;
   void SetProgressLabel(const std::string& text) override;
-  void SetProgressBar(double twips) override;
-  void SetDropHintVisible(bool visible) override;
-  vintrel::face::ButtonLooks& Looks() override;
   void ShowLooks() override;
   bool PaintNow() override;
   vintrel::EventPump& Pump() override { return *this; }
@@ -58,6 +49,7 @@ class WinApp : private vintrel::face::WindowPort, private vintrel::EventPump {
   void DispatchPending() override;
   void Dispatch(MSG& message);
 
+  // The adapter holds on to it before it is made; it is used only once made.
   MainWindow window_;
   vintrel::face::Presenter presenter_;
 };
