@@ -92,8 +92,6 @@ class frmMain : public QWidget {
   // The pointer crossed the bare window: every image button back to its normal look.
   void Form_MouseMove();
   void ClearActionButtons();
-  // One action button back to its normal look, the others as they are.
-  void ClearActionButton(int index);
   void imgBrowse_Click();
   // The folder dialog, from the output path's folder when it exists; empty when cancelled.
   QString ChooseFolder();

@@ -82,11 +82,6 @@ void frmMain::ClearActionButtons() {
   ApplyLooks();
 }
 
-void frmMain::ClearActionButton(int index) {
-  looks_.ClearAction(index);
-  ApplyLooks();
-}
-
 void frmMain::imgButton_MouseDown(int index, Qt::MouseButtons, Qt::KeyboardModifiers, int, int) {
   looks_.ActionDown(index);
   ApplyLooks();

@@ -173,6 +173,21 @@ TEST_F(PresenterTest, DropsQueueInOrderOnlyOnceLoaded) {
   EXPECT_FALSE(window_.hint);
 }
 
+TEST_F(PresenterTest, TheThreeActionsReachTheBatchThroughTheWindow) {
+  presenter_.Load();
+  window_.sourceAnswer = "/v/a.avi";
+  presenter_.ReleaseButton(kActionAdd);
+  EXPECT_EQ(Queued(), std::vector<std::string>{"/v/a.avi"});
+  EXPECT_FALSE(window_.hint);
+  presenter_.ReleaseButton(kActionRemove);
+  EXPECT_TRUE(window_.queue.Empty());
+  EXPECT_TRUE(window_.hint);
+  presenter_.ReleaseButton(kActionStart);
+  ASSERT_EQ(window_.messages.size(), 1u);
+  EXPECT_EQ(window_.messages[0].text, "Please Add a file");
+  EXPECT_TRUE(window_.actionsEnabled);
+}
+
 // Drops are refused during a batch; launches and box texts wait for its end. Twenty-one refused
 // files end it with a box whose details name them all.
 TEST_F(PresenterTest, DuringABatchOnlyTheEndOfItLetsFilesAndTextsIn) {

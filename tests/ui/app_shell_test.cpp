@@ -285,21 +285,6 @@ class AppShellTest : public QObject {
     QCOMPARE(Queued(Frm()), (QStringList{Clip("b.mp4"), clips_.path()}));
   }
 
-  void startWithAnEmptyQueueOnlyAsksForAFile() {
-    QVERIFY(Start());
-    const QString label = Frm().lblPB()->text();
-    ClickStart();
-    QCOMPARE(messages_.size(), 1);
-    QCOMPARE(messages_.first().title, QStringLiteral("Add"));
-    QCOMPARE(messages_.first().text, QStringLiteral("Please Add a file"));
-    QCOMPARE(messages_.first().icon, vintrel::MessageIcon::Exclamation);
-    QCOMPARE(Frm().lblPB()->text(), label);
-    QCOMPARE(Frm().ProgressBarTwips(), 0.0);
-    QVERIFY(ActionsEnabled(true));
-    QVERIFY(opened_.isEmpty());
-    QVERIFY(sounds_.isEmpty());
-  }
-
   void convertThreeFilesWhileTheWindowStaysLive() {
     QVERIFY(Start());
     QVERIFY(Drop(Frm().LV()->viewport(), {Clip("a.avi"), Clip("b.mp4"), Clip("c.mov")}));
