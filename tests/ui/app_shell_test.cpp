@@ -364,7 +364,6 @@ class AppShellTest : public QObject {
     QVERIFY(Start());
     QVERIFY(shell_->OpenCommandBox());
 
-    QVERIFY(Send(QStringLiteral("b0")));  // the text it already holds: no change, no action
     QVERIFY(Send(QStringLiteral("b7")));  // no such button
     QCOMPARE(Frm().menuMsg()->text(), QStringLiteral("b7"));
     // A cleaner of the temporary folder removes the socket: the window makes it again.
@@ -378,7 +377,6 @@ class AppShellTest : public QObject {
     answers_ << Clip("b.mp4") << Clip("a.avi");
     QVERIFY(Send(QStringLiteral("a0")));
     QCOMPARE(requests_.size(), 1);
-    QVERIFY(!Frm().fromCommandBox());
     Frm().LV()->setCurrentIndex(Frm().LV()->model()->index(0, 0));
     QVERIFY(Send(QStringLiteral("b1")));  // removes the selected row, as the button does
     QVERIFY(Frm().lstFile().Empty());
@@ -390,26 +388,6 @@ class AppShellTest : public QObject {
     QCOMPARE(Frm().lblPB()->text(), QStringLiteral("Done."));
     QVERIFY(QFileInfo(App(QStringLiteral("output/a.3gp"))).size() > 0);
     QVERIFY(Frm().lstFile().Empty());
-
-    // During a batch another Start arrives through the box: it waits, so no second batch runs
-    // under the first; after the finish it runs and finds the queue empty.
-    QVERIFY(Drop(Frm().LV()->viewport(), {Clip("b.mp4"), Clip("c.mov")}));
-    bool sent = false, heldThen = false;
-    QObject context;
-    connect(Frm().LV()->model(), &QAbstractItemModel::rowsRemoved, &context, [&] {
-      if (sent) return;
-      sent = Taken(QStringLiteral("c2"));
-      heldThen = QTest::qWaitFor([&] { return shell_->commandBoxGate().Waiting() == "c2"; }, 20000) &&
-                 shell_->controller()->Running() && Frm().menuMsg()->text() != QStringLiteral("c2");
-    });
-    QVERIFY(Send(QStringLiteral("d2")));
-    QVERIFY(sent);
-    QVERIFY(heldThen);
-    QCOMPARE(opened_.size(), 2);  // one finish per batch
-    QCOMPARE(Frm().menuMsg()->text(), QStringLiteral("c2"));
-    QCOMPARE(messages_.size(), 1);
-    QCOMPARE(messages_.first().text, QStringLiteral("Please Add a file"));
-    QVERIFY(QFileInfo(App(QStringLiteral("output/c.3gp"))).size() > 0);
   }
 
   void aWorkingFolderOthersMayWriteToIsToldAndTheBoxStaysOff() {

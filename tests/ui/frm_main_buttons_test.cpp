@@ -258,17 +258,14 @@ class FrmMainButtonsTest : public QObject {
     answer = QString();  // cancelled
     QTest::mouseClick(Frm().imgBrowse(), Qt::LeftButton, {}, Centre(Frm().imgBrowse()));
     QCOMPARE(Frm().txtPath()->text(), QString("/home/me/out"));
-    for (const QString& chosen :
-         {QString("D:\\"), QString("D:\\Videos"), QString("/"), QString("/srv/clips")}) {
-      answer = chosen;
-      QTest::mouseClick(Frm().imgBrowse(), Qt::LeftButton, {}, Centre(Frm().imgBrowse()));
-      QCOMPARE(Frm().txtPath()->text(), chosen);
-    }
-    QCOMPARE(titles, QStringList(5, "Please select a folder:"));
+    answer = QStringLiteral("D:\\Videos");
+    QTest::mouseClick(Frm().imgBrowse(), Qt::LeftButton, {}, Centre(Frm().imgBrowse()));
+    QCOMPARE(Frm().txtPath()->text(), answer);
+    QCOMPARE(titles, QStringList(2, "Please select a folder:"));
     // Disabled during a batch: no dialog.
     Frm().SetActionsEnabled(false);
     QTest::mouseClick(Frm().imgBrowse(), Qt::LeftButton, {}, Centre(Frm().imgBrowse()));
-    QCOMPARE(titles.size(), 5);
+    QCOMPARE(titles.size(), 2);
   }
 
   void dropsOnEachTarget_data() {
