@@ -8,8 +8,6 @@
 #include <filesystem>
 #include <functional>
 
-#include "app/settings.h"
-#include "face/face_layout.h"
 #include "temp_folder.h"
 
 namespace vintrel::face {
