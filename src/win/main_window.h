@@ -18,6 +18,7 @@
 #include "face/face_layout.h"
 #include "face/launch_inbox.h"
 #include "intake/file_queue.h"
+#include "access_object.h"
 #include "skin_bitmaps.h"
 
 // The one window on Win32: a layered popup whose face is the skin, with windowless image buttons
@@ -119,6 +120,8 @@ class MainWindow {
   void PressControl(vintrel::face::Control control);
   void DrawButton(const DRAWITEMSTRUCT& item);
   void OnActivate(bool active);
+  // Hidden labels for the controls without a caption of their own, and answers to screen readers.
+  void LabelControls();
 
  public:
   // Called by the arrow pictures' own window procedure.
@@ -127,6 +130,8 @@ class MainWindow {
   void PaintHint(HWND hint, HDC dc);
   void FilesDropped(HDROP drop);
   void PaintThrough(HWND child, HDC dc);
+  // What a screen reader is told of one of the child windows.
+  AccessFacts AccessFactsOf(HWND child) const;
 
  private:
   HINSTANCE instance_ = nullptr;
