@@ -280,6 +280,7 @@ void MainWindow::LabelControls() {
   }
   if (bar_ != nullptr) SetWindowSubclass(bar_, AccessProc, kAccessSubclass, 0);
   if (status_ != nullptr) SetWindowSubclass(status_, AccessProc, kAccessSubclass, 1);
+  if (picDragText_ != nullptr) SetWindowSubclass(picDragText_, AccessProc, kAccessSubclass, 0);
 }
 
 AccessFacts MainWindow::AccessFactsOf(HWND child) const {
@@ -288,6 +289,10 @@ AccessFacts MainWindow::AccessFactsOf(HWND child) const {
     facts.role = ROLE_SYSTEM_PROGRESSBAR;
     facts.percent = true;
   } else if (child == status_) {
+    facts.role = ROLE_SYSTEM_STATICTEXT;
+  } else if (child == picDragText_) {
+    // Its caption is painted, not its text.
+    facts.name = vintrel::WideForDisplay(face::kDropHintText);
     facts.role = ROLE_SYSTEM_STATICTEXT;
   } else if (const auto control = ControlOf(child)) {
     const face::AccessibleControl& access = face::Access(*control);

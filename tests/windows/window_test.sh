@@ -108,7 +108,8 @@ names=$(probe names) || fail "names: $names"
 for want in "Add New\|43\|[^|]+\|" "Remove\|43\|[^|]+\|" "Convert\|43\|[^|]+\|" "File List\|33\|" \
   "Video Bitrate\|46\|[^|]+\|[^|]+\|" "Screen Size\|46\|[^|]+\|[^|]+\|" "FPS\|46\|[^|]+\|[^|]+\|" \
   "Audio Bitrate\|46\|[^|]+\|[^|]+\|" "Output Path\|42\|[^|]*\|[^|]+\|Output Path$" \
-  "Choose the output folder\|43\|[^|]+\|" "Minimise\|43\|[^|]+\|" "Exit\|43\|[^|]+\|" "Progress\|48\|\|0%\|"; do
+  "Choose the output folder\|43\|[^|]+\|" "Minimise\|43\|[^|]+\|" "Exit\|43\|[^|]+\|" "Progress\|48\|\|0%\|" \
+  "Drag & Drop Files Here\|41\|"; do
   grep -qE "^$want" <<<"$names" || fail "no [$want] to a screen reader; it got: $(tr '\n' ' ' <<<"$names")"
 done
 # A reader's default action presses as Space does.
