@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "access_object.h"
 #include "app/command_box.h"
 #include "app/settings.h"
 #include "face/button_looks.h"
@@ -18,7 +19,6 @@
 #include "face/face_layout.h"
 #include "face/launch_inbox.h"
 #include "intake/file_queue.h"
-#include "access_object.h"
 #include "skin_bitmaps.h"
 
 // The one window on Win32: a layered popup whose face is the skin, with windowless image buttons
