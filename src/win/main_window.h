@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "access_object.h"
 #include "app/command_box.h"
 #include "app/settings.h"
 #include "face/button_looks.h"
@@ -118,6 +119,8 @@ class MainWindow {
   void PressControl(vintrel::face::Control control);
   void DrawButton(const DRAWITEMSTRUCT& item);
   void OnActivate(bool active);
+  // Hidden labels for the controls without a caption of their own, and answers to screen readers.
+  void LabelControls();
 
  public:
   // Called by the arrow pictures' own window procedure.
@@ -126,6 +129,8 @@ class MainWindow {
   void PaintHint(HWND hint, HDC dc);
   void FilesDropped(HDROP drop);
   void PaintThrough(HWND child, HDC dc);
+  // What a screen reader is told of one of the child windows.
+  AccessFacts AccessFactsOf(HWND child) const;
 
  private:
   HINSTANCE instance_ = nullptr;

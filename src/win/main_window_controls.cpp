@@ -167,6 +167,7 @@ void MainWindow::CreateControls() {
     SetWindowPos(above, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   }
   AddTips();
+  LabelControls();
 }
 
 void MainWindow::AddTips() {
