@@ -72,11 +72,13 @@ for clip in hd1080.mp4 vga480.avi; do
     -n decode-only "${rt}ffmpeg -v error -i $clip -f null -"
   IFS=, read -r width height < <(ffprobe -v error -select_streams v:0 -show_entries stream=width,height -of csv=p=0 "$clip")
   # The picture box conv.exe uses for a square-pixel source in a 176x144 frame: shape kept,
-  # centred on even lines and columns.
-  box=$(awk -v w="$width" -v h="$height" 'function off(spare) { return 2 * int(int(spare / 2) / 2) }
+  # centred on even lines and columns, or on the 8-pixel block grid within 2 pixels of centre.
+  box=$(awk -v w="$width" -v h="$height" 'function off(spare, frame,  g, d) {
+      g = 8 * int((int(spare / 2) + 4) / 8); d = 2 * g - spare; if (d < 0) d = -d
+      return d <= 2 * int(frame / 72) ? g : 2 * int(int(spare / 2) / 2) }
     BEGIN { a = w / h
-    if (a > 176 / 144) { bh = 2 * int(176 / a / 2 + 0.5); print 176, bh, 0, off(144 - bh) }
-    else { bw = 2 * int(144 * a / 2 + 0.5); print bw, 144, off(176 - bw), 0 } }')
+    if (a > 176 / 144) { bh = 2 * int(176 / a / 2 + 0.5); print 176, bh, 0, off(144 - bh, 144) }
+    else { bw = 2 * int(144 * a / 2 + 0.5); print bw, 144, off(176 - bw, 176), 0 } }')
   read -r bw bh bx by <<<"$box"
   ffmpeg -v error -y -i "$clip" -an -vf "fps=15000/1001,scale=176:144:flags=lanczos" -c:v ffv1 "ref-$stem-full.nut"
   ffmpeg -v error -y -i "$clip" -an -vf "fps=15000/1001,scale=$bw:$bh:flags=lanczos" -c:v ffv1 "ref-$stem-box.nut"

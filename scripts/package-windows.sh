@@ -37,7 +37,7 @@ rm -rf "$build/package"
 mkdir -p "$stage/licenses"
 
 # Programs: stripped, and importing nothing but the system's own DLLs.
-system_dlls='^(kernel32|user32|gdi32|shell32|advapi32|ole32|oleaut32|comctl32|comdlg32|winmm|bcrypt|ws2_32|msvcrt|shlwapi|secur32|uxtheme)\.dll$'
+system_dlls='^(kernel32|user32|gdi32|shell32|advapi32|ole32|oleaut32|comctl32|comdlg32|winmm|bcrypt|ws2_32|msvcrt|shlwapi|secur32|uxtheme|oleacc)\.dll$'
 for program in vintrel-cli.exe vintrel.exe data/conv.exe; do
   [ -f "$build/bin/$program" ] || continue
   mkdir -p "$(dirname "$stage/$program")"

@@ -7,13 +7,11 @@
 #include <set>
 #include <thread>
 
-#include "base/file_system.h"
 #include "cli/interrupt_pump.h"
 #include "cli/interrupt_signal.h"
 #include "cli/parallel_view.h"
-#include "engine/batch_planner.h"
+#include "engine/batch_step.h"
 #include "engine/progress_parser.h"
-#include "engine/run_result.h"
 #include "intake/file_queue.h"
 #include "process/child_groups.h"
 #include "process/dos_outputs.h"
@@ -48,13 +46,13 @@ class ParallelBatch {
                 const AppPaths& paths, ParallelView& view, MessageSink& messages)
       : files_(files),
         settings_(settings),
-        planner_(paths.encoderPath, NativePathStyle()),
+        step_(paths.encoderPath, NativePathStyle()),
         view_(view),
         messages_(messages),
         results_(files.size()) {
     FileQueue queue;
     for (const std::string& file : files) queue.AddToQueue(file);
-    planner_.Begin(queue.Entries());
+    step_.Begin(queue.Entries());
   }
 
   BatchOutcome Run(std::size_t jobs) {
@@ -89,12 +87,7 @@ class ParallelBatch {
         changed_.wait(lock);
         continue;
       }
-      // Quietly: a folder that cannot be made concerns only the file that would go there.
-      const std::string folderProblem = CreateFolder(settings_.OutputFolder);
-      PlannedFile file = planner_.Plan(files_[next_], settings_);
-      if (file.Runs() && !folderProblem.empty()) {
-        file.refusal = "The output folder cannot be created: " + folderProblem;
-      }
+      PlannedFile file = step_.Plan(files_[next_], settings_);
       if (file.Runs() && TakenByARunningFile(file.output)) {
         changed_.wait(lock);
         continue;
@@ -102,7 +95,7 @@ class ParallelBatch {
       const std::size_t index = next_++;
       view_.FileStarting(index, file.source, file.output);
       if (!file.Runs()) {
-        Record(index, {file.source, file.output, false, file.refusal});
+        Record(index, BatchStep::Refused(file));
         continue;
       }
       running_.push_back(file.output);
@@ -113,7 +106,7 @@ class ParallelBatch {
   // Whether the name depends on how a running file ends: the name is then given once it has.
   bool TakenByARunningFile(const std::string& output) const {
     return std::any_of(running_.begin(), running_.end(),
-                       [&](const std::string& other) { return planner_.SameOutput(other, output); });
+                       [&](const std::string& other) { return step_.SameOutput(other, output); });
   }
 
   void Convert(const Turn& turn) {
@@ -129,17 +122,14 @@ class ParallelBatch {
         view_.Progress(turn.index, progress->fraction, progress->label);
     };
     runner.ExecuteCommand(turn.file.commandLine);
-    const ExitStatus status = runner.LastExitStatus();
 
     const std::lock_guard lock(mutex_);
     running_.erase(std::find(running_.begin(), running_.end(), turn.file.output));
-    if (status.kind == ExitStatus::Kind::NotStarted) {
+    if (std::optional<FileResult> result = step_.Judge(turn.file, runner, cancelled_)) {
+      Record(turn.index, std::move(*result));
+    } else {
       // Like the one-job batch: the file stays unconverted and nothing further starts.
       stopped_ = true;
-    } else {
-      FileResult result = JudgeRun(turn.file, status, runner.Outputs(), cancelled_);
-      if (result.converted) planner_.Produced(turn.file.output);
-      Record(turn.index, std::move(result));
     }
     changed_.notify_all();
   }
@@ -158,7 +148,7 @@ class ParallelBatch {
 
   const std::vector<std::string>& files_;
   const ConversionSettings& settings_;
-  BatchPlanner planner_;
+  BatchStep step_;
   ParallelView& view_;
   OnceSink messages_;
   std::mutex mutex_;

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "base/file_system.h"
-#include "engine/run_result.h"
 
 namespace vintrel {
 
@@ -14,7 +13,7 @@ BatchController::BatchController(FileQueue& queue, CommandRunner& runner, EventP
       pump_(pump),
       face_(face),
       soundFile_(paths.soundFile),
-      planner_(paths.encoderPath, style) {
+      step_(paths.encoderPath, style) {
   runner_.ReceiveOutputs = [this](const std::string& piece) { OnReceiveOutputs(piece); };
   runner_.CommandOver = [this] { OnCommandOver(); };
 }
@@ -67,7 +66,7 @@ void BatchController::Start() {
   running_ = true;
   cancelRequested_ = false;
   results_.clear();
-  planner_.Begin(queue_.Entries());
+  step_.Begin(queue_.Entries());
   ConvertAll();
 }
 
@@ -85,21 +84,18 @@ int BatchController::FailedCount() const {
 void BatchController::ConvertAll() {
   for (;;) {
     const ConversionSettings settings = face_.inputs.ReadSettings();
-    // Quietly: a folder that cannot be made concerns only the file that would go there.
-    const std::string folderProblem = CreateFolder(settings.OutputFolder);
     if (queue_.Empty() || cancelRequested_) {
+      // Made once more for the finish, which opens it; quietly, as before every file.
+      (void)CreateFolder(settings.OutputFolder);
       Finish(settings.OutputFolder);
       return;
     }
-    PlannedFile file = planner_.Plan(queue_.Head(), settings);
-    if (file.Runs() && !folderProblem.empty()) {
-      file.refusal = "The output folder cannot be created: " + folderProblem;
-    }
+    const PlannedFile file = step_.Plan(queue_.Head(), settings);
     face_.reports.FileStarting(file.source, file.output);
     if (!file.Runs()) {
       // Kept for compatibility: a refused file shows "100%" like any other that leaves the queue.
       FileOver();
-      Record({file.source, file.output, false, file.refusal});
+      Record(BatchStep::Refused(file));
       continue;
     }
     if (!RunFile(file)) {
@@ -114,12 +110,9 @@ bool BatchController::RunFile(const PlannedFile& file) {
   inRun_ = true;
   runner_.ExecuteCommand();
   inRun_ = false;
-  const ExitStatus status = runner_.LastExitStatus();
-  if (status.kind == ExitStatus::Kind::NotStarted) return false;
-
-  FileResult result = JudgeRun(file, status, runner_.Outputs(), cancelRequested_);
-  if (result.converted) planner_.Produced(file.output);
-  Record(std::move(result));
+  std::optional<FileResult> result = step_.Judge(file, runner_, cancelRequested_);
+  if (!result) return false;
+  Record(std::move(*result));
   return true;
 }
 

@@ -6,7 +6,7 @@
 #include "app/command_box.h"
 #include "app/platform.h"
 #include "base/path_style.h"
-#include "engine/batch_planner.h"
+#include "engine/batch_step.h"
 #include "engine/batch_view.h"
 #include "engine/progress_parser.h"
 #include "intake/file_queue.h"
@@ -72,7 +72,7 @@ class BatchController {
   BatchFace face_;
   std::string soundFile_;
   ProgressParser parser_;
-  BatchPlanner planner_;
+  BatchStep step_;
   // Guards, see the re-entry rules in docs/STYLE.md.
   bool running_ = false;  // a batch is on: every action is refused
   bool inRun_ = false;    // the runner's events belong to this batch's current file

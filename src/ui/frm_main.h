@@ -79,7 +79,10 @@ class frmMain : public QWidget {
   const QPixmap& imgBrowsePush() const { return imgBrowsePush_; }
   QRgb maskColor() const { return maskColor_; }
 
-  // The button flags. The command box sets fromCommandBox just before calling imgButton_MouseUp.
+  // The buttons' looks; ApplyLooks shows them. The command box sets fromCommandBox just before
+  // calling imgButton_MouseUp.
+  vintrel::face::ButtonLooks& Looks() { return looks_; }
+  void ApplyLooks();
   bool fromCommandBox() const { return looks_.fromCommandBox(); }
   void setFromCommandBox(bool value) { looks_.SetFromCommandBox(value); }
   bool buttonHeld() const { return looks_.buttonHeld(); }
@@ -92,9 +95,9 @@ class frmMain : public QWidget {
   // The pointer crossed the bare window: every image button back to its normal look.
   void Form_MouseMove();
   void ClearActionButtons();
-  // One action button back to its normal look, the others as they are.
-  void ClearActionButton(int index);
   void imgBrowse_Click();
+  // The folder dialog, from the output path's folder when it exists; empty when cancelled.
+  QString ChooseFolder();
   void imgMin_Click();
   void imgExit_Click();
   // A click on a picker's arrow: its list drops down.
@@ -137,8 +140,11 @@ class frmMain : public QWidget {
   void PressControl(vintrel::face::Control control);
 
   // Hooks the application wiring fills in.
-  // End of imgButton_MouseUp, with any index (0 Add, 1 Remove, 2 Start; others are for it to ignore).
-  std::function<void(int)> onAction;
+  // imgButton_MouseUp, with any index (0 Add, 1 Remove, 2 Start; others are for it to ignore):
+  // the presenter runs the release.
+  std::function<void(int)> onRelease;
+  // imgBrowse.
+  std::function<void()> onBrowse;
   // imgExit; without it the window closes.
   std::function<void()> onExit;
   // The window is closing, whatever closed it.
@@ -147,8 +153,6 @@ class frmMain : public QWidget {
   std::function<void(const QStringList&)> onFilesDropped;
   // The folder dialog: returns the chosen folder, or an empty text when cancelled.
   std::function<QString(QWidget* parent, const QString& title, const QString& start)> folderDialog;
-  // Held busy while a button action or the folder dialog runs, so box texts wait outside them.
-  vintrel::CommandBoxGate* boxGate = nullptr;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -167,8 +171,6 @@ class frmMain : public QWidget {
   void CreateStores();
   void ConnectButtons();
   void ConnectLooks(SkinImage* image, int smallImage);
-  // Every skinned button shows the picture of its look.
-  void ApplyLooks();
   SkinImage* SmallImage(int index) const;
   // Names, roles and descriptions for screen readers, the Tab order, the keys.
   void CreateAccess();

@@ -1,11 +1,8 @@
 // The image buttons' looks and clicks, the picker arrows and the output-folder browser.
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
-#include <QPointer>
-#include <optional>
 
 #include "frm_main.h"
 #include "skin_image.h"
@@ -85,11 +82,6 @@ void frmMain::ClearActionButtons() {
   ApplyLooks();
 }
 
-void frmMain::ClearActionButton(int index) {
-  looks_.ClearAction(index);
-  ApplyLooks();
-}
-
 void frmMain::imgButton_MouseDown(int index, Qt::MouseButtons, Qt::KeyboardModifiers, int, int) {
   looks_.ActionDown(index);
   ApplyLooks();
@@ -101,16 +93,7 @@ void frmMain::imgButton_MouseMove(int index, Qt::MouseButtons, Qt::KeyboardModif
 }
 
 void frmMain::imgButton_MouseUp(int index, Qt::MouseButtons, Qt::KeyboardModifiers, int, int) {
-  std::optional<vintrel::CommandBoxGate::Busy> busy;
-  if (boxGate) busy.emplace(*boxGate);
-  looks_.ActionUp(index);
-  ApplyLooks();
-  // Paint the new looks before an action that may take long.
-  const QPointer<frmMain> alive(this);
-  QCoreApplication::processEvents();
-  if (!alive) return;
-  looks_.ReleaseSettled();
-  if (onAction) onAction(index);
+  if (onRelease) onRelease(index);
 }
 
 void frmMain::Form_MouseMove() {
@@ -119,17 +102,16 @@ void frmMain::Form_MouseMove() {
 }
 
 void frmMain::imgBrowse_Click() {
+  if (onBrowse) onBrowse();
+}
+
+QString frmMain::ChooseFolder() {
   const QString title = QString::fromUtf8(face::kFolderDialogTitle.data(),
                                           static_cast<qsizetype>(face::kFolderDialogTitle.size()));
   const QString current = txtPath_->text();
   const QString start = !current.isEmpty() && QDir(current).exists() ? current : QString();
-  std::optional<vintrel::CommandBoxGate::Busy> busy;
-  if (boxGate) busy.emplace(*boxGate);
   const KeepFocus keep(*this);
-  const QString chosen = folderDialog ? folderDialog(this, title, start) : AskForFolder(this, title, start);
-  // Cancel leaves the folder as it was.
-  if (chosen.isEmpty()) return;
-  txtPath_->setText(chosen);
+  return folderDialog ? folderDialog(this, title, start) : AskForFolder(this, title, start);
 }
 
 void frmMain::OpenPicker(vintrel::Picker picker) {

@@ -1,9 +1,14 @@
 #include "window_view.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPalette>
+#include <QPointer>
 #include <QUrl>
 #include <cstdlib>
 
@@ -86,63 +91,67 @@ ShellSeams ShellSeams::WithDefaults() const {
   return seams;
 }
 
-void WindowDisplay::SetActionsEnabled(bool enabled) {
-  frm_.SetActionsEnabled(enabled);
+QtWindowPort::QtWindowPort(frmMain& frm, const ShellSeams& seams, std::string programFolder)
+    : WindowAdapter(frm), frm_(frm), seams_(seams), programFolder_(std::move(programFolder)) {}
+
+void QtWindowPort::SetVersion(const std::string& caption, vintrel::Rgb colour) {
+  QPalette palette = frm_.lblVersion()->palette();
+  palette.setColor(QPalette::WindowText, QColor(colour.red, colour.green, colour.blue));
+  frm_.lblVersion()->setPalette(palette);
+  frm_.lblVersion()->setText(FromUtf8(caption));
 }
 
-void WindowDisplay::ClearStartButtonLook() {
-  frm_.ClearActionButton(vintrel::kActionStart);
-}
-
-void WindowDisplay::SetProgressLabel(const std::string& text) {
+void QtWindowPort::SetProgressLabel(const std::string& text) {
   frm_.SetProgressLabel(FromUtf8(text));
 }
 
-void WindowDisplay::SetProgress(double fraction) {
-  frm_.SetProgressBar(fraction * frmMain::kFullBarTwips);
+void QtWindowPort::ShowLooks() {
+  frm_.ApplyLooks();
 }
 
-void WindowDisplay::SetDropHintVisible(bool visible) {
-  frm_.SetDropHintVisible(visible);
+bool QtWindowPort::PaintNow() {
+  const QPointer<frmMain> alive(&frm_);
+  QCoreApplication::processEvents();
+  return !alive.isNull();
 }
 
-vintrel::ConversionSettings WindowDisplay::ReadSettings() {
-  return vintrel::ConversionSettingsFor(frm_.Settings());
+std::string QtWindowPort::AskForFolder(const std::string&) {
+  return frm_.ChooseFolder().toStdString();
 }
 
-int WindowDisplay::SelectedRow() {
-  return frm_.SelectedRow();
+void QtWindowPort::SetCommandBoxText(const std::string& text) {
+  frm_.menuMsg()->setText(FromUtf8(text));
 }
 
-WindowDesktop::WindowDesktop(frmMain& frm, const ShellSeams& seams, std::string programFolder)
-    : frm_(frm), seams_(seams), programFolder_(std::move(programFolder)) {}
+void QtWindowPort::EndProcess(int status) {
+  seams_.endProcess(status);
+}
 
-void WindowDesktop::ShowMessage(const std::string& title, const std::string& text,
-                                vintrel::MessageIcon icon) {
+void QtWindowPort::ShowMessage(const std::string& title, const std::string& text, vintrel::MessageIcon icon) {
   const frmMain::KeepFocus keep(frm_);
   seams_.message(&frm_, FromUtf8(title), FromUtf8(text), icon);
 }
 
-void WindowDesktop::ShowDetailedMessage(const std::string& title, const std::string& text,
-                                        const std::string& details, vintrel::MessageIcon icon) {
+void QtWindowPort::ShowDetailedMessage(const std::string& title, const std::string& text,
+                                       const std::string& details, vintrel::MessageIcon icon) {
   const frmMain::KeepFocus keep(frm_);
   seams_.detailedMessage(&frm_, FromUtf8(title), FromUtf8(text), FromUtf8(details), icon);
 }
 
-std::string WindowDesktop::AskForSourceFile() {
+std::string QtWindowPort::AskForSourceFile() {
   const frmMain::KeepFocus keep(frm_);
   return seams_.openFiles(&frm_, AddFilesRequest(programFolder_)).toStdString();
 }
 
-void WindowDesktop::OpenFolder(const std::string& folder) {
+void QtWindowPort::OpenFolder(const std::string& folder) {
   seams_.openFolder(FromUtf8(folder));
 }
 
-void WindowDesktop::PlaySoundToEnd(const std::string& wavFile) {
+void QtWindowPort::PlaySoundToEnd(const std::string& wavFile) {
   seams_.playSound(FromUtf8(wavFile));
 }
 
-void WindowDesktop::Critical(const std::string& text) {
+void QtWindowPort::Critical(const std::string& text) {
   const frmMain::KeepFocus keep(frm_);
   seams_.message(&frm_, QStringLiteral("Vintrel"), FromUtf8(text), vintrel::MessageIcon::Critical);
 }

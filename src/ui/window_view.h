@@ -6,7 +6,9 @@
 #include <string>
 
 #include "engine/batch_view.h"
+#include "face/window_port.h"
 #include "process/event_pump.h"
+#include "qt_pump.h"
 
 class frmMain;
 class QWidget;
@@ -41,28 +43,21 @@ struct ShellSeams {
   ShellSeams WithDefaults() const;
 };
 
-// A batch as the window's controls show it, and what it reads off them.
-class WindowDisplay : public vintrel::BatchDisplay, public vintrel::BatchInputs {
+// The Qt window as the presenter sees it: its controls, its dialogs and message boxes (through
+// the shell's seams), the file browser and the chime; the runner's critical messages become
+// message boxes titled with the program's name.
+class QtWindowPort : public vintrel::face::WindowAdapter<frmMain> {
  public:
-  explicit WindowDisplay(frmMain& frm) : frm_(frm) {}
+  QtWindowPort(frmMain& frm, const ShellSeams& seams, std::string programFolder);
 
-  void SetActionsEnabled(bool enabled) override;
-  void ClearStartButtonLook() override;
+  void SetVersion(const std::string& caption, vintrel::Rgb colour) override;
   void SetProgressLabel(const std::string& text) override;
-  void SetProgress(double fraction) override;
-  void SetDropHintVisible(bool visible) override;
-  vintrel::ConversionSettings ReadSettings() override;
-  int SelectedRow() override;
-
- private:
-  frmMain& frm_;
-};
-
-// Dialogs, message boxes, the file browser and the chime, through the shell's seams; the runner's
-// critical messages become message boxes titled with the program's name.
-class WindowDesktop : public vintrel::BatchDesktop, public vintrel::MessageSink {
- public:
-  WindowDesktop(frmMain& frm, const ShellSeams& seams, std::string programFolder);
+  void ShowLooks() override;
+  bool PaintNow() override;
+  vintrel::EventPump& Pump() override { return pump_; }
+  std::string AskForFolder(const std::string& current) override;
+  void SetCommandBoxText(const std::string& text) override;
+  void EndProcess(int status) override;
 
   void ShowMessage(const std::string& title, const std::string& text, vintrel::MessageIcon icon) override;
   void ShowDetailedMessage(const std::string& title, const std::string& text, const std::string& details,
@@ -76,4 +71,5 @@ class WindowDesktop : public vintrel::BatchDesktop, public vintrel::MessageSink 
   frmMain& frm_;
   const ShellSeams& seams_;
   std::string programFolder_;
+  QtEventPump pump_;
 };

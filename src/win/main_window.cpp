@@ -169,7 +169,7 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       break;
     case WM_COPYDATA:
       if (auto files = SecondLaunch::Receive(hwnd_, wParam, lParam)) {
-        launched_.Receive(std::move(*files));
+        if (onLaunch) onLaunch(std::move(*files));
         return TRUE;
       }
       return FALSE;
@@ -177,7 +177,7 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       if (!boxTexts_.empty()) {
         std::string text = std::move(boxTexts_.front());
         boxTexts_.pop_front();
-        gate_.Offer(std::move(text));
+        if (onCommandBoxText) onCommandBoxText(std::move(text));
       }
       return 0;
     case WM_DROPFILES:
@@ -305,14 +305,7 @@ void MainWindow::OnMouseUp(POINT point, bool left) {
 }
 
 void MainWindow::imgButton_MouseUp(int index) {
-  const vintrel::CommandBoxGate::Busy busy(gate_);
-  const vintrel::face::LaunchInbox::Busy launching(launched_);
-  looks_.ActionUp(index);
-  RepaintLooks();
-  UpdateWindow(hwnd_);
-  if (dispatchPending) dispatchPending();
-  looks_.ReleaseSettled();
-  if (onAction) onAction(index);
+  if (onRelease) onRelease(index);
 }
 
 void MainWindow::StartDrag() {
@@ -339,22 +332,8 @@ void MainWindow::menuMsg_Change() {
   if (!PostMessageW(hwnd_, kTakeBoxText, 0, 0)) boxTexts_.pop_back();
 }
 
-void MainWindow::RunBoxText(const std::string& text) {
-  // An EDIT reports every setting of its text; only a change counts, and every change marks
-  // the next release as the box's, as in the Qt window.
-  if (!commandBox_.Changed(text)) return;
-  looks_.SetFromCommandBox(true);
-  if (const auto index = vintrel::ActionFromCommandText(text)) imgButton_MouseUp(*index);
-}
-
 void MainWindow::imgBrowse_Click() {
-  if (!folderDialog) return;
-  const vintrel::CommandBoxGate::Busy busy(gate_);
-  const vintrel::face::LaunchInbox::Busy launching(launched_);
-  const std::string chosen = folderDialog(Utf8OrEmpty(WindowText(txtPath_)));
-  // Cancel leaves the folder as it was.
-  if (chosen.empty()) return;
-  SetWindowTextW(txtPath_, vintrel::WideForDisplay(chosen).c_str());
+  if (onBrowse) onBrowse();
 }
 
 void MainWindow::OpenPicker(int picker) {

@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "access_object.h"
 #include "app/command_box.h"
 #include "app/settings.h"
 #include "face/button_looks.h"
 #include "face/face_access.h"
 #include "face/face_layout.h"
-#include "face/launch_inbox.h"
 #include "intake/file_queue.h"
 #include "skin_bitmaps.h"
 
@@ -36,7 +36,7 @@ class MainWindow {
   void Show(int showCommand);
 
   vintrel::FileQueue& lstFile() { return lstFile_; }
-  vintrel::face::ButtonLooks& looks() { return looks_; }
+  vintrel::face::ButtonLooks& Looks() { return looks_; }
 
   void ApplyWindowStyle();
   vintrel::StoredSettings Settings() const;
@@ -50,7 +50,7 @@ class MainWindow {
   int SelectedRow() const;
   void RepaintLooks();
 
-  // The release of an action button, by the mouse or the command box.
+  // The release of an action button, by the mouse, a key or the command box: onRelease runs it.
   void imgButton_MouseUp(int index);
   // Held around a dialog or message box: the window takes the keyboard back afterwards, on the
   // control that had it, also where nothing else reactivates it (wine without a window manager).
@@ -71,13 +71,14 @@ class MainWindow {
   bool HandleKey(const MSG& message);
 
   // Hooks the application fills in.
-  std::function<void(int)> onAction;
+  std::function<void(int)> onRelease;
+  std::function<void()> onBrowse;
   std::function<void()> onExit;
   std::function<void()> onUnload;
   std::function<void(const std::vector<std::string>&)> onFilesDropped;
-  std::function<std::string(const std::string& start)> folderDialog;
-  // One pass of the message loop, so new looks are painted before a long action.
-  std::function<void()> dispatchPending;
+  // Files of a second launch; a text other programs set in the hidden command box.
+  std::function<void(std::vector<std::string>)> onLaunch;
+  std::function<void(std::string)> onCommandBoxText;
 
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -108,7 +109,6 @@ class MainWindow {
   void OpenPicker(int picker);
   void StartDrag();
   void menuMsg_Change();
-  void RunBoxText(const std::string& text);
   // Keyboard and screen-reader access: real child windows for the image buttons, the bar and
   // the percentage, which paint the face under them and leave the mouse to the window.
   void CreateAccessWindows();
@@ -119,6 +119,8 @@ class MainWindow {
   void PressControl(vintrel::face::Control control);
   void DrawButton(const DRAWITEMSTRUCT& item);
   void OnActivate(bool active);
+  // Hidden labels for the controls without a caption of their own, and answers to screen readers.
+  void LabelControls();
 
  public:
   // Called by the arrow pictures' own window procedure.
@@ -127,6 +129,8 @@ class MainWindow {
   void PaintHint(HWND hint, HDC dc);
   void FilesDropped(HDROP drop);
   void PaintThrough(HWND child, HDC dc);
+  // What a screen reader is told of one of the child windows.
+  AccessFacts AccessFactsOf(HWND child) const;
 
  private:
   HINSTANCE instance_ = nullptr;
@@ -149,15 +153,8 @@ class MainWindow {
 
   SkinBitmaps bitmaps_;
   vintrel::face::ButtonLooks looks_;
-  vintrel::CommandBox commandBox_;
-  // Other programs set the box's text from their thread; the system delivers it inside any modal
-  // loop of ours, so texts go through the gate and never run nested.
-  vintrel::CommandBoxGate gate_{[this](const std::string& text) { RunBoxText(text); }};
+  // Box texts are taken up from the message loop, in arrival order.
   std::deque<std::string> boxTexts_;
-  // Files from a second launch, held while an action runs.
-  vintrel::face::LaunchInbox launched_{[this](const std::vector<std::string>& files) {
-    if (onFilesDropped && !files.empty()) onFilesDropped(files);
-  }};
   vintrel::FileQueue lstFile_;
   double scale_ = 1.0;
   double barTwips_ = 0.0;

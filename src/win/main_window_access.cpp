@@ -5,6 +5,7 @@
 #include <windows.h>
 // After windows.h, which they need.
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include <algorithm>
 #include <cmath>
@@ -16,6 +17,7 @@ namespace face = vintrel::face;
 
 namespace {
 constexpr UINT_PTR kThroughSubclass = 2;
+constexpr UINT_PTR kAccessSubclass = 3;
 constexpr int kButtonIdBase = 200;
 
 MainWindow* Owner(HWND child) {
@@ -57,6 +59,36 @@ face::Twips ButtonPlace(face::Control control) {
 
 bool IsImageButton(face::Control control) {
   return face::Access(control).role == face::Role::PushButton;
+}
+
+long MsaaRole(face::Role role) {
+  switch (role) {
+    case face::Role::PushButton:
+      return ROLE_SYSTEM_PUSHBUTTON;
+    case face::Role::List:
+      return ROLE_SYSTEM_LIST;
+    case face::Role::ComboBox:
+      return ROLE_SYSTEM_COMBOBOX;
+    case face::Role::Text:
+      return ROLE_SYSTEM_TEXT;
+  }
+  return 0;
+}
+
+// `announces` set: the window's text is news to a reader (the percentage and the end text).
+LRESULT CALLBACK AccessProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                            DWORD_PTR announces) {
+  if (message == WM_GETOBJECT) {
+    if (const MainWindow* owner = Owner(hwnd)) {
+      if (const LRESULT answer = AnswerAccessRequest(hwnd, wParam, lParam, owner->AccessFactsOf(hwnd)))
+        return answer;
+    }
+  }
+  const LRESULT result = DefSubclassProc(hwnd, message, wParam, lParam);
+  // Its text is its name; a reader following it hears the end ("Done.", "Stopped.").
+  if (message == WM_SETTEXT && announces != 0)
+    NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, hwnd, OBJID_CLIENT, CHILDID_SELF);
+  return result;
 }
 }  // namespace
 
@@ -224,4 +256,47 @@ void MainWindow::GiveBackFocus(HWND focus) {
   if (focus != nullptr && IsChild(hwnd_, focus)) lastFocus_ = focus;
   if (GetActiveWindow() != hwnd_) SetActiveWindow(hwnd_);
   OnActivate(true);
+}
+
+void MainWindow::LabelControls() {
+  for (const face::AccessibleControl& control : face::kTabOrder) {
+    const HWND window = ControlWindow(control.control);
+    if (window == nullptr) continue;
+    SetWindowSubclass(window, AccessProc, kAccessSubclass, 0);
+    if (IsImageButton(control.control)) continue;
+    // The system's own objects name a list, a drop-down or an edit by the static just before it
+    // in z-order, shown or not: hidden, the face stays as it is.
+    const std::wstring name = vintrel::WideForDisplay(control.name);
+    const HWND label = CreateWindowExW(0, WC_STATICW, name.c_str(), WS_CHILD | SS_NOPREFIX, 0, 0, 0, 0, hwnd_,
+                                       nullptr, instance_, nullptr);
+    if (label == nullptr) continue;
+    const HWND before = GetWindow(window, GW_HWNDPREV);
+    SetWindowPos(label, before != nullptr ? before : HWND_TOP, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  }
+  if (bar_ != nullptr) SetWindowSubclass(bar_, AccessProc, kAccessSubclass, 0);
+  if (status_ != nullptr) SetWindowSubclass(status_, AccessProc, kAccessSubclass, 1);
+  if (picDragText_ != nullptr) SetWindowSubclass(picDragText_, AccessProc, kAccessSubclass, 0);
+}
+
+AccessFacts MainWindow::AccessFactsOf(HWND child) const {
+  AccessFacts facts;
+  if (child == bar_) {
+    facts.role = ROLE_SYSTEM_PROGRESSBAR;
+    facts.percent = true;
+  } else if (child == status_) {
+    facts.role = ROLE_SYSTEM_STATICTEXT;
+  } else if (child == picDragText_) {
+    // Its caption is painted, not its text.
+    facts.name = vintrel::WideForDisplay(face::kDropHintText);
+    facts.role = ROLE_SYSTEM_STATICTEXT;
+  } else if (const auto control = ControlOf(child)) {
+    const face::AccessibleControl& access = face::Access(*control);
+    facts.name = vintrel::WideForDisplay(access.name);
+    facts.role = MsaaRole(access.role);
+    facts.description = vintrel::WideForDisplay(access.description);
+    facts.press = access.role == face::Role::PushButton;
+    facts.textIsValue = access.role == face::Role::ComboBox;
+  }
+  return facts;
 }

@@ -164,6 +164,7 @@ void MainWindow::CreateControls() {
   for (HWND above : arrows_)
     SetWindowPos(above, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   AddTips();
+  LabelControls();
 }
 
 void MainWindow::AddTips() {

@@ -8,7 +8,6 @@
 #include <chrono>
 #include <cstdlib>
 
-#include "app/shutdown.h"
 #include "app/wave_file.h"
 #include "base/wide_text_win32.h"
 #include "intake/open_files.h"
@@ -17,22 +16,21 @@
 
 namespace face = vintrel::face;
 
-WinApp::WinApp(vintrel::AppPaths paths) : paths_(std::move(paths)) {
-  window_.onAction = [this](int index) {
-    if (controller_) controller_->RunAction(index);
-  };
-  window_.onExit = [this] { imgExit_Click(); };
-  window_.onUnload = [this] { Form_Unload(); };
-  window_.onFilesDropped = [this](const std::vector<std::string>& paths) { OnFilesDropped(paths); };
-  window_.folderDialog = [this](const std::string& start) { return AskForFolder(start); };
-  window_.dispatchPending = [this] { DispatchPending(); };
+WinApp::WinApp(vintrel::AppPaths paths) : WindowAdapter(window_), presenter_(*this, std::move(paths)) {
+  window_.onRelease = [this](int index) { presenter_.ReleaseButton(index); };
+  window_.onBrowse = [this] { presenter_.Browse(); };
+  window_.onExit = [this] { presenter_.Exit(); };
+  window_.onUnload = [this] { presenter_.Unload(); };
+  window_.onFilesDropped = [this](const std::vector<std::string>& paths) { presenter_.DropFiles(paths); };
+  window_.onLaunch = [this](std::vector<std::string> files) { presenter_.TakeLaunch(std::move(files)); };
+  window_.onCommandBoxText = [this](std::string text) { presenter_.OfferCommandBoxText(std::move(text)); };
 }
 
 WinApp::~WinApp() = default;
 
 bool WinApp::Load(HINSTANCE instance) {
   if (!window_.Create(instance)) return false;
-  startup_ = vintrel::Form_Load(paths_, *this);
+  presenter_.Load();
   return true;
 }
 
@@ -43,108 +41,39 @@ int WinApp::Run() {
     if (got == 0 || got == -1) break;
     Dispatch(message);
   }
-  Form_Unload();
+  presenter_.Unload();
   return 0;
 }
 
 void WinApp::QueueFiles(const std::vector<std::string>& paths) {
-  if (!paths.empty()) OnFilesDropped(paths);
+  if (!paths.empty()) presenter_.DropFiles(paths);
 }
 
-void WinApp::imgExit_Click() {
-  // A failed save is not worth keeping the user: the previous file stays as it was.
-  vintrel::SaveSettings(paths_.settingsFile, window_.Settings());
-  Form_Unload();
-}
-
-void WinApp::Form_Unload() {
-  if (unloading_) return;
-  unloading_ = true;
-  if (startup_.workingFolderUsable)
-    vintrel::DeleteTemporaryFiles(vintrel::TemporaryFilesIn(paths_.workingFolder));
+void WinApp::EndProcess(int status) {
   // At once: no destructors, no waiting for a running encoder.
-  std::_Exit(0);
+  std::_Exit(status);
 }
 
-void WinApp::OnFilesDropped(const std::vector<std::string>& paths) {
-  // The queue must not change under a running batch.
-  if (!controller_ || controller_->Running()) return;
-  vintrel::FileQueue& queue = window_.lstFile();
-  for (const std::string& path : paths) queue.AddToQueue(path);
-  if (!queue.Empty()) window_.SetDropHintVisible(false);
-}
-
-void WinApp::ApplyWindowStyle() {
-  window_.ApplyWindowStyle();
-}
-
-void WinApp::SetFromCommandBox(bool value) {
-  window_.looks().SetFromCommandBox(value);
-}
-
-void WinApp::CreateRunner() {
-  vintrel::EventPump& pump = *this;
-  vintrel::MessageSink& messages = *this;
-  objDOS_ = std::make_unique<vintrel::DOSOutputs>(pump, messages);
-  controller_ = std::make_unique<vintrel::BatchController>(
-      window_.lstFile(), *objDOS_, pump, vintrel::BatchFace{*this, *this, *this, reports_}, paths_);
-}
-
-void WinApp::SelectPickers(const vintrel::StoredSettings& settings) {
-  vintrel::StoredSettings pickers = settings;
-  pickers.outputFolder = window_.Settings().outputFolder;
-  window_.SetSettings(pickers);
-}
-
-std::string WinApp::OutputFolderText() {
-  return window_.Settings().outputFolder;
-}
-
-void WinApp::SetOutputFolderText(const std::string& text) {
-  vintrel::StoredSettings settings = window_.Settings();
-  settings.outputFolder = text;
-  window_.SetSettings(settings);
-}
-
-void WinApp::SetVersionColour(vintrel::Rgb colour) {
-  versionColour_ = colour;
-}
-
-void WinApp::SetVersionCaption(const std::string& caption) {
+void WinApp::SetVersion(const std::string& caption, vintrel::Rgb colour) {
   // The numbers of the program's own version resource; the built-in caption when it has none.
   const auto version = OwnFileVersion();
   const std::string shown =
       version ? vintrel::VersionCaption(version->major, version->minor, version->patch) : caption;
-  window_.SetVersion(vintrel::WideForDisplay(shown), versionColour_);
-}
-
-void WinApp::SetActionsEnabled(bool enabled) {
-  window_.SetActionsEnabled(enabled);
-}
-
-void WinApp::ClearStartButtonLook() {
-  window_.looks().ClearAction(vintrel::kActionStart);
-  window_.RepaintLooks();
+  window_.SetVersion(vintrel::WideForDisplay(shown), colour);
 }
 
 void WinApp::SetProgressLabel(const std::string& text) {
   window_.SetProgressLabel(vintrel::WideForDisplay(text));
 }
 
-void WinApp::SetProgress(double fraction) {
-  window_.SetProgressBar(fraction * face::kFullBarTwips);
+void WinApp::ShowLooks() {
+  window_.RepaintLooks();
 }
 
-void WinApp::SetDropHintVisible(bool visible) {
-  window_.SetDropHintVisible(visible);
-}
-
-vintrel::ConversionSettings WinApp::ReadSettings() {
-  return vintrel::ConversionSettingsFor(window_.Settings());
-}
-
-int WinApp::SelectedRow() {
-  return window_.SelectedRow();
+bool WinApp::PaintNow() {
+  UpdateWindow(window_.hwnd());
+  DispatchPending();
+  return true;
 }
 
 namespace {
@@ -182,7 +111,7 @@ std::string WinApp::AskForSourceFile() {
   const auto wideFilter = vintrel::WideFromUtf8(std::string_view(filter.data(), filter.size() + 1));
   const std::wstring title = vintrel::WideForDisplay(vintrel::kOpenFilesTitle);
   const auto start = vintrel::WideFromUtf8(
-      vintrel::ResolveStartFolder("", paths_.applicationFolder, vintrel::FolderHasEntries));
+      vintrel::ResolveStartFolder("", presenter_.Paths().applicationFolder, vintrel::FolderHasEntries));
   std::wstring file(32768, L'\0');
   OPENFILENAMEW request{};
   request.lStructSize = sizeof(request);
@@ -250,7 +179,7 @@ void WinApp::DispatchPending() {
   while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {
       // Closing the window unloads; a quit seen here must still end the program.
-      Form_Unload();
+      presenter_.Unload();
     }
     Dispatch(message);
   }

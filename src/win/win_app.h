@@ -5,21 +5,14 @@
 #include <vector>
 
 #include "app/platform.h"
-#include "app/startup.h"
-#include "engine/batch_controller.h"
-#include "engine/batch_view.h"
+#include "face/presenter.h"
+#include "face/window_port.h"
 #include "main_window.h"
-#include "process/dos_outputs.h"
 #include "process/event_pump.h"
 
-// The application around the Win32 window: start-up, the three actions, drops, the command box and
-// shutdown; and every side of the face the batch talks to, through the Win32 calls of each.
-class WinApp : private vintrel::StartupWindow,
-               private vintrel::BatchDisplay,
-               private vintrel::BatchInputs,
-               private vintrel::BatchDesktop,
-               private vintrel::MessageSink,
-               private vintrel::EventPump {
+// The application around the Win32 window: the window, the presenter that does what both windows
+// do alike, and every step the presenter asks of the window through the Win32 calls of each.
+class WinApp : private vintrel::face::WindowAdapter<MainWindow>, private vintrel::EventPump {
  public:
   explicit WinApp(vintrel::AppPaths paths);
   ~WinApp() override;
@@ -33,28 +26,14 @@ class WinApp : private vintrel::StartupWindow,
   int Run();
 
  private:
-  void imgExit_Click();
-  void Form_Unload();
-  void OnFilesDropped(const std::vector<std::string>& paths);
-
-  // Start-up's window steps.
-  void ApplyWindowStyle() override;
-  void SetFromCommandBox(bool value) override;
-  void CreateRunner() override;
-  void SelectPickers(const vintrel::StoredSettings& settings) override;
-  std::string OutputFolderText() override;
-  void SetOutputFolderText(const std::string& text) override;
-  void SetVersionColour(vintrel::Rgb colour) override;
-  void SetVersionCaption(const std::string& caption) override;
-
-  // What a batch shows and reads.
-  void SetActionsEnabled(bool enabled) override;
-  void ClearStartButtonLook() override;
+  // What the presenter asks of the window.
+  void SetVersion(const std::string& caption, vintrel::Rgb colour) override;
   void SetProgressLabel(const std::string& text) override;
-  void SetProgress(double fraction) override;
-  void SetDropHintVisible(bool visible) override;
-  vintrel::ConversionSettings ReadSettings() override;
-  int SelectedRow() override;
+  void ShowLooks() override;
+  bool PaintNow() override;
+  vintrel::EventPump& Pump() override { return *this; }
+  std::string AskForFolder(const std::string& current) override;
+  void EndProcess(int status) override;
 
   // What a batch asks of the desktop.
   void ShowMessage(const std::string& title, const std::string& text, vintrel::MessageIcon icon) override;
@@ -66,18 +45,11 @@ class WinApp : private vintrel::StartupWindow,
   void Critical(const std::string& text) override;
 
   // The message-pumping wait.
-  void DispatchPending() override;
   void WaitDispatching(int milliseconds) override;
-
-  std::string AskForFolder(const std::string& start);
+  void DispatchPending() override;
   void Dispatch(MSG& message);
 
-  vintrel::AppPaths paths_;
+  // The adapter holds on to it before it is made; it is used only once made.
   MainWindow window_;
-  vintrel::BatchReports reports_;  // the window keeps no record per file
-  vintrel::Rgb versionColour_{};
-  vintrel::StartupOutcome startup_;
-  std::unique_ptr<vintrel::DOSOutputs> objDOS_;
-  std::unique_ptr<vintrel::BatchController> controller_;
-  bool unloading_ = false;
+  vintrel::face::Presenter presenter_;
 };

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 #include <pty.h>
 #include <signal.h>
-#include <sys/ioctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -65,25 +63,16 @@ std::vector<pid_t> EncodersOnceRunning(pid_t parent, std::size_t count, int drai
 
 // Runs the program as the only one on a terminal of its own: closing the returned master end
 // hangs the terminal up, as closing a terminal window does.
-pid_t LaunchOnTerminal(const std::vector<std::string>& argv, int& master) {
+testing_support::Started LaunchOnTerminal(const std::vector<std::string>& argv, int& master) {
   int slave = -1;
-  if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return -1;
-  const pid_t pid = fork();
-  if (pid == 0) {
-    setsid();
-    ioctl(slave, TIOCSCTTY, 0);
-    for (int fd = 0; fd < 3; ++fd) dup2(slave, fd);
-    close(slave);
-    close(master);  // held here too, the terminal would never hang up
-    std::vector<char*> args;
-    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
-  }
+  if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return {};
+  fcntl(master, F_SETFD, FD_CLOEXEC);  // held by the program too, the terminal would never hang up
+  testing_support::RunOptions options;
+  options.terminal = slave;
+  testing_support::Started started = testing_support::StartProgram(argv, options);
   close(slave);
   fcntl(master, F_SETFL, O_NONBLOCK);
-  return pid;
+  return started;
 }
 
 // A clip of the shared cache under the name a test needs: outputs are named after it.
@@ -412,14 +401,13 @@ TEST_F(CliTest, SignalsAgainOrAClosedTerminalLeaveNoEncoderRunning) {
     std::vector<std::string> argv = arguments;
     argv.insert(argv.begin(), (root_ / "app" / "vintrel-cli").string());
     int master = -1;
-    const pid_t cli = LaunchOnTerminal(argv, master);
-    ASSERT_GT(cli, 0);
-    const std::vector<pid_t> encoders = EncodersOnceRunning(cli, 2, master);
+    testing_support::Started cli = LaunchOnTerminal(argv, master);
+    ASSERT_GT(cli.pid, 0);
+    const std::vector<pid_t> encoders = EncodersOnceRunning(cli.pid, 2, master);
     ASSERT_EQ(encoders.size(), 2u) << round;
     close(master);
-    int status = 0;
-    ASSERT_EQ(waitpid(cli, &status, 0), cli);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGHUP) << round << " " << status;
+    const testing_support::RunResult run = testing_support::Finish(cli);
+    EXPECT_TRUE(run.signal == 0 && run.exitCode == 128 + SIGHUP) << round << " " << run.exitCode;
     expectNoneRunning(encoders, round);
   }
   EXPECT_EQ(OutputNames(), std::vector<std::string>{});

@@ -1,65 +1,19 @@
 #include "conv_support.h"
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-}
-
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <filesystem>
 #include <memory>
 #include <stdexcept>
 
-extern char** environ;
+#include "av_ptr.h"
 
 namespace convtest {
 namespace {
 
 namespace fs = std::filesystem;
 
-Child Spawn(const std::string& program, const std::vector<std::string>& args) {
-  int fds[2];
-  if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
-  std::vector<char*> argv;
-  argv.push_back(const_cast<char*>(program.c_str()));
-  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
-  pid_t pid = -1;
-  int ret = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  close(fds[1]);
-  if (ret != 0) {
-    close(fds[0]);
-    throw std::runtime_error("cannot start " + program);
-  }
-  return Child{pid, fds[0]};
-}
-
-struct InputCloser {
-  void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
-};
-using InputPtr = std::unique_ptr<AVFormatContext, InputCloser>;
-struct CodecCloser {
-  void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct FrameCloser {
-  void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct PacketCloser {
-  void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
+using InputPtr = conv::InputContextPtr;
+using CodecPtr = conv::CodecContextPtr;
 
 InputPtr Open(const std::string& path) {
   AVFormatContext* context = nullptr;
@@ -81,31 +35,23 @@ std::string RunResult::LastLine() const {
 }
 
 RunResult RunConv(const std::vector<std::string>& args) {
-  return FinishConv(Spawn(CONV_EXE, args));
+  return FinishConv(StartConv(args));
 }
 
 Child StartConv(const std::vector<std::string>& args) {
-  return Spawn(CONV_EXE, args);
+  std::vector<std::string> argv{CONV_EXE};
+  argv.insert(argv.end(), args.begin(), args.end());
+  // Long enough for the slowest clip on a loaded machine; the test's own limit is 300 s.
+  vintrel::testing_support::RunOptions options = vintrel::testing_support::Within(280);
+  options.joinedPipe = true;
+  Child child = vintrel::testing_support::StartProgram(argv, options);
+  if (child.pid < 0) throw std::runtime_error("cannot start " + argv[0]);
+  return child;
 }
 
 RunResult FinishConv(Child child) {
-  RunResult result;
-  char buffer[4096];
-  while (child.outputFd >= 0) {
-    ssize_t got = read(child.outputFd, buffer, sizeof buffer);
-    if (got > 0) {
-      result.output.append(buffer, static_cast<size_t>(got));
-    } else if (got == 0 || errno != EINTR) {
-      break;
-    }
-  }
-  if (child.outputFd >= 0) close(child.outputFd);
-  int status = 0;
-  while (waitpid(child.pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
-  return result;
+  const vintrel::testing_support::RunResult run = vintrel::testing_support::Finish(child);
+  return {run.exitCode, run.signal, run.out};
 }
 
 std::vector<std::string> WindowArgs(const std::string& source, const std::string& output, const Settings& s) {
@@ -147,7 +93,7 @@ FileFacts Probe(const std::string& path) {
       audioIndex = static_cast<int>(i);
     }
   }
-  std::unique_ptr<AVPacket, PacketCloser> packet(av_packet_alloc());
+  conv::PacketPtr packet(av_packet_alloc());
   while (av_read_frame(input.get(), packet.get()) >= 0) {
     if (packet->stream_index == audioIndex && facts.firstAudioPacketSize == 0) {
       facts.firstAudioPacketSize = packet->size;
@@ -171,11 +117,11 @@ Picture DecodePicture(const std::string& path, int index) {
   int stream = av_find_best_stream(input.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
   if (stream < 0) throw std::runtime_error("no video in " + path);
   const AVCodec* codec = avcodec_find_decoder(input->streams[stream]->codecpar->codec_id);
-  std::unique_ptr<AVCodecContext, CodecCloser> decoder(avcodec_alloc_context3(codec));
+  CodecPtr decoder(avcodec_alloc_context3(codec));
   avcodec_parameters_to_context(decoder.get(), input->streams[stream]->codecpar);
   if (avcodec_open2(decoder.get(), codec, nullptr) < 0) throw std::runtime_error("no decoder for " + path);
-  std::unique_ptr<AVPacket, PacketCloser> packet(av_packet_alloc());
-  std::unique_ptr<AVFrame, FrameCloser> frame(av_frame_alloc());
+  conv::PacketPtr packet(av_packet_alloc());
+  conv::FramePtr frame(av_frame_alloc());
   int seen = 0;
   bool draining = false;
   while (true) {
@@ -211,12 +157,12 @@ double SoundLevel(const std::string& path, double from, double to) {
   if (stream < 0) throw std::runtime_error("no sound in " + path);
   const AVStream* st = input->streams[stream];
   const AVCodec* codec = avcodec_find_decoder(st->codecpar->codec_id);
-  std::unique_ptr<AVCodecContext, CodecCloser> decoder(avcodec_alloc_context3(codec));
+  CodecPtr decoder(avcodec_alloc_context3(codec));
   avcodec_parameters_to_context(decoder.get(), st->codecpar);
   decoder->request_sample_fmt = AV_SAMPLE_FMT_FLT;
   if (avcodec_open2(decoder.get(), codec, nullptr) < 0) throw std::runtime_error("no decoder for " + path);
-  std::unique_ptr<AVPacket, PacketCloser> packet(av_packet_alloc());
-  std::unique_ptr<AVFrame, FrameCloser> frame(av_frame_alloc());
+  conv::PacketPtr packet(av_packet_alloc());
+  conv::FramePtr frame(av_frame_alloc());
   double sum = 0;
   int64_t count = 0;
   auto take = [&] {

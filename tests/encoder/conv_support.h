@@ -2,14 +2,13 @@
 // encoder as a real child process, and a look into its outputs with libavformat.
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "media.h"
+#include "processes.h"
 #include "temp_folder.h"
 
 namespace convtest {
@@ -31,10 +30,7 @@ struct RunResult {
 // Runs conv.exe with stdin from /dev/null and stdout+stderr joined into one pipe.
 RunResult RunConv(const std::vector<std::string>& args);
 
-struct Child {
-  pid_t pid = -1;
-  int outputFd = -1;
-};
+using Child = vintrel::testing_support::Started;
 Child StartConv(const std::vector<std::string>& args);
 // Reads the output to its end (unless outputFd was closed and set to -1) and waits for the exit.
 RunResult FinishConv(Child child);

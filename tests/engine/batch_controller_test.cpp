@@ -449,6 +449,21 @@ TEST_F(BatchControllerTest, AddAndRemoveKeepTheDropHint) {
   EXPECT_EQ(log_, Log({"hint off", "hint off", "hint on"}));
 }
 
+// The CLI's parallel batch takes the same step without the controller.
+TEST_F(BatchControllerTest, AStepKeepsOnlyAConvertedOutputFromLaterFiles) {
+  BatchStep step(paths_.encoderPath, NativePathStyle());
+  step.Begin({});
+  const PlannedFile file = step.Plan(Source("a.avi"), view_.settings);
+  EXPECT_FALSE(step.Judge(file, runner_, false).has_value());  // nothing started
+  runner_.script.push_back(Scripted({}, 0, false));
+  runner_.ExecuteCommand(file.commandLine);
+  EXPECT_EQ(step.Judge(file, runner_, true)->reason, "Cancelled");
+  EXPECT_EQ(step.Plan(Source("a.wmv"), view_.settings).output, file.output);
+  runner_.ExecuteCommand(file.commandLine);  // done just as the batch was cancelled: it counts
+  EXPECT_TRUE(step.Judge(file, runner_, true)->converted);
+  EXPECT_EQ(step.Plan(Source("a.wmv"), view_.settings).output, Out("a (2).3gp"));
+}
+
 TEST_F(BatchControllerTest, TenThousandFilesRunAtConstantDepth) {
   constexpr int kFiles = 10000;
   for (int i = 0; i < kFiles; ++i) queue_.AddToQueue(Path("src/f" + std::to_string(i) + ".avi"));

@@ -275,7 +275,9 @@ TEST_P(WindowLeaves, MidFileLeavesNoCorruptOutput) {
   const std::vector<std::string> left = ListTree(out);
   EXPECT_EQ(left, std::vector<std::string>{});
   double seconds = 0;
-  if (!left.empty()) EXPECT_TRUE(ProbeClip(out / "long.3gp", &seconds));
+  if (!left.empty()) {
+    EXPECT_TRUE(ProbeClip(out / "long.3gp", &seconds));
+  }
   const std::string how = way == "window" ? "window's exit clicked"
                           : way == "kill" ? "batch killed"
                                           : "batch left";

@@ -1,57 +1,26 @@
 #include "media.h"
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <filesystem>
 #include <functional>
 #include <sstream>
 #include <stdexcept>
 
-extern char** environ;
+#include "processes.h"
 
 namespace vintrel::testing_support {
 
 namespace fs = std::filesystem;
 
 bool Ffmpeg(const std::vector<std::string>& arguments, std::string* errors) {
-  std::vector<std::string> all{VINTREL_FFMPEG, "-nostdin", "-v", "error", "-y"};
-  all.insert(all.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (const std::string& argument : all) argv.push_back(const_cast<char*>(argument.c_str()));
-  argv.push_back(nullptr);
-
-  int fds[2];
-  if (pipe2(fds, O_CLOEXEC) != 0) return false;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
-  pid_t pid = -1;
-  const int started = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  close(fds[1]);
-  std::string said;
-  char buffer[4096];
-  while (started == 0) {
-    const ssize_t n = read(fds[0], buffer, sizeof buffer);
-    if (n > 0) {
-      said.append(buffer, static_cast<std::size_t>(n));
-    } else if (n == 0 || errno != EINTR) {
-      break;
-    }
-  }
-  close(fds[0]);
-  if (started != 0) return false;
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  if (errors != nullptr) *errors = said;
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  std::vector<std::string> argv{VINTREL_FFMPEG, "-nostdin", "-v", "error", "-y"};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  RunOptions options = Within(600);
+  options.joinedPipe = true;
+  const RunResult run = RunProgram(argv, options);
+  if (errors != nullptr) *errors = run.out;
+  return run.exitCode == 0;
 }
 
 std::vector<std::string> TestPicture(const std::string& size, double seconds, int rate) {

@@ -4,21 +4,27 @@
 #include <linux/audit.h>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstddef>
 #include <cstdlib>
 #include <iterator>
+#include <string_view>
 #include <thread>
 #include <utility>
 
 #include "temp_folder.h"
+
+extern char** environ;
 
 namespace vintrel::testing_support {
 namespace {
@@ -44,13 +50,40 @@ bool PretendVfat(bool noPermissions) {
          prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
 }
 
-[[noreturn]] void ExecChild(const std::vector<std::string>& argv, const RunOptions& options,
-                            const std::string& outFile, const std::string& errFile) {
-  setpgid(0, 0);
-  const int in = open("/dev/null", O_RDONLY);
-  const int out = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  const int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(125);
+// The environment with `added` (NAME=VALUE) in place of the entries of the same names.
+std::vector<std::string> Environment(const std::vector<std::string>& added) {
+  std::vector<std::string> all = added;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    const std::string_view text(*entry);
+    const std::string_view name = text.substr(0, text.find('=') + 1);
+    if (std::none_of(added.begin(), added.end(), [&](const std::string& a) { return a.starts_with(name); }))
+      all.emplace_back(text);
+  }
+  return all;
+}
+
+std::vector<char*> Pointers(const std::vector<std::string>& texts) {
+  std::vector<char*> pointers;
+  for (const std::string& text : texts) pointers.push_back(const_cast<char*>(text.c_str()));
+  pointers.push_back(nullptr);
+  return pointers;
+}
+
+// In the forked child of a test that may run threads: system calls only, everything else was
+// made before the fork.
+[[noreturn]] void ExecChild(char* const* argv, char* const* envp, const RunOptions& options, int out,
+                            int err) {
+  if (options.terminal >= 0) {
+    if (setsid() < 0 || ioctl(options.terminal, TIOCSCTTY, 0) != 0) _exit(125);
+    for (int fd = 0; fd < 3; ++fd) {
+      if (dup2(options.terminal, fd) < 0) _exit(125);
+    }
+    if (options.terminal > 2) close(options.terminal);
+  } else {
+    setpgid(0, 0);
+    const int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (in < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(125);
+  }
   if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) _exit(125);
   for (auto [resource, bytes] :
        {std::pair{RLIMIT_STACK, options.stackBytes}, {RLIMIT_FSIZE, options.fileSizeBytes}}) {
@@ -58,26 +91,68 @@ bool PretendVfat(bool noPermissions) {
     if (bytes != 0 && setrlimit(resource, &limit) != 0) _exit(125);
   }
   if (options.vfatLike && !PretendVfat(options.noPermissions)) _exit(125);
-  for (const std::string& entry : options.env) putenv(const_cast<char*>(entry.c_str()));
-  std::vector<char*> args;
-  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  execvp(args[0], args.data());
+  execvpe(argv[0], argv, envp);
   _exit(127);
+}
+
+void KillGroup(pid_t pid) {
+  kill(-pid, SIGKILL);
+  kill(pid, SIGKILL);
+}
+
+// Reads the joined pipe to its end, killing the program at the deadline.
+void ReadPipe(Started& started, std::chrono::steady_clock::time_point deadline, RunResult& result) {
+  char buffer[4096];
+  for (;;) {
+    pollfd ready{started.outputFd, POLLIN, 0};
+    if (poll(&ready, 1, 50) == 0 && !result.timedOut && std::chrono::steady_clock::now() > deadline) {
+      result.timedOut = true;
+      KillGroup(started.pid);
+    }
+    if (ready.revents == 0) continue;
+    const ssize_t got = read(started.outputFd, buffer, sizeof buffer);
+    if (got > 0) {
+      result.out.append(buffer, static_cast<std::size_t>(got));
+    } else if (got == 0 || errno != EINTR) {
+      break;
+    }
+  }
+  close(started.outputFd);
+  started.outputFd = -1;
 }
 
 }  // namespace
 
 Started StartProgram(const std::vector<std::string>& argv, const RunOptions& options) {
-  static int serial = 0;
-  const fs::path logs = fs::temp_directory_path();
-  const std::string tag = "vintrel-run-" + std::to_string(getpid()) + "-" + std::to_string(++serial);
   Started started;
-  started.outFile = (logs / (tag + ".out")).string();
-  started.errFile = (logs / (tag + ".err")).string();
   started.timeoutSeconds = options.timeoutSeconds;
+  int out = -1;
+  int err = -1;
+  if (options.joinedPipe) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return started;
+    started.outputFd = fds[0];
+    out = err = fds[1];
+  } else if (options.terminal < 0) {
+    static int serial = 0;
+    const fs::path logs = fs::temp_directory_path();
+    const std::string tag = "vintrel-run-" + std::to_string(getpid()) + "-" + std::to_string(++serial);
+    started.outFile = (logs / (tag + ".out")).string();
+    started.errFile = (logs / (tag + ".err")).string();
+    out = open(started.outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    err = open(started.errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  }
+  const std::vector<std::string> environment = Environment(options.env);
+  const std::vector<char*> args = Pointers(argv);
+  const std::vector<char*> envp = Pointers(environment);
   started.pid = fork();
-  if (started.pid == 0) ExecChild(argv, options, started.outFile, started.errFile);
+  if (started.pid == 0) ExecChild(args.data(), envp.data(), options, out, err);
+  if (out >= 0) close(out);
+  if (err >= 0 && err != out) close(err);
+  if (started.pid < 0 && started.outputFd >= 0) {
+    close(started.outputFd);
+    started.outputFd = -1;
+  }
   return started;
 }
 
@@ -85,6 +160,8 @@ RunResult Finish(Started& started) {
   RunResult result;
   if (started.pid < 0) return result;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(started.timeoutSeconds);
+  // The pipe first: a program writing into a full one would never end.
+  if (started.outputFd >= 0) ReadPipe(started, deadline, result);
   int status = 0;
   rusage usage{};
   for (;;) {
@@ -93,8 +170,7 @@ RunResult Finish(Started& started) {
     if (done < 0 && errno != EINTR) break;
     if (std::chrono::steady_clock::now() > deadline) {
       result.timedOut = true;
-      kill(-started.pid, SIGKILL);
-      kill(started.pid, SIGKILL);
+      KillGroup(started.pid);
       wait4(started.pid, &status, 0, &usage);
       break;
     }
@@ -104,11 +180,12 @@ RunResult Finish(Started& started) {
   if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
   result.peakRssKb = usage.ru_maxrss;
-  result.out = ReadFile(started.outFile);
-  result.err = ReadFile(started.errFile);
   std::error_code ignored;
-  fs::remove(started.outFile, ignored);
-  fs::remove(started.errFile, ignored);
+  for (auto [file, text] : {std::pair{&started.outFile, &result.out}, {&started.errFile, &result.err}}) {
+    if (file->empty()) continue;
+    *text = ReadFile(*file);
+    fs::remove(*file, ignored);
+  }
   return result;
 }
 

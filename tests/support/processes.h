@@ -23,6 +23,12 @@ struct RunOptions {
   // `noPermissions`, no permission bits either.
   bool vfatLike = false;
   bool noPermissions = false;
+  // stdout and stderr as one pipe, as the window reads the encoder (Started::outputFd; Finish
+  // reads what is left into RunResult::out) instead of two files.
+  bool joinedPipe = false;
+  // A terminal's slave end: the program runs as the only one on it, in a session of its own,
+  // with it as stdin, stdout and stderr. The caller keeps the master end close-on-exec.
+  int terminal = -1;
 };
 
 inline RunOptions Within(int timeoutSeconds, fs::path cwd = {}) {
@@ -47,11 +53,13 @@ struct RunResult {
 struct Started {
   pid_t pid = -1;
   std::string outFile, errFile;
+  int outputFd = -1;  // the joined pipe's read end; a test that closes it sets it to -1
   int timeoutSeconds = 0;
 };
+// The one way tests start a program: no shell, stdin from /dev/null (unless on a terminal), in a
+// process group of its own. pid stays -1 when it could not be started.
 Started StartProgram(const std::vector<std::string>& argv, const RunOptions& options = {});
 RunResult Finish(Started& started);
-// Runs a program (no shell) with stdin from /dev/null, in a process group of its own.
 RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options = {});
 
 // Processes whose parent is `parent` and whose command name is `name` (any name when empty).

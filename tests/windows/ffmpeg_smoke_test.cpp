@@ -2,24 +2,11 @@
 // encoder and the muxer that data/conv.exe asks for.
 #include <gtest/gtest.h>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libswresample/swresample.h>
-}
-
-#include <memory>
+#include "av_ptr.h"
 
 namespace {
 
-template <auto Free>
-struct Freer {
-  template <typename T>
-  void operator()(T* object) const {
-    Free(&object);
-  }
-};
-using CodecPtr = std::unique_ptr<AVCodecContext, Freer<avcodec_free_context>>;
+using CodecPtr = conv::CodecContextPtr;
 
 CodecPtr OpenDecoder(const AVStream* stream) {
   const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
@@ -34,15 +21,15 @@ CodecPtr OpenDecoder(const AVStream* stream) {
 TEST(WindowsFFmpeg, DecodesAnH264Mp4ToItsEnd) {
   AVFormatContext* opened = nullptr;
   ASSERT_EQ(avformat_open_input(&opened, SMOKE_CLIP, nullptr, nullptr), 0) << SMOKE_CLIP;
-  const std::unique_ptr<AVFormatContext, Freer<avformat_close_input>> input(opened);
+  const conv::InputContextPtr input(opened);
   ASSERT_GE(avformat_find_stream_info(input.get(), nullptr), 0);
   ASSERT_EQ(input->nb_streams, 2u);
   CodecPtr decoders[2] = {OpenDecoder(input->streams[0]), OpenDecoder(input->streams[1])};
   ASSERT_TRUE(decoders[0] && decoders[1]);
   EXPECT_EQ(decoders[0]->codec_id, AV_CODEC_ID_H264);
 
-  const std::unique_ptr<AVPacket, Freer<av_packet_free>> packet(av_packet_alloc());
-  const std::unique_ptr<AVFrame, Freer<av_frame_free>> frame(av_frame_alloc());
+  const conv::PacketPtr packet(av_packet_alloc());
+  const conv::FramePtr frame(av_frame_alloc());
   ASSERT_TRUE(packet && frame);
   long long frames = 0, samples = 0;
   auto drain = [&](AVCodecContext* decoder) {
@@ -79,7 +66,7 @@ TEST(WindowsFFmpeg, HasWhatTheEncoderWrites) {
   AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO, mono = AV_CHANNEL_LAYOUT_MONO;
   const int ret = swr_alloc_set_opts2(&made, &mono, AV_SAMPLE_FMT_S16, 8000, &stereo, AV_SAMPLE_FMT_FLTP,
                                       44100, 0, nullptr);
-  const std::unique_ptr<SwrContext, Freer<swr_free>> resampler(made);
+  const conv::SwrPtr resampler(made);
   ASSERT_EQ(ret, 0);
   EXPECT_EQ(swr_init(resampler.get()), 0);
 

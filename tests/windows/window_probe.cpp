@@ -14,8 +14,9 @@
 #include <vector>
 
 #include "face/face_layout.h"
+#include "window_probe.h"
 
-namespace {
+namespace probe {
 
 constexpr int kWaitMs = 20000;
 
@@ -107,40 +108,6 @@ int WaitDialog(const wchar_t* title, bool gone) {
     return open != gone ? GetDesktopWindow() : nullptr;
   });
   return found != nullptr ? 0 : Fail(gone ? "the dialog stayed open" : "no dialog with that title");
-}
-
-// What a screen reader hears of the window's buttons: "name|role" per button, through oleacc.
-int Names() {
-  const HWND window = MainWindow();
-  if (window == nullptr) return Fail("no window");
-  if (FAILED(CoInitialize(nullptr))) return Fail("no COM");
-  EnumChildWindows(
-      window,
-      [](HWND child, LPARAM) -> BOOL {
-        wchar_t kind[64] = {};
-        if (GetClassNameW(child, kind, 64) == 0 || _wcsicmp(kind, L"Button") != 0) return TRUE;
-        IAccessible* object = nullptr;
-        const HRESULT got = AccessibleObjectFromWindow(child, static_cast<DWORD>(OBJID_CLIENT),
-                                                       IID_IAccessible, reinterpret_cast<void**>(&object));
-        if (FAILED(got) || object == nullptr) {
-          std::printf("?|no object (0x%08lx)\n", static_cast<unsigned long>(got));
-          return TRUE;
-        }
-        VARIANT self{};
-        self.vt = VT_I4;
-        self.lVal = CHILDID_SELF;
-        BSTR name = nullptr;
-        VARIANT role{};
-        const bool named = SUCCEEDED(object->get_accName(self, &name)) && name != nullptr;
-        const bool roled = SUCCEEDED(object->get_accRole(self, &role)) && role.vt == VT_I4;
-        std::printf("%ls|%ld\n", named ? name : L"?", roled ? static_cast<long>(role.lVal) : -1L);
-        if (name != nullptr) SysFreeString(name);
-        object->Release();
-        return TRUE;
-      },
-      0);
-  CoUninitialize();
-  return 0;
 }
 
 // Types a path into the dialog titled TITLE and presses Enter.
@@ -387,9 +354,10 @@ int Encode(int argc, wchar_t** argv) {
   return wrote ? 0 : 1;
 }
 
-}  // namespace
+}  // namespace probe
 
 int wmain(int argc, wchar_t** argv) {
+  using namespace probe;
   const std::wstring self = argv[0];
   if (self.size() >= 8 && _wcsicmp(self.c_str() + self.size() - 8, L"conv.exe") == 0)
     return Encode(argc, argv);
@@ -401,7 +369,9 @@ int wmain(int argc, wchar_t** argv) {
     return Click(_wtoi(argv[2]), _wtoi(argv[3]), command == L"click-to-end");
   if (command == L"dropped-picker") return DroppedPicker();
   if (command == L"focus") return Focus();
-  if (command == L"names") return Names();
+  if (command == L"names") return Names(nullptr);
+  if (command == L"press" && argc > 2) return Names(argv[2]);
+  if (command == L"await-name" && argc > 2) return AwaitName(argv[2]);
   if ((command == L"dialog" || command == L"dialog-gone") && argc > 2)
     return WaitDialog(argv[2], command == L"dialog-gone");
   if (command == L"rects") return Rects();
@@ -412,7 +382,8 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"browse") return Browse();
   std::printf(
       "usage: window_probe describe | answer TITLE PATH | list ROWS | click X Y |"
-      " click-to-end X Y | dropped-picker | rects | list-look ROW | windows | end-box | end-session | "
+      " click-to-end X Y | dropped-picker | focus | names | press NAME | await-name TEXT | rects | list-look "
+      "ROW | windows | end-box | end-session | "
       "browse\n");
   return 2;
 }

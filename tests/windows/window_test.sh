@@ -100,23 +100,36 @@ keys Tab Tab Tab Tab
 dialog_round "Open Files" 4 Insert
 dialog_round "Open Files" 4 ctrl+o
 dialog_round "Add" 4 ctrl+Return
-# Names and roles as oleacc gives them (43: push button). Wine may give none: then say so.
-names=$(probe names) || true
-for name in "Add New" "Remove" "Convert"; do
-  if printf '%s\n' "$names" | grep -qF "$name|"; then
-    printf '%s\n' "$names" | grep -qxF "$name|43" || fail "$name is not a push button to oleacc: $names"
-  else
-    echo "window test: wine's oleacc did not name $name (it gave: $(printf '%s' "$names" | tr '\n' ' '))" >&2
-  fi
+# What a screen reader gets through oleacc, per shown child: name|role|description|value|the name
+# the system's own object gives without the window's answer (roles: 43 push button, 33 list,
+# 46 combo box, 42 text, 48 progress bar). The buttons and pickers describe themselves by their
+# tool tips; the output path is labelled for the system's object too (wine's labels only edits).
+names=$(probe names) || fail "names: $names"
+for want in "Add New\|43\|[^|]+\|" "Remove\|43\|[^|]+\|" "Convert\|43\|[^|]+\|" "File List\|33\|" \
+  "Video Bitrate\|46\|[^|]+\|[^|]+\|" "Screen Size\|46\|[^|]+\|[^|]+\|" "FPS\|46\|[^|]+\|[^|]+\|" \
+  "Audio Bitrate\|46\|[^|]+\|[^|]+\|" "Output Path\|42\|[^|]*\|[^|]+\|Output Path$" \
+  "Choose the output folder\|43\|[^|]+\|" "Minimise\|43\|[^|]+\|" "Exit\|43\|[^|]+\|" "Progress\|48\|\|0%\|" \
+  "Drag & Drop Files Here\|41\|"; do
+  grep -qE "^$want" <<<"$names" || fail "no [$want] to a screen reader; it got: $(tr '\n' ' ' <<<"$names")"
 done
+# A reader's default action presses as Space does.
+probe press "Add New" >/dev/null || fail "Add New has no default action"
+probe dialog "Open Files" >/dev/null || fail "the default action of Add New opened no \"Open Files\""
+keys Escape
+probe dialog-gone "Open Files" >/dev/null || fail "Escape left \"Open Files\" open"
 
 # Other programs' view: the hidden command box. Add's dialog must not keep the sender waiting.
 winclip=$(winepath -w "$work/sources/clip.avi" 2>/dev/null)
 answer=$(box a0) || fail "a0 not accepted: $answer"
 probe answer "Open Files" "$winclip" || fail "the Open Files dialog did not take the path"
 probe list 1 >/dev/null || fail "the chosen file was not queued"
+# The end text is announced: a reader listening for name changes hears "Done.".
+wine "$probe" await-name "Done." </dev/null >"$work/heard" 2>&1 &
+heard=$!
+for _ in $(seq 100); do grep -q ready "$work/heard" && break; sleep 0.2; done
 answer=$(box b2) || fail "b2 not accepted: $answer"
 probe list 0 >/dev/null || fail "the batch did not work through the queue"
+wait "$heard" || fail "no reader heard \"Done.\": $(tr -d '\r' <"$work/heard")"
 [ -s "$app/output/clip.3gp" ] || fail "no clip.3gp in the output folder: $(ls -A "$app/output" 2>&1)"
 
 # The Add image under the mouse: the release opens the dialog as the command box did.

@@ -1,4 +1,4 @@
-#include "engine/run_result.h"
+#include "engine/batch_step.h"
 
 #include <string_view>
 
@@ -41,15 +41,31 @@ std::string FailureReason(const ExitStatus& status, const std::string& outputs) 
 
 }  // namespace
 
-FileResult JudgeRun(const PlannedFile& file, const ExitStatus& status, const std::string& outputs,
-                    bool cancelled) {
+PlannedFile BatchStep::Plan(const std::string& source, const ConversionSettings& settings) {
+  const std::string folderProblem = CreateFolder(settings.OutputFolder);
+  PlannedFile file = planner_.Plan(source, settings);
+  if (file.Runs() && !folderProblem.empty()) {
+    file.refusal = "The output folder cannot be created: " + folderProblem;
+  }
+  return file;
+}
+
+FileResult BatchStep::Refused(const PlannedFile& file) {
+  return {file.source, file.output, false, file.refusal};
+}
+
+std::optional<FileResult> BatchStep::Judge(const PlannedFile& file, const CommandRunner& runner,
+                                           bool cancelled) {
+  const ExitStatus status = runner.LastExitStatus();
+  if (status.kind == ExitStatus::Kind::NotStarted) return std::nullopt;
   FileResult result{file.source, file.output, false, {}};
   if (status.Succeeded() && IsNonEmptyFile(file.output)) {
     result.converted = true;
+    planner_.Produced(file.output);
   } else if (cancelled) {
     result.reason = "Cancelled";
   } else {
-    result.reason = FailureReason(status, outputs);
+    result.reason = FailureReason(status, runner.Outputs());
   }
   return result;
 }
