@@ -79,7 +79,7 @@ compare() {
 
 compare "20 short AVI: vintrel-cli / conv.exe loop" 1.05 cli loop -- \
   -n cli "'$cli' ${fixed[*]} short/*.avi" -n loop "bash '$short_loop'"
-compare "20 short AVI: --jobs 2 / --jobs 1" 0.65 jobs2 cli -- \
+compare "20 short AVI: --jobs 2 / --jobs 1" 0.55 jobs2 cli -- \
   -n cli "'$cli' ${fixed[*]} short/*.avi" -n jobs2 "'$cli' --jobs 2 ${fixed[*]} short/*.avi"
 compare "five 30 s 640x480 AVI: vintrel-cli / conv.exe loop" 1.02 cli loop -- \
   -n cli "'$cli' ${fixed[*]} vga/*.avi" -n loop "bash '$vga_loop'"
