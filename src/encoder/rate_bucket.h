@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
+#include <utility>
 
 namespace conv {
 
@@ -26,6 +28,25 @@ class RateBucket {
   double level_ = 0;
   double lastFrame_ = 0;  // the next frame is guessed to be as large as the last predicted one
   int64_t drainedTo_ = INT64_MIN;
+};
+
+// The bits of the frames shown in the last `spanSlots` slots, as a phone's buffer sees them
+// arrive. A frame is only known to be too large once encoded, so it is shown later instead, as
+// if the slots before it had been dropped.
+class PeakWindow {
+ public:
+  PeakWindow() = default;
+  PeakWindow(int64_t spanSlots, double limitBits) : span_(spanSlots), limit_(limitBits) {}
+
+  // The first slot from `slot` on where a frame of `bits` keeps the window within its limit; one
+  // larger than the limit alone waits for an empty window. Slots only move forward.
+  int64_t Place(int64_t slot, int64_t bits);
+
+ private:
+  int64_t span_ = 0;
+  double limit_ = 0;
+  std::deque<std::pair<int64_t, int64_t>> shown_;  // slot, bits
+  int64_t held_ = 0;
 };
 
 }  // namespace conv

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstring>
 
 namespace conv {
@@ -14,6 +15,9 @@ constexpr double kBucketSeconds = 0.5;
 // What a player buffers before it starts: the first key picture may take that much.
 constexpr double kHeadStartSeconds = 0.5;
 constexpr int kKeyPictureDistance = 132;
+// A phone's buffer takes at most twice the setting over any two seconds.
+constexpr double kPeakSeconds = 2;
+constexpr double kPeakShare = 2;
 
 size_t PictureBytes(const AVFrame* frame) {
   size_t bytes = 0;
@@ -92,6 +96,8 @@ VideoEncoder::VideoEncoder(const EncodeOptions& options, const VideoLayout& layo
   double setting = static_cast<double>(options.videoBitrate);
   bucket_ = RateBucket(setting * av_q2d(encoder_->time_base), setting * kBucketSeconds,
                        setting * kHeadStartSeconds);
+  peaks_ = PeakWindow(static_cast<int64_t>(std::ceil(kPeakSeconds / av_q2d(encoder_->time_base))),
+                      setting * kPeakSeconds * kPeakShare);
   // A key picture costs several seconds of a low setting. H.263 wants every block coded on its
   // own at least once in 132 pictures, so the key pictures come no further apart than that.
   encoder_->gop_size = kKeyPictureDistance;
@@ -123,26 +129,32 @@ FramePtr VideoEncoder::Prepare(FramePtr decoded) {
 
 void VideoEncoder::Take(FramePtr decoded, int64_t slot) {
   FramePicker::Run run = picker_.Push(slot);
-  if (pending_ && run.count > 0) Show(pending_.get(), run, false);
+  if (pending_ && run.count > 0) Show(pending_.get(), run);
   pending_ = std::move(decoded);
 }
 
 void VideoEncoder::Finish(int64_t endSlot) {
   FramePicker::Run run = picker_.Finish(endSlot);
-  if (pending_ && run.count > 0) Show(pending_.get(), run, true);
+  if (pending_ && run.count > 0) Show(pending_.get(), run);
   pending_.reset();
   Encode(nullptr);
+  if (!held_) return;
+  // The last picture stays up to the video's end, even when the slots after it were dropped;
+  // one shown late past the end is brought back to keep the length.
+  int64_t end = run.first + run.count;
+  if (held_->pts >= end) held_->pts = held_->dts = std::max(lastWritten_ + 1, end - 1);
+  held_->duration = std::max<int64_t>(1, end - held_->pts);
+  output_.Write(held_.get(), stream_, encoder_->time_base);
+  held_.reset();
 }
 
-void VideoEncoder::Show(const AVFrame* decoded, FramePicker::Run run, bool last) {
+void VideoEncoder::Show(const AVFrame* decoded, FramePicker::Run run) {
   FramePtr picture;
   int64_t end = run.first + run.count;
   for (int64_t slot = run.first; slot < end; ++slot) {
-    // A dropped slot shows the picture before it a little longer; the final one keeps the
-    // video's length.
-    bool keep = bucket_.Admit(slot) || (last && slot == end - 1);
+    // A dropped slot, or one a frame shown late has taken, shows the picture before it longer.
     written_.fetch_add(1);
-    if (!keep) continue;
+    if (slot <= lastShown_ || !bucket_.Admit(slot)) continue;
     if (!picture) picture = MakePicture(decoded);
     FramePtr frame = CloneFrame(picture.get());
     frame->pts = slot;
@@ -172,7 +184,15 @@ void VideoEncoder::Encode(AVFrame* frame) {
     if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) return;
     Check(ret, path, "cannot encode the video");
     bucket_.Spent(packet_->size * 8LL, packet_->flags & AV_PKT_FLAG_KEY);
-    output_.Write(packet_.get(), stream_, encoder_->time_base);
+    lastShown_ = peaks_.Place(packet_->pts, packet_->size * 8LL);
+    packet_->pts = packet_->dts = lastShown_;
+    // Held until the next one comes: only then is its duration known.
+    if (held_) {
+      lastWritten_ = held_->pts;
+      output_.Write(held_.get(), stream_, encoder_->time_base);
+    }
+    if (!held_) held_ = MakePacket();
+    av_packet_move_ref(held_.get(), packet_.get());
   }
 }
 

@@ -37,7 +37,7 @@ class VideoEncoder {
   int64_t FramesWritten() const { return written_.load(); }
 
  private:
-  void Show(const AVFrame* decoded, FramePicker::Run run, bool last);
+  void Show(const AVFrame* decoded, FramePicker::Run run);
   FramePtr MakePicture(const AVFrame* decoded);
   void Encode(AVFrame* frame);
 
@@ -54,6 +54,10 @@ class VideoEncoder {
   PictureScaler reducer_;  // used by Prepare only
   std::atomic<int64_t> written_{0};
   RateBucket bucket_;
+  PeakWindow peaks_;
+  PacketPtr held_;                  // the last encoded frame, written once the next is placed
+  int64_t lastShown_ = INT64_MIN;   // the slot of the last encoded frame
+  int64_t lastWritten_ = INT64_MIN;
 };
 
 }  // namespace conv

@@ -232,6 +232,20 @@ TEST(RateBucket, DropsWhatTheSettingCannotCarryAndNoMore) {
   }
 }
 
+TEST(RateBucket, AFrameTooLargeForItsWindowIsShownOnceTheWindowHasRoom) {
+  // A window of 10 slots holding at most 10000 bits.
+  PeakWindow peaks(10, 10000);
+  EXPECT_EQ(peaks.Place(0, 3000), 0);
+  EXPECT_EQ(peaks.Place(4, 3000), 4);
+  // 6000 held: a frame of 5000 waits until slot 0 has left the window, not for slot 4.
+  EXPECT_EQ(peaks.Place(5, 5000), 10);
+  // One larger than the whole window waits until the window is empty, then goes through.
+  EXPECT_EQ(peaks.Place(11, 20000), 20);
+  EXPECT_EQ(peaks.Place(30, 100), 30);
+  PeakWindow unlimited;
+  EXPECT_EQ(unlimited.Place(7, 1 << 30), 7);
+}
+
 TEST(Timeline, AJumpPastTheLengthIsABreakAndSumsSaturate) {
   constexpr int64_t kMax = std::numeric_limits<int64_t>::max(), kMin = std::numeric_limits<int64_t>::min();
   EXPECT_EQ(SaturatingAdd(kMax - 1, 5), kMax);
