@@ -3,15 +3,24 @@
 #include <algorithm>
 
 namespace conv {
+namespace {
+
+constexpr double kRepaidShare = 0.25;
+
+}  // namespace
 
 RateBucket::RateBucket(double bitsPerSlot, double capacity, double headStart)
-    : perSlot_(bitsPerSlot), capacity_(capacity), level_(-headStart) {}
+    : perSlot_(bitsPerSlot), capacity_(capacity), level_(-headStart), owed_(headStart) {}
 
 bool RateBucket::Admit(int64_t slot) {
   if (perSlot_ <= 0) return true;
-  // The head start stays until it is spent; only what is held drains.
+  // The head start stays until it is spent; only what is held drains. Once the setting is the
+  // limit, a share of the drain pays the head start back, so the file ends near its setting.
   if (drainedTo_ != INT64_MIN && slot > drainedTo_ && level_ > 0) {
-    level_ = std::max(0.0, level_ - perSlot_ * static_cast<double>(slot - drainedTo_));
+    double drain = perSlot_ * static_cast<double>(slot - drainedTo_);
+    double repaid = std::min(owed_, drain * kRepaidShare);
+    owed_ -= repaid;
+    level_ = std::max(0.0, level_ - (drain - repaid));
   }
   drainedTo_ = std::max(drainedTo_, slot);
   // An empty bucket takes any frame, so one larger than the whole bucket still gets through.

@@ -26,6 +26,7 @@ class RateBucket {
   double perSlot_ = 0;
   double capacity_ = 0;
   double level_ = 0;
+  double owed_ = 0;  // the head start, once spent, until the drain has paid it back
   double lastFrame_ = 0;  // the next frame is guessed to be as large as the last predicted one
   int64_t drainedTo_ = INT64_MIN;
 };

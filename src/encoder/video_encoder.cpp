@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <cmath>
 #include <cstring>
 
 namespace conv {
@@ -16,7 +15,7 @@ constexpr double kBucketSeconds = 0.5;
 constexpr double kHeadStartSeconds = 0.5;
 constexpr int kKeyPictureDistance = 132;
 // A phone's buffer takes at most twice the setting over any two seconds.
-constexpr double kPeakSeconds = 2;
+constexpr int kPeakSeconds = 2;
 constexpr double kPeakShare = 2;
 
 size_t PictureBytes(const AVFrame* frame) {
@@ -96,8 +95,9 @@ VideoEncoder::VideoEncoder(const EncodeOptions& options, const VideoLayout& layo
   double setting = static_cast<double>(options.videoBitrate);
   bucket_ = RateBucket(setting * av_q2d(encoder_->time_base), setting * kBucketSeconds,
                        setting * kHeadStartSeconds);
-  peaks_ = PeakWindow(static_cast<int64_t>(std::ceil(kPeakSeconds / av_q2d(encoder_->time_base))),
-                      setting * kPeakSeconds * kPeakShare);
+  // Frames exactly two seconds apart still share a window.
+  const AVRational slot = encoder_->time_base;
+  peaks_ = PeakWindow(int64_t{kPeakSeconds} * slot.den / slot.num + 1, setting * kPeakSeconds * kPeakShare);
   // A key picture costs several seconds of a low setting. H.263 wants every block coded on its
   // own at least once in 132 pictures, so the key pictures come no further apart than that.
   encoder_->gop_size = kKeyPictureDistance;
