@@ -36,17 +36,17 @@ int64_t PeakWindow::Place(int64_t slot, int64_t bits) {
   if (span_ <= 0 || limit_ <= 0) return slot;
   auto leave = [this](int64_t now) {
     while (!shown_.empty() && shown_.front().first + span_ <= now) {
-      held_ -= shown_.front().second;
+      inWindow_ -= shown_.front().second;
       shown_.pop_front();
     }
   };
   leave(slot);
-  while (!shown_.empty() && static_cast<double>(held_ + bits) > limit_) {
+  while (!shown_.empty() && static_cast<double>(inWindow_ + bits) > limit_) {
     slot = std::max(slot, shown_.front().first + span_);
     leave(slot);
   }
   shown_.emplace_back(slot, bits);
-  held_ += bits;
+  inWindow_ += bits;
   return slot;
 }
 

@@ -47,7 +47,7 @@ class PeakWindow {
   int64_t span_ = 0;
   double limit_ = 0;
   std::deque<std::pair<int64_t, int64_t>> shown_;  // slot, bits
-  int64_t held_ = 0;
+  int64_t inWindow_ = 0;
 };
 
 }  // namespace conv

@@ -155,7 +155,7 @@ void VideoEncoder::Show(const AVFrame* decoded, FramePicker::Run run) {
   for (int64_t slot = run.first; slot < end; ++slot) {
     // A dropped slot, or one a frame shown late has taken, shows the picture before it longer.
     written_.fetch_add(1);
-    if (slot <= lastShown_ || !bucket_.Admit(slot)) continue;
+    if ((held_ && slot <= held_->pts) || !bucket_.Admit(slot)) continue;
     if (!picture) picture = MakePicture(decoded);
     FramePtr frame = CloneFrame(picture.get());
     frame->pts = slot;
@@ -185,8 +185,7 @@ void VideoEncoder::Encode(AVFrame* frame) {
     if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) return;
     Check(ret, path, "cannot encode the video");
     bucket_.Spent(packet_->size * 8LL, packet_->flags & AV_PKT_FLAG_KEY);
-    lastShown_ = peaks_.Place(packet_->pts, packet_->size * 8LL);
-    packet_->pts = packet_->dts = lastShown_;
+    packet_->pts = packet_->dts = peaks_.Place(packet_->pts, packet_->size * 8LL);
     // Held until the next one comes: only then is its duration known.
     if (held_) {
       lastWritten_ = held_->pts;

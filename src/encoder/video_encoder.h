@@ -55,8 +55,7 @@ class VideoEncoder {
   std::atomic<int64_t> written_{0};
   RateBucket bucket_;
   PeakWindow peaks_;
-  PacketPtr held_;                  // the last encoded frame, written once the next is placed
-  int64_t lastShown_ = INT64_MIN;   // the slot of the last encoded frame
+  PacketPtr held_;  // the last encoded frame, at its slot; written once the next is placed
   int64_t lastWritten_ = INT64_MIN;
 };
 
