@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <initializer_list>
 
 #include "cli/interrupt_signal.h"
 #include "process/child_groups.h"

@@ -25,6 +25,19 @@ constexpr int64_t kMaxPixels = 8192 * 4352;
 // Taken for a stream that declares no frame rate, when choosing the decoder's threads.
 constexpr double kUnknownFrameRate = 30;
 
+const uint8_t* DisplayMatrix(const AVStream* stream) {
+#if LIBAVFORMAT_VERSION_INT >= AV_VERSION_INT(60, 15, 100)
+  // FFmpeg 6.1 moved a stream's side data into its parameters and deprecated the old call.
+  const AVPacketSideData* data = av_packet_side_data_get(
+      stream->codecpar->coded_side_data, stream->codecpar->nb_coded_side_data, AV_PKT_DATA_DISPLAYMATRIX);
+  return data && data->size >= 9 * 4 ? data->data : nullptr;
+#else
+  size_t size = 0;
+  const uint8_t* matrix = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, &size);
+  return size >= 9 * 4 ? matrix : nullptr;
+#endif
+}
+
 // Readers that take their pictures or sound from other files or the network: a "video" that is
 // a playlist must not pull in whatever it names.
 bool Indirect(const AVInputFormat* format) {
@@ -191,7 +204,7 @@ void Input::PrintSummary() const {
 
 int Input::VideoRotation() const {
   if (!video_) return 0;
-  const uint8_t* matrix = av_stream_get_side_data(video_, AV_PKT_DATA_DISPLAYMATRIX, nullptr);
+  const uint8_t* matrix = DisplayMatrix(video_);
   if (!matrix) return 0;
   double counterClockwise = av_display_rotation_get(reinterpret_cast<const int32_t*>(matrix));
   if (std::isnan(counterClockwise)) return 0;

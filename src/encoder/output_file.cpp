@@ -5,7 +5,13 @@ namespace {
 
 constexpr int kIoBufferSize = 1 << 16;
 
-int WritePacket(void* opaque, uint8_t* data, int size) {
+#if LIBAVFORMAT_VERSION_MAJOR >= 61
+using WrittenBytes = const uint8_t*;  // FFmpeg 7 made the buffer const
+#else
+using WrittenBytes = uint8_t*;
+#endif
+
+int WritePacket(void* opaque, WrittenBytes data, int size) {
   return static_cast<platform::PendingOutput*>(opaque)->Write(data, size);
 }
 

@@ -36,7 +36,12 @@ int64_t VideoDecoder::SlotOf(int64_t pts) const {
 }
 
 int64_t VideoDecoder::FrameDuration(const AVFrame* frame) const {
-  return frame->pkt_duration > 0 ? frame->pkt_duration : guessedDuration_;
+#if LIBAVUTIL_VERSION_MAJOR >= 58
+  const int64_t duration = frame->duration;  // FFmpeg 6 renamed pkt_duration; 7 removed the old name
+#else
+  const int64_t duration = frame->pkt_duration;
+#endif
+  return duration > 0 ? duration : guessedDuration_;
 }
 
 void VideoDecoder::Send(const AVPacket* packet, const Sink& sink) {
