@@ -46,7 +46,21 @@ endforeach()
 configure_file(${_pkg}/vintrel.metainfo.xml.in ${_out}/${VINTREL_APP_ID}.metainfo.xml @ONLY)
 install(FILES ${_out}/${VINTREL_APP_ID}.metainfo.xml DESTINATION share/metainfo)
 configure_file(${_pkg}/copyright.in ${_out}/copyright @ONLY)
-configure_file(${_pkg}/changelog.in ${_out}/changelog @ONLY)
+# Each Debian release gets a package of its own, built on it against its libraries; the revision
+# names the release ("1~deb12"), so the two files differ in name and apt orders them.
+set(VINTREL_DEB_REVISION 1)
+set(VINTREL_DEB_DISTRIBUTION unstable)
+if(EXISTS /etc/os-release)
+  file(STRINGS /etc/os-release _os_id REGEX "^ID=\"?debian\"?$")
+  file(STRINGS /etc/os-release _os_version REGEX "^VERSION_ID=\"?[0-9]+\"?$")
+  file(STRINGS /etc/os-release _os_codename REGEX "^VERSION_CODENAME=[a-z]+$")
+  if(_os_id AND _os_version AND _os_codename)
+    string(REGEX REPLACE "[^0-9]" "" _os_version "${_os_version}")
+    string(REPLACE "VERSION_CODENAME=" "" VINTREL_DEB_DISTRIBUTION "${_os_codename}")
+    set(VINTREL_DEB_REVISION "1~deb${_os_version}")
+  endif()
+endif()
+configure_file(${_pkg}/changelog.in ${_out}/changelog.Debian @ONLY)
 
 # vintrel-cli's page is its --help, so the two cannot disagree.
 find_program(VINTREL_GZIP gzip REQUIRED)
@@ -59,19 +73,20 @@ add_custom_command(
   DEPENDS vintrel-cli ${_pkg}/vintrel-cli.h2m
   VERBATIM)
 add_custom_command(
-  OUTPUT ${_out}/vintrel.1.gz ${_out}/changelog.gz
-  COMMAND ${VINTREL_GZIP} -9nkf ${_out}/changelog
+  OUTPUT ${_out}/vintrel.1.gz ${_out}/changelog.Debian.gz
+  COMMAND ${VINTREL_GZIP} -9nkf ${_out}/changelog.Debian
   COMMAND ${CMAKE_COMMAND} -E copy ${_pkg}/vintrel.1 ${_out}/vintrel.1
   COMMAND ${VINTREL_GZIP} -9nf ${_out}/vintrel.1
-  DEPENDS ${_pkg}/vintrel.1 ${_out}/changelog
+  DEPENDS ${_pkg}/vintrel.1 ${_out}/changelog.Debian
   VERBATIM)
-add_custom_target(vintrel_install_docs ALL DEPENDS ${_out}/vintrel-cli.1.gz ${_out}/vintrel.1.gz ${_out}/changelog.gz)
+add_custom_target(vintrel_install_docs ALL DEPENDS ${_out}/vintrel-cli.1.gz ${_out}/vintrel.1.gz ${_out}/changelog.Debian.gz)
 install(FILES ${_out}/vintrel-cli.1.gz ${_out}/vintrel.1.gz DESTINATION share/man/man1)
-install(FILES ${_out}/copyright ${_out}/changelog.gz DESTINATION share/doc/vintrel)
+install(FILES ${_out}/copyright ${_out}/changelog.Debian.gz DESTINATION share/doc/vintrel)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME vintrel)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_DEBIAN_PACKAGE_RELEASE ${VINTREL_DEB_REVISION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
 set(CPACK_STRIP_FILES ON)

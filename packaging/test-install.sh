@@ -16,7 +16,7 @@ fail() {
 check_layout() {
   diff -u <(
     printf '%s\n' "bin/vintrel -> ../lib/vintrel/vintrel" "bin/vintrel-cli -> ../lib/vintrel/vintrel-cli" \
-      lib/vintrel/{vintrel,vintrel-cli,data/conv.exe,sound.wav,installed} share/doc/vintrel/{copyright,changelog.gz} \
+      lib/vintrel/{vintrel,vintrel-cli,data/conv.exe,sound.wav,installed} share/doc/vintrel/{copyright,changelog.Debian.gz} \
       "share/applications/$app_id.desktop" "share/metainfo/$app_id.metainfo.xml" share/man/man1/vintrel{,-cli}.1.gz \
       share/icons/hicolor/{16,22,24,32,48,64,128,256,512}/apps/vintrel.png | sort
   ) <(cd "$1" && find . -type l -printf '%P -> %l\n' -o -type f -printf '%P\n' | sed 's:/\([0-9]*\)x\1/:/\1/:' | sort) ||
