@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Vintrel needs. `install-deps.sh run`: only what building and running
-# the Linux program takes (scripts/run.sh); without an argument also everything the tests, the
-# Windows build and the benchmarks need (scripts/test.sh).
+# Installs the Debian packages Vintrel needs, on Debian 12 (bookworm) or 13 (trixie).
+#   install-deps.sh run      only what building and running the Linux program take (scripts/run.sh)
+#   install-deps.sh native   that, and what the native test suite takes (build, ctest, packaging)
+#   install-deps.sh          everything: also the sanitizers, fuzzing, the Windows build under
+#                            wine, the clean-Debian stages and the benchmarks (scripts/test.sh)
 # Idempotent: apt-get skips what is already there. Runs as root without prompts, else via sudo.
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
@@ -9,34 +11,44 @@ SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 
 # Building and running: the compiler, FFmpeg with its AMR-NB encoder (the -extra build), Qt, and
-# ffmpeg itself for run.sh's example clip.
+# ffmpeg itself for run.sh's example clip. The same names on both releases.
 RUN_PACKAGES=(
   build-essential cmake ninja-build pkg-config
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
   libavcodec-extra ffmpeg
   qt6-base-dev qt6-multimedia-dev libgl1-mesa-dev fonts-wqy-microhei
 )
-# Tests, packaging, the Windows build and the benchmarks.
-PACKAGES=(
+# The native tests: GoogleTest, the window under Xvfb and AT-SPI, the install rules and the .deb.
+NATIVE_PACKAGES=(
   git libgtest-dev googletest zlib1g-dev
   qt6-tools-dev-tools
   xvfb xauth x11-utils imagemagick fonts-dejavu-core fonts-dejavu-extra
-  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine wine64
-  nasm dpkg-dev debian-archive-keyring zip unzip
-  clang-14 libclang-rt-14-dev
-  hyperfine sox
-  help2man groff-base desktop-file-utils appstream lintian
-  debootstrap
-  at-spi2-core python3-pyatspi gir1.2-atspi-2.0 xdotool
-  nsis meson
+  at-spi2-core python3-pyatspi gir1.2-atspi-2.0 xdotool dbus
+  dpkg-dev help2man groff-base desktop-file-utils appstream lintian
 )
+# Sanitizers and fuzzing (each release's default clang), the Windows build and its tests, the
+# clean-Debian stages and the benchmarks.
+ALL_PACKAGES=(
+  clang libclang-rt-dev
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine wine64
+  nasm meson nsis debian-archive-keyring zip unzip
+  debootstrap hyperfine sox ccache
+)
+
+. /etc/os-release
+case "${VERSION_CODENAME:-}" in
+  bookworm | trixie) ;;
+  *) echo "install-deps: Vintrel is built on Debian 12 (bookworm) and 13 (trixie); this is ${PRETTY_NAME:-an unknown system}." \
+    "Trying the same package names." >&2 ;;
+esac
 
 wanted=("${RUN_PACKAGES[@]}")
 case "${1:-all}" in
   run) ;;
-  all) wanted+=("${PACKAGES[@]}") ;;
+  native) wanted+=("${NATIVE_PACKAGES[@]}") ;;
+  all) wanted+=("${NATIVE_PACKAGES[@]}" "${ALL_PACKAGES[@]}") ;;
   *)
-    echo "usage: $0 [run]" >&2
+    echo "usage: $0 [run|native]" >&2
     exit 2
     ;;
 esac
