@@ -2,7 +2,8 @@
 # Cross-compiles the encoder's libraries for Windows (opencore-amr, dav1d and a trimmed static
 # FFmpeg) from Debian's own source packages, with mingw-w64.
 #
-# Usage: build-windows-deps.sh [CACHE_DIR]   (default: build-win-deps in the source tree)
+# Usage: build-windows-deps.sh [CACHE_DIR]   (default: /var/cache/vintrel-win-deps as root, so every
+# clone on the machine shares one build; else build-win-deps in the source tree)
 # Prints the finished prefix (include/, lib/, lib/pkgconfig/) as its last line.
 #
 # The sources come through a private apt configuration whose signed Sources index vouches for
@@ -10,7 +11,9 @@
 # configure line and reused as long as both stay the same.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-cache=${1:-${VINTREL_WIN_DEPS_DIR:-$root/build-win-deps}}
+default_cache=$root/build-win-deps
+if [ "$(id -u)" -eq 0 ]; then default_cache=/var/cache/vintrel-win-deps; fi
+cache=${1:-${VINTREL_WIN_DEPS_DIR:-$default_cache}}
 mkdir -p "$cache"
 cache=$(cd "$cache" && pwd)
 
@@ -71,10 +74,11 @@ if [ -f "$prefix/.complete" ]; then
   exit 0
 fi
 
-# Private apt state: a deb-src list for this machine's release, its own lists and cache.
+# Private apt state: a deb-src list of the release the versions above come from, its own lists and
+# cache. Whatever release the host runs, the zip is built from the same sources.
 apt_dir=$cache/apt
 mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial"
-codename=$(. /etc/os-release && echo "${VERSION_CODENAME:?}")
+codename=bookworm
 keyring=/usr/share/keyrings/debian-archive-keyring.gpg
 cat >"$apt_dir/sources.sources" <<EOF
 Types: deb-src
