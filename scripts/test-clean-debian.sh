@@ -1,86 +1,54 @@
 #!/usr/bin/env bash
 # The .deb as a new user gets it: installed with apt into a minimal Debian made by debootstrap from
 # the mirror this machine's apt uses, where only Depends and Recommends bring anything else.
-# The minimal root is kept in $VINTREL_CLEAN_CACHE (one per day and mirror), downloaded packages
-# too; each run works on a throw-away overlay of it. Needs root (chroot, mounts).
+# Usage: test-clean-debian.sh [RELEASE [DEB [FOREIGN_DEB]]]: RELEASE defaults to this machine's, DEB
+# to the package cpack makes from $VINTREL_BUILD_DIR; FOREIGN_DEB, another release's package, must
+# be refused by apt there. The minimal roots are kept in $VINTREL_CLEAN_CACHE (scripts/debian-root.sh).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VINTREL_BUILD_DIR:-$root/build}
-cache=${VINTREL_CLEAN_CACHE:-/var/cache/vintrel-test}
 start=$SECONDS
 fail() {
-  echo "FAIL (clean Debian): $*" >&2
+  echo "FAIL (clean Debian${release:+ $release}): $*" >&2
   exit 1
 }
-say() { echo "clean Debian, $((SECONDS - start)) s: $*"; }
+say() { echo "clean Debian $release, $((SECONDS - start)) s: $*"; }
+release=${1:-$(. /etc/os-release && echo "${VERSION_CODENAME:?}")}
+deb=${2:-}
+foreign=${3:-}
 [ "$(id -u)" -eq 0 ] || fail "needs root for debootstrap, chroot and mounts"
 command -v debootstrap >/dev/null || fail "debootstrap is not installed (bash scripts/install-deps.sh)"
+. "$root/scripts/debian-root.sh"
+trap debian_root_cleanup EXIT
+work=$debian_root_work
 
-# The mirror and suites come from the machine's own apt sources, read, never changed.
-. /etc/os-release
-release=${VERSION_CODENAME:?}
-mapfile -t repos < <(apt-get indextargets --format '$(REPO_URI) $(RELEASE) $(COMPONENT)' 'Created-By: Packages' |
-  awk -v r="$release" '$2 == r || index($2, r "-") == 1' | sort -u)
-[ "${#repos[@]}" -gt 0 ] || fail "no apt source of Debian $release on this machine"
-mirror=$(printf '%s\n' "${repos[@]}" | awk -v r="$release" '$2 == r {print $1; exit}')
-[ -n "$mirror" ] || fail "no apt source names the suite $release itself"
-probe=$(mktemp)
-/usr/lib/apt/apt-helper download-file "${mirror%/}/dists/$release/InRelease" "$probe" >/dev/null 2>&1 ||
-  { rm -f "$probe"; fail "the package mirror ${mirror%/} cannot be reached (from this machine's apt sources); this test needs it"; }
-rm -f "$probe"
+debian_minbase "$release"
+debian_overlay root "$debian_base" "$release"
 
-key=$(printf '%s\n' "$release" minbase "${repos[@]}" "$(date -u +%F)" | sha256sum | cut -c1-12)
-base="$cache/$release-minbase-$key"
-archives="$cache/archives-$release"
-work=$(mktemp -d) mounted=()
-cleanup() {
-  local i
-  for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do umount "${mounted[i]}" 2>/dev/null || umount -l "${mounted[i]}" || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-mount_into() {  # mount_into TARGET mount-arguments...
-  local target=$1
-  shift
-  mkdir -p "$target"
-  mount "$@" "$target" || fail "cannot mount $target"
-  mounted+=("$target")
-}
-
-if [ ! -f "$base/.complete" ]; then
-  say "making a minimal Debian $release from ${mirror%/} into $base"
-  rm -rf "$base" "$cache/$release-minbase-"*
-  mkdir -p "$cache"
-  debootstrap --variant=minbase "$release" "$base" "$mirror" >"$work/debootstrap.log" 2>&1 ||
-    { tail -n 20 "$work/debootstrap.log" >&2; fail "debootstrap from ${mirror%/} failed"; }
-  for repo in "${repos[@]}"; do
-    read -r uri suite component <<<"$repo"
-    echo "deb $uri $suite $component"
-  done | awk '{k=$2" "$3} !(k in seen) {seen[k]=1; line[k]=$0; order[n++]=k; next} {line[k]=line[k]" "$4}
-    END {for (i = 0; i < n; i++) print line[order[i]]}' >"$base/etc/apt/sources.list"
-  touch "$base/.complete"
+if [ -z "$deb" ] && [ -z "$foreign" ]; then
+  cpack --config "$build/CPackConfig.cmake" -B "$work/package" >"$work/cpack.log" 2>&1 ||
+    { tail -n 20 "$work/cpack.log" >&2; fail "cpack could not make the .deb from $build"; }
+  deb=$(echo "$work"/package/vintrel_*.deb)
 fi
-
-root_fs="$work/root"
-mkdir -p "$work/upper" "$work/overlay-work" "$archives"
-mount_into "$root_fs" -t overlay overlay -o "lowerdir=$base,upperdir=$work/upper,workdir=$work/overlay-work"
-mount_into "$root_fs/proc" -t proc proc
-mount_into "$root_fs/sys" -t sysfs sysfs
-mount_into "$root_fs/dev" --bind /dev
-mount_into "$root_fs/dev/pts" --bind /dev/pts
-mount_into "$root_fs/var/cache/apt/archives" --bind "$archives"
-cp /etc/resolv.conf "$root_fs/etc/resolv.conf"
-# The root is thrown away after the run: no need to sync every unpacked file to disk.
-echo force-unsafe-io >"$root_fs/etc/dpkg/dpkg.cfg.d/vintrel-test-unsafe-io"
-in_root() { chroot "$root_fs" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 DEBIAN_FRONTEND=noninteractive "$@"; }
-
-cpack --config "$build/CPackConfig.cmake" -B "$work/package" >"$work/cpack.log" 2>&1 ||
-  { tail -n 20 "$work/cpack.log" >&2; fail "cpack could not make the .deb from $build"; }
-deb=$(echo "$work"/package/vintrel_*.deb)
+[ "$deb" = - ] || [ -f "$deb" ] || fail "no package at $deb"
+in_root apt-get update -qq >"$work/apt.log" 2>&1 || { tail -n 20 "$work/apt.log" >&2; fail "apt-get update in the root"; }
+if [ -n "$foreign" ]; then
+  cp "$foreign" "$root_fs/tmp/"
+  if in_root apt-get install -y -q "/tmp/$(basename "$foreign")" >"$work/foreign.log" 2>&1; then
+    fail "apt installed $(basename "$foreign"), a package of another release"
+  fi
+  grep -qi "unmet dependencies" "$work/foreign.log" ||
+    { tail -n 20 "$work/foreign.log" >&2; fail "apt refused $(basename "$foreign") for another reason than its dependencies"; }
+  ! in_root dpkg-query -W vintrel >/dev/null 2>&1 || fail "the refused package left vintrel installed"
+  say "apt refuses $(basename "$foreign"): $(grep -m1 'Depends:' "$work/foreign.log" | sed 's/^ *//')"
+fi
+if [ "$deb" = - ]; then
+  say "passed"
+  exit 0
+fi
 say "$(basename "$deb"): Depends: $(dpkg-deb -f "$deb" Depends)"
 say "Recommends: $(dpkg-deb -f "$deb" Recommends)"
 cp "$deb" "$root_fs/tmp/"
-in_root apt-get update -qq >"$work/apt.log" 2>&1 || { tail -n 20 "$work/apt.log" >&2; fail "apt-get update in the root"; }
 in_root apt-get install -y -q -o APT::Keep-Downloaded-Packages=true "/tmp/$(basename "$deb")" >>"$work/apt.log" 2>&1 ||
   { tail -n 30 "$work/apt.log" >&2; fail "apt cannot install the .deb on a minimal Debian"; }
 say "installed with $(grep -c '^Setting up' "$work/apt.log") packages; $(in_root dpkg-query -W -f '${Installed-Size}' vintrel) KiB"
