@@ -25,6 +25,8 @@ PACKAGES=(
   nasm dpkg-dev debian-archive-keyring zip unzip
   clang-14 libclang-rt-14-dev
   hyperfine sox
+  mediainfo gstreamer1.0-tools gstreamer1.0-plugins-base-apps gstreamer1.0-plugins-good
+  gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly gstreamer1.0-libav
   help2man groff-base desktop-file-utils appstream lintian
   debootstrap
   at-spi2-core python3-pyatspi gir1.2-atspi-2.0 xdotool

@@ -116,7 +116,7 @@ void Checker::CheckTiming(const TrackBoxes& track) {
   const double period = track.timescale / options_.frameRate;
   for (std::size_t i = 0; i < track.durations.size(); ++i) {
     const double periods = std::round(track.durations[i] / period);
-    if (periods < 1 || std::abs(track.durations[i] - periods * period) > 1) {
+    if (periods < 1 || std::abs(track.durations[i] - periods * period) > 0.5) {
       return Break(rule::kTiming, "sample " + std::to_string(i) + " lasts " +
                                       std::to_string(track.durations[i]) + " units, not a multiple of " +
                                       std::to_string(period));
