@@ -1,6 +1,11 @@
 #include "conformance_boxes.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace convtest {
 namespace {

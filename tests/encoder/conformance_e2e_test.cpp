@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <map>
+#include <string>
+#include <vector>
 
 #include "conformance_reader.h"
 #include "conv_support.h"

@@ -2,8 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <string>
+#include <vector>
 
 #include "conformance_video.h"
 

@@ -4,10 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "conformance_reader.h"
 #include "conformance_video.h"
