@@ -12,6 +12,8 @@ using Bytes = std::vector<std::uint8_t>;
 // A sample entry's fixed fields before its child boxes (ISO/IEC 14496-12 12.1.3, 12.2.3).
 constexpr std::size_t kVisualEntryFields = 78;
 constexpr std::size_t kAudioEntryFields = 28;
+// Days of sound in 20 ms frames; a table that counts more is not one the muxer wrote.
+constexpr std::uint64_t kMostSamples = std::uint64_t{1} << 25;
 
 void Require(bool condition, const char* what) {
   if (!condition) throw MalformedBox(what);
@@ -72,7 +74,7 @@ void ReadTiming(const Bytes& bytes, BoxSpan mdhd, BoxSpan stts, TrackTables& tra
   for (std::uint64_t i = 0; i < entries; ++i) {
     const std::uint64_t count = Get(bytes, stts.body + 8 + i * 8, 4);
     const auto delta = static_cast<std::uint32_t>(Get(bytes, stts.body + 12 + i * 8, 4));
-    Require(track.sampleDurations.size() + count <= bytes.size(), "a time table longer than its file");
+    Require(track.sampleDurations.size() + count <= kMostSamples, "a time table of too many samples");
     track.sampleDurations.insert(track.sampleDurations.end(), count, delta);
   }
 }
@@ -81,7 +83,7 @@ void ReadSizes(const Bytes& bytes, BoxSpan stsz, TrackTables& track) {
   const auto common = static_cast<std::uint32_t>(Get(bytes, stsz.body + 4, 4));
   const std::uint64_t count = Get(bytes, stsz.body + 8, 4);
   Require(common != 0 || stsz.body + 12 + count * 4 <= stsz.end, "a size table longer than its box");
-  Require(count <= bytes.size(), "a size table longer than its file");
+  Require(count <= kMostSamples, "a size table of too many samples");
   track.sampleSizes.resize(count, common);
   if (common == 0)
     for (std::uint64_t i = 0; i < count; ++i)

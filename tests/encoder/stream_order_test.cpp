@@ -247,6 +247,28 @@ TEST(StreamOrder, TheEsdsGetsThePeakSecondTheAverageAndTheLargestVop) {
   EXPECT_GT(measured.peakPerSecond, 20000u);
 }
 
+TEST(StreamOrder, HoursOfSoundInOneSizeFitAFewBytesOfTable) {
+  // A sound-only file: every frame the same size, so the tables are far smaller than the count.
+  constexpr std::uint32_t kFrames = 180000;
+  Bytes hdlr = Words({0, 0});
+  hdlr.insert(hdlr.end(), {'s', 'o', 'u', 'n'});
+  Append(hdlr, 0, 12);
+  const Bytes moov = Box(
+      "moov",
+      {Box("trak",
+           {Box("mdia", {Box("mdhd", {Words({0, 0, 0, 8000, kFrames * 160, 0})}), Box("hdlr", {hdlr}),
+                         Box("minf", {Box("stbl", {Box("stsd", {Words({0, 1}), Box("samr", {Bytes(28, 0)})}),
+                                                   Box("stts", {Words({0, 1, kFrames, 160})}),
+                                                   Box("stsc", {Words({0, 1, 1, kFrames, 1})}),
+                                                   Box("stsz", {Words({0, 14, kFrames})}),
+                                                   Box("stco", {Words({0, 1, 36})})})})})})});
+  ASSERT_LT(moov.size(), 400u);
+  const std::vector<TrackTables> tracks = ReadMovieTables(moov);
+  ASSERT_EQ(tracks.size(), 1u);
+  EXPECT_EQ(tracks[0].sampleSizes.size(), kFrames);
+  EXPECT_EQ(tracks[0].sampleDurations.size(), kFrames);
+}
+
 TEST(StreamOrder, ALayoutItDoesNotKnowIsRefusedUntouched) {
   const Built good = Build(2048, H263Entry());
   std::vector<Bytes> wrong;
