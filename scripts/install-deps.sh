@@ -18,13 +18,16 @@ RUN_PACKAGES=(
   libavcodec-extra ffmpeg
   qt6-base-dev qt6-multimedia-dev libgl1-mesa-dev fonts-wqy-microhei
 )
-# The native tests: GoogleTest, the window under Xvfb and AT-SPI, the install rules and the .deb.
+# The native tests: GoogleTest, the window under Xvfb and AT-SPI, the install rules and the .deb,
+# and two readers of 3GP files besides our own.
 NATIVE_PACKAGES=(
   git libgtest-dev googletest zlib1g-dev
   qt6-tools-dev-tools
   xvfb xauth x11-utils imagemagick fonts-dejavu-core fonts-dejavu-extra
   at-spi2-core python3-pyatspi gir1.2-atspi-2.0 xdotool dbus
   dpkg-dev help2man groff-base desktop-file-utils appstream lintian
+  mediainfo gstreamer1.0-tools gstreamer1.0-plugins-base-apps gstreamer1.0-plugins-good
+  gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly gstreamer1.0-libav
 )
 # Sanitizers and fuzzing (each release's default clang), the Windows build and its tests, the
 # clean-Debian stages and the benchmarks.

@@ -1,5 +1,10 @@
 #include "output_file.h"
 
+#include <system_error>
+
+#include "movie_box.h"
+#include "stream_order.h"
+
 namespace conv {
 namespace {
 
@@ -81,13 +86,26 @@ void OutputFile::Write(AVPacket* packet, AVStream* stream, AVRational encoderTim
   bytes_.store(avio_tell(io_.get()));
 }
 
+void OutputFile::SetContainerFacts(const ContainerFacts& facts) {
+  std::lock_guard lock(mutex_);
+  facts_ = facts;
+}
+
 void OutputFile::Finish() {
   std::lock_guard lock(mutex_);
   if (finished_) return;
   Check(av_write_trailer(context_.get()), finalPath_, "cannot finish the output");
   avio_flush(io_.get());
   Check(io_->error, finalPath_, "cannot finish the output");
-  bytes_.store(avio_tell(io_.get()));
+  try {
+    PutInStreamingOrder(*file_, facts_);
+  } catch (const MalformedBox& error) {
+    throw EncodeError(finalPath_, std::string("cannot put the 3GP in streaming order: ") + error.what());
+  } catch (const std::system_error& error) {
+    throw EncodeError(finalPath_, "cannot finish the output: " + error.code().message());
+  }
+  const int64_t size = file_->Seek(0, SEEK_CUR);
+  if (size >= 0) bytes_.store(size);
   finished_ = true;
 }
 

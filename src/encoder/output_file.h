@@ -8,6 +8,7 @@
 #include <string>
 
 #include "av_util.h"
+#include "container_facts.h"
 #include "platform.h"
 
 namespace conv {
@@ -28,7 +29,10 @@ class OutputFile {
   // Safe to call from several threads; takes over the packet's contents.
   void Write(AVPacket* packet, AVStream* stream, AVRational encoderTimeBase);
   int64_t BytesWritten() const { return bytes_.load(); }
-  // Trailer and flush: the file is complete, still without its name.
+  // What Finish declares in the file beyond what the muxer knows; before Finish.
+  void SetContainerFacts(const ContainerFacts& facts);
+  // Trailer, flush, then the movie box in front and the declarations put right: the file is
+  // complete, still without its name.
   void Finish();
   // Finishes it if need be, then gives it the final name. Without it, nothing is left of the file.
   void Commit();
@@ -43,6 +47,7 @@ class OutputFile {
   std::mutex mutex_;
   std::atomic<int64_t> bytes_{0};
   bool finished_ = false;
+  ContainerFacts facts_;
 };
 
 }  // namespace conv

@@ -71,6 +71,11 @@ class PendingOutput {
   virtual int Write(const std::uint8_t* data, int size) = 0;
   // As lseek (SEEK_SET, SEEK_CUR, SEEK_END): the new position, or minus an errno value.
   virtual std::int64_t Seek(std::int64_t offset, int whence) = 0;
+  // Reads up to `size` bytes at the current position: the count (0 at the end), or minus an
+  // errno value. Lets the finished file be put in order before it is named.
+  virtual int Read(std::uint8_t* data, int size) = 0;
+  // Cuts the file to `size` bytes: 0, or minus an errno value.
+  virtual int Truncate(std::int64_t size) = 0;
   // Puts the contents on disk, then gives the file its final name. Without `replace` an existing
   // file is never replaced. Naming and leaving the stop handler's care are one step, so a stop
   // request never removes or disowns a complete file. Throws EncodeError.

@@ -162,6 +162,8 @@ class PosixOutput final : public PendingOutput {
 
   int Write(const std::uint8_t* data, int size) override;
   std::int64_t Seek(std::int64_t offset, int whence) override;
+  int Read(std::uint8_t* data, int size) override;
+  int Truncate(std::int64_t size) override;
   void Commit(bool replace) override;
 
  private:
@@ -215,6 +217,18 @@ int PosixOutput::Write(const std::uint8_t* data, int size) {
 std::int64_t PosixOutput::Seek(std::int64_t offset, int whence) {
   off_t at = lseek(fd_.Get(), offset, whence);
   return at < 0 ? -errno : at;
+}
+
+int PosixOutput::Read(std::uint8_t* data, int size) {
+  for (;;) {
+    ssize_t n = read(fd_.Get(), data, static_cast<size_t>(size));
+    if (n >= 0) return static_cast<int>(n);
+    if (errno != EINTR) return -errno;
+  }
+}
+
+int PosixOutput::Truncate(std::int64_t size) {
+  return ftruncate(fd_.Get(), static_cast<off_t>(size)) == 0 ? 0 : -errno;
 }
 
 void PosixOutput::Commit(bool replace) {

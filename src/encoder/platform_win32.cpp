@@ -175,6 +175,8 @@ class Win32Output final : public PendingOutput {
 
   int Write(const std::uint8_t* data, int size) override;
   std::int64_t Seek(std::int64_t offset, int whence) override;
+  int Read(std::uint8_t* data, int size) override;
+  int Truncate(std::int64_t size) override;
   void Commit(bool replace) override;
 
  private:
@@ -243,6 +245,19 @@ std::int64_t Win32Output::Seek(std::int64_t offset, int whence) {
   LARGE_INTEGER at{};
   if (!SetFilePointerEx(file_.Get(), distance, &at, method)) return -ErrnoFor(GetLastError());
   return at.QuadPart;
+}
+
+int Win32Output::Read(std::uint8_t* data, int size) {
+  DWORD read = 0;
+  if (!ReadFile(file_.Get(), data, static_cast<DWORD>(size), &read, nullptr))
+    return -ErrnoFor(GetLastError());
+  return static_cast<int>(read);
+}
+
+int Win32Output::Truncate(std::int64_t size) {
+  const std::int64_t at = Seek(size, SEEK_SET);
+  if (at < 0) return static_cast<int>(at);
+  return SetEndOfFile(file_.Get()) ? 0 : -ErrnoFor(GetLastError());
 }
 
 void Win32Output::Commit(bool replace) {
