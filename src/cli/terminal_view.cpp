@@ -4,6 +4,7 @@
 #include <cmath>
 #include <filesystem>
 #include <iostream>
+#include <system_error>
 
 #include "base/utf8_path.h"
 #include "cli/level_text.h"

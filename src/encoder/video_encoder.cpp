@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <initializer_list>
 
 #include "picture_clock.h"
 

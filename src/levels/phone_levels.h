@@ -64,13 +64,13 @@ inline constexpr int64_t kVbvUnitBits = 16384;  // ISO/IEC 14496-2, 6.3.3: vbv_b
 inline constexpr std::array<Level, 12> kLevels{{
     // ITU-T H.263, Annex X, Table X.2 (Profile 0): picture format, minimum picture interval and
     // maximum bit rate in units of 64 000 bit/s. Level 45 is QCIF at Level 20's rate, for
-    // Profiles 0 and 2 only (X.3, Table X.2 note).
+    // Profiles 0 and 2 only.
     {Codec::H263, "10", 10, 176, 144, 2, 0, 0, 0, 64000, 0},
     {Codec::H263, "45", 45, 176, 144, 1, 0, 0, 0, 128000, 0},
     {Codec::H263, "20", 20, 352, 288, 1, 2, 0, 0, 128000, 0},
     {Codec::H263, "30", 30, 352, 288, 1, 1, 0, 0, 384000, 0},
     {Codec::H263, "40", 40, 352, 288, 1, 1, 0, 0, 2048000, 0},
-    // ISO/IEC 14496-2, Annex N, Table N.1 (Simple Profile): macroblocks per VOP (VCV buffer),
+    // ISO/IEC 14496-2, Annex N, the Simple Profile's levels: macroblocks per VOP (VCV buffer),
     // per second (VCV decoder rate), bit rate and VBV size in 16384-bit units; the code is the
     // Simple Profile (0) and the level, Annex G, Table G.1 (0x09 is Level 0b). Level 0 (0x08)
     // carries rules beyond the table and is not used.
