@@ -17,6 +17,8 @@ constexpr double kBucketSeconds = 0.5;
 // What a player buffers before it starts: the first key picture may take that much.
 constexpr double kHeadStartSeconds = 0.5;
 constexpr int kKeyPictureDistance = 132;
+// FFmpeg's rate control aims a picture at no more than this share of a second's buffer.
+constexpr double kAimedShareOfBuffer = 1.0 / 3;
 // A phone's buffer takes at most twice the setting over any two seconds.
 constexpr int kPeakSeconds = 2;
 constexpr double kPeakShare = 2;
@@ -97,6 +99,10 @@ VideoEncoder::VideoEncoder(const EncodeOptions& options, const VideoLayout& layo
   encoder_->rc_buffer_size = static_cast<int>(
       std::min<int64_t>({encoder_->bit_rate_tolerance, limits_.pictureBits, limits_.bufferBits}));
   encoder_->rc_max_rate = std::min<int64_t>(options.videoBitrate, limits_.bitsPerSecond);
+  // A buffer smaller than a second keeps the largest picture aimed at where a second's buffer put
+  // it, up to the whole buffer, instead of pulling every picture down with it.
+  encoder_->rc_max_available_vbv_use = static_cast<float>(
+      std::min(1.0, encoder_->bit_rate_tolerance * kAimedShareOfBuffer / encoder_->rc_buffer_size));
   encoder_->rc_initial_buffer_occupancy = static_cast<int>(encoder_->rc_buffer_size * kHeadStartSeconds);
   encoder_->log_level_offset = AV_LOG_INFO - AV_LOG_ERROR;
   double setting = static_cast<double>(options.videoBitrate);
