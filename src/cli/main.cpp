@@ -22,6 +22,7 @@
 #include "cli/cli_options.h"
 #include "cli/console.h"
 #include "cli/interrupt_pump.h"
+#include "cli/level_text.h"
 #include "cli/parallel_batch.h"
 #include "cli/parallel_view.h"
 #include "cli/terminal_view.h"
@@ -70,6 +71,8 @@ int DryRun(const std::vector<std::string>& files, const ConversionSettings& sett
     const PlannedFile file = planner.Plan(entry.path, settings);
     if (file.Runs()) {
       std::cout << TerminalSafe(file.commandLine) << '\n';
+      // A comment to a shell, so the lines still run as they are.
+      std::cout << "# " << DryRunLevelLine(settings) << '\n';
       planner.Produced(file.output);  // assume success, as the real run hopes
     } else {
       std::cerr << "vintrel-cli: " << TerminalSafe(file.source) << ": " << TerminalSafe(file.refusal) << '\n';
@@ -122,7 +125,7 @@ int Convert(const std::vector<std::string>& files, const ConversionSettings& set
   InterruptPump pump;
   StderrSink sink;
   if (jobs != 1) {
-    ParallelView view(files.size(), VINTREL_ISATTY(1) != 0);
+    ParallelView view(files.size(), VINTREL_ISATTY(1) != 0, LevelText(settings));
     const BatchOutcome outcome = ConvertInParallel(files, settings, paths, jobs, view, sink);
     PrintSummary(outcome.results, outcome.notConverted, files.size(), settings.OutputFolder);
     return BatchExitCode(pump, outcome.results, outcome.notConverted);

@@ -32,14 +32,14 @@ void ParallelView::Progress(std::size_t index, double fraction, const std::strin
 void ParallelView::FileFinished(std::size_t index, const FileResult& result) {
   const std::lock_guard lock(mutex_);
   if (!live_) {
-    std::cout << Prefix(index) << TerminalView::Outcome(result) << std::endl;
+    std::cout << Prefix(index) << TerminalView::Outcome(result, level_) << std::endl;
     return;
   }
   const auto file = running_.find(index);
   const std::string name =
       file != running_.end() ? file->second.name : TerminalView::ShortName(result.source);
   if (file != running_.end()) running_.erase(file);
-  Redraw(Prefix(index) + name + "  " + TerminalView::Outcome(result));
+  Redraw(Prefix(index) + name + "  " + TerminalView::Outcome(result, level_));
 }
 
 void ParallelView::Redraw(const std::string& finishedLine) {

@@ -4,6 +4,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <utility>
 
 #include "engine/batch_view.h"
 
@@ -15,7 +16,9 @@ namespace vintrel::cli {
 // the same lines a batch of one job prints, marked with the file's place in the queue.
 class ParallelView {
  public:
-  ParallelView(std::size_t fileCount, bool live) : fileCount_(fileCount), live_(live) {}
+  // `level` names what the outputs declare (LevelText).
+  ParallelView(std::size_t fileCount, bool live, std::string level)
+      : fileCount_(fileCount), live_(live), level_(std::move(level)) {}
 
   // `index` is the file's place in the queue, from 0.
   void FileStarting(std::size_t index, const std::string& source, const std::string& output);
@@ -36,6 +39,7 @@ class ParallelView {
   std::mutex mutex_;
   std::size_t fileCount_;
   bool live_;
+  std::string level_;
   std::map<std::size_t, Running> running_;
   std::size_t drawnLines_ = 0;
 };

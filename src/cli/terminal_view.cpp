@@ -2,8 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <iostream>
+#include <system_error>
 
+#include "base/utf8_path.h"
+#include "cli/level_text.h"
 #include "engine/command_line.h"
 
 namespace vintrel::cli {
@@ -45,14 +49,19 @@ std::string TerminalSafe(std::string_view text) {
 }
 
 TerminalView::TerminalView(ConversionSettings settings, std::size_t fileCount, bool live)
-    : settings_(std::move(settings)), fileCount_(fileCount), live_(live) {}
+    : settings_(std::move(settings)), level_(LevelText(settings_)), fileCount_(fileCount), live_(live) {}
 
 std::string TerminalView::ShortName(const std::string& source) {
   return Shortened(TerminalSafe(FileNameFromPath(source)), kNameWidth);
 }
 
-std::string TerminalView::Outcome(const FileResult& result) {
-  return TerminalSafe(result.converted ? "converted -> " + result.output : "FAILED: " + result.reason);
+std::string TerminalView::Outcome(const FileResult& result, const std::string& level) {
+  if (!result.converted) return TerminalSafe("FAILED: " + result.reason);
+  std::error_code error;
+  const std::uintmax_t bytes = std::filesystem::file_size(PathFromUtf8(result.output), error);
+  // A converted file is there; should it vanish at once, the line still names its level.
+  const std::string size = error ? std::string() : ", " + SizeText(bytes);
+  return TerminalSafe("converted -> " + result.output + " (" + level + size + ")");
 }
 
 std::string TerminalView::FormatDuration(double seconds) {
@@ -123,7 +132,7 @@ void TerminalView::FileStarting(const std::string& source, const std::string& ou
 void TerminalView::FileFinished(const FileResult& result) {
   std::string line = Prefix();
   if (live_) line = "\r" + line + Shortened(TerminalSafe(fileName_), kNameWidth) + "  ";
-  line += Outcome(result);
+  line += Outcome(result, level_);
   if (live_) line += "\033[K";
   std::cout << line << std::endl;
 }

@@ -35,8 +35,9 @@ class TerminalView : public BatchDisplay, public BatchDesktop, public BatchInput
 
   // A file's name cut to the width of a progress line.
   static std::string ShortName(const std::string& source);
-  // "converted -> OUTPUT" or "FAILED: REASON"
-  static std::string Outcome(const FileResult& result);
+  // "converted -> OUTPUT (LEVEL, SIZE)" or "FAILED: REASON"; `level` names what the output
+  // declares (LevelText).
+  static std::string Outcome(const FileResult& result, const std::string& level);
   // "1:05", "1:02:03"
   static std::string FormatDuration(double seconds);
   // The live line of one file: "[2/3] clip.avi  [#####-----]  52%  ETA 0:07".
@@ -48,6 +49,7 @@ class TerminalView : public BatchDisplay, public BatchDesktop, public BatchInput
   std::string Prefix() const;
 
   ConversionSettings settings_;
+  std::string level_;
   std::size_t fileCount_;
   bool live_;
   std::size_t fileIndex_ = 0;

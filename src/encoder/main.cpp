@@ -105,6 +105,8 @@ void Convert(const EncodeOptions& options) {
   Pipeline pipeline(input, Tracks{videoDecoder.get(), videoEncoder.get(), audio.get(), content.get()},
                     output);
   pipeline.Run();
+  // Known only once every picture is placed: the finishing pass writes them into the boxes.
+  if (videoEncoder) output.SetContainerFacts(videoEncoder->Facts());
   output.Finish();
   // Said before the file gets its name: one finished after its caller left is not named, as
   // nobody will learn of it (a failed write has already asked the process to stop).

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <numeric>
 
+#include "levels/phone_levels.h"
+
 namespace conv {
 namespace {
 
@@ -108,12 +110,7 @@ int NearestAmrMode(double bitsPerSecond) {
 }
 
 bool IsH263Size(int width, int height) {
-  constexpr std::array<std::pair<int, int>, 5> kSizes{
-      {{128, 96}, {176, 144}, {352, 288}, {704, 576}, {1408, 1152}}};
-  for (auto [w, h] : kSizes) {
-    if (w == width && h == height) return true;
-  }
-  return false;
+  return vintrel::levels::CodecFor(width, height) == vintrel::levels::Codec::H263;
 }
 
 ParseResult ParseOptions(const std::vector<std::string>& args) {

@@ -1,6 +1,7 @@
 #include "rate_bucket.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace conv {
 namespace {
@@ -48,6 +49,26 @@ int64_t PeakWindow::Place(int64_t slot, int64_t bits) {
   shown_.emplace_back(slot, bits);
   inWindow_ += bits;
   return slot;
+}
+
+double LevelBucket::HeldAt(int64_t slot) const {
+  if (lastSlot_ == INT64_MIN || slot <= lastSlot_) return held_;
+  return std::max(0.0, held_ - perSlot_ * static_cast<double>(slot - lastSlot_));
+}
+
+int64_t LevelBucket::Earliest(int64_t slot, int64_t bits) const {
+  if (perSlot_ <= 0 || capacity_ <= 0 || lastSlot_ == INT64_MIN) return slot;
+  slot = std::max(slot, lastSlot_);
+  const double room = capacity_ - static_cast<double>(bits);
+  const double excess = HeldAt(slot) - std::max(0.0, room);
+  if (excess <= 0) return slot;
+  return slot + static_cast<int64_t>(std::ceil(excess / perSlot_));
+}
+
+void LevelBucket::Add(int64_t slot, int64_t bits) {
+  held_ = HeldAt(slot) + static_cast<double>(bits);
+  lastSlot_ = std::max(lastSlot_, slot);
+  if (capacity_ > 0 && held_ > capacity_ * (1 + 1e-9)) overflowed_ = true;
 }
 
 }  // namespace conv

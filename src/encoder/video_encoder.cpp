@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <initializer_list>
+
+#include "picture_clock.h"
 
 namespace conv {
 namespace {
@@ -14,6 +17,8 @@ constexpr double kBucketSeconds = 0.5;
 // What a player buffers before it starts: the first key picture may take that much.
 constexpr double kHeadStartSeconds = 0.5;
 constexpr int kKeyPictureDistance = 132;
+// FFmpeg's rate control aims a picture at no more than this share of a second's buffer.
+constexpr double kAimedShareOfBuffer = 1.0 / 3;
 // A phone's buffer takes at most twice the setting over any two seconds.
 constexpr int kPeakSeconds = 2;
 constexpr double kPeakShare = 2;
@@ -71,7 +76,8 @@ VideoEncoder::VideoEncoder(const EncodeOptions& options, const VideoLayout& layo
       scaler_(output.FinalPath()),
       reducer_(output.FinalPath()) {
   const std::string& path = output.FinalPath();
-  AVCodecID id = IsH263Size(options.width, options.height) ? AV_CODEC_ID_H263 : AV_CODEC_ID_MPEG4;
+  ChooseLevel(options);
+  AVCodecID id = level_.codec == vintrel::levels::Codec::H263 ? AV_CODEC_ID_H263 : AV_CODEC_ID_MPEG4;
   const AVCodec* codec = avcodec_find_encoder(id);
   if (!codec) throw EncodeError(path, std::string("no encoder for ") + avcodec_get_name(id));
   encoder_.reset(avcodec_alloc_context3(codec));
@@ -88,8 +94,15 @@ VideoEncoder::VideoEncoder(const EncodeOptions& options, const VideoLayout& layo
   // A buffer of a second at the setting makes it code a picture again, coarser, when it would
   // not fit, up to the coarsest quantiser; where even that is too large it says so at error
   // level each time, which the bucket below answers instead, so those lines are kept quiet.
-  encoder_->rc_buffer_size = encoder_->bit_rate_tolerance;
-  encoder_->rc_max_rate = options.videoBitrate;
+  // Within the level, the same buffer also keeps every picture inside the most a decoder of that
+  // level takes at once.
+  encoder_->rc_buffer_size = static_cast<int>(
+      std::min<int64_t>({encoder_->bit_rate_tolerance, limits_.pictureBits, limits_.bufferBits}));
+  encoder_->rc_max_rate = std::min<int64_t>(options.videoBitrate, limits_.bitsPerSecond);
+  // A buffer smaller than a second keeps the largest picture aimed at where a second's buffer put
+  // it, up to the whole buffer, instead of pulling every picture down with it.
+  encoder_->rc_max_available_vbv_use = static_cast<float>(
+      std::min(1.0, encoder_->bit_rate_tolerance * kAimedShareOfBuffer / encoder_->rc_buffer_size));
   encoder_->rc_initial_buffer_occupancy = static_cast<int>(encoder_->rc_buffer_size * kHeadStartSeconds);
   encoder_->log_level_offset = AV_LOG_INFO - AV_LOG_ERROR;
   double setting = static_cast<double>(options.videoBitrate);
@@ -98,6 +111,15 @@ VideoEncoder::VideoEncoder(const EncodeOptions& options, const VideoLayout& layo
   // Frames exactly two seconds apart still share a window.
   const AVRational slot = encoder_->time_base;
   peaks_ = PeakWindow(int64_t{kPeakSeconds} * slot.den / slot.num + 1, setting * kPeakSeconds * kPeakShare);
+  levelBucket_ = LevelBucket(static_cast<double>(limits_.bitsPerSecond) * av_q2d(slot),
+                             static_cast<double>(limits_.bufferBits));
+  if (level_.codec == vintrel::levels::Codec::Mpeg4) {
+    // The VOS header's profile_and_level_indication: Simple Profile (0) in the high nibble.
+    encoder_->profile = level_.code >> 4;
+    encoder_->level = level_.code & 0x0F;
+  } else {
+    facts_.h263Level = level_.code;
+  }
   // A key picture costs several seconds of a low setting. H.263 wants every block coded on its
   // own at least once in 132 pictures, so the key pictures come no further apart than that.
   encoder_->gop_size = kKeyPictureDistance;
@@ -145,8 +167,31 @@ void VideoEncoder::Finish(int64_t endSlot) {
   int64_t end = run.first + run.count;
   if (held_->pts >= end) held_->pts = held_->dts = std::max(lastWritten_ + 1, end - 1);
   held_->duration = std::max<int64_t>(1, end - held_->pts);
-  output_.Write(held_.get(), stream_, encoder_->time_base);
+  if (held_->duration > 1) facts_.framesDropped = true;
+  WriteHeld();
   held_.reset();
+}
+
+void VideoEncoder::ChooseLevel(const EncodeOptions& options) {
+  using namespace vintrel::levels;
+  const FrameRate rate{options.frameRate.num, options.frameRate.den};
+  // Past every level of its codec (sizes or rates the pickers never offer), the file declares
+  // the highest and is kept inside its buffer.
+  level_ = LevelFor(options.width, options.height, rate, options.videoBitrate)
+               .value_or(HighestLevel(CodecFor(options.width, options.height)));
+  limits_ = LimitsOf(level_, options.width, options.height);
+}
+
+void VideoEncoder::WriteHeld() {
+  if (lastWritten_ != INT64_MIN && held_->pts > lastWritten_ + 1) facts_.framesDropped = true;
+  if (level_.codec == vintrel::levels::Codec::H263) {
+    Check(av_packet_make_writable(held_.get()), output_.FinalPath(), "cannot encode the video");
+    const AVRational unit = encoder_->time_base;
+    StampTemporalReference(held_->data, static_cast<size_t>(held_->size),
+                           PictureClockTicks(held_->pts, unit.num, unit.den));
+  }
+  lastWritten_ = held_->pts;
+  output_.Write(held_.get(), stream_, encoder_->time_base);
 }
 
 void VideoEncoder::Show(const AVFrame* decoded, FramePicker::Run run) {
@@ -184,13 +229,14 @@ void VideoEncoder::Encode(AVFrame* frame) {
     int ret = avcodec_receive_packet(encoder_.get(), packet_.get());
     if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) return;
     Check(ret, path, "cannot encode the video");
-    bucket_.Spent(packet_->size * 8LL, packet_->flags & AV_PKT_FLAG_KEY);
-    packet_->pts = packet_->dts = peaks_.Place(packet_->pts, packet_->size * 8LL);
+    const int64_t bits = packet_->size * 8LL;
+    bucket_.Spent(bits, packet_->flags & AV_PKT_FLAG_KEY);
+    // Later only drains the level's buffer more, so the peak window may move it on freely.
+    const int64_t slot = peaks_.Place(levelBucket_.Earliest(packet_->pts, bits), bits);
+    levelBucket_.Add(slot, bits);
+    packet_->pts = packet_->dts = slot;
     // Held until the next one comes: only then is its duration known.
-    if (held_) {
-      lastWritten_ = held_->pts;
-      output_.Write(held_.get(), stream_, encoder_->time_base);
-    }
+    if (held_) WriteHeld();
     if (!held_) held_ = MakePacket();
     av_packet_move_ref(held_.get(), packet_.get());
   }

@@ -6,7 +6,9 @@
 #include <string>
 
 #include "av_util.h"
+#include "container_facts.h"
 #include "geometry.h"
+#include "levels/phone_levels.h"
 #include "options.h"
 #include "output_file.h"
 #include "picture_scaler.h"
@@ -35,11 +37,18 @@ class VideoEncoder {
   void Finish(int64_t endSlot);
 
   int64_t FramesWritten() const { return written_.load(); }
+  // The level the video declares and keeps to.
+  const vintrel::levels::Level& DeclaredLevel() const { return level_; }
+  // Complete once Finish has returned.
+  const ContainerFacts& Facts() const { return facts_; }
 
  private:
   void Show(const AVFrame* decoded, FramePicker::Run run);
   FramePtr MakePicture(const AVFrame* decoded);
   void Encode(AVFrame* frame);
+  void ChooseLevel(const EncodeOptions& options);
+  // Hands the held packet to the file, its H.263 time written from its slot.
+  void WriteHeld();
 
   VideoLayout layout_;
   OutputFile& output_;
@@ -55,6 +64,10 @@ class VideoEncoder {
   std::atomic<int64_t> written_{0};
   RateBucket bucket_;
   PeakWindow peaks_;
+  vintrel::levels::Level level_;
+  vintrel::levels::Limits limits_;
+  LevelBucket levelBucket_;
+  ContainerFacts facts_;
   PacketPtr held_;  // the last encoded frame, at its slot; written once the next is placed
   int64_t lastWritten_ = INT64_MIN;
 };

@@ -14,6 +14,7 @@
 #include <sstream>
 #include <thread>
 
+#include "cli/level_text.h"
 #include "engine/command_line.h"
 #include "media.h"
 #include "processes.h"
@@ -92,8 +93,10 @@ std::vector<std::string> Lines(const std::string& text) {
 }
 
 // The line the CLI prints for a file when nothing else in the batch claims its output name.
+// A dry run's lines for one file: the command, then the level and size a minute as a comment.
 std::string LineFor(const ConversionSettings& settings, const std::string& source, const std::string& app) {
-  return BuildCommandLine(settings, source, OutputPathFor(settings, source), app + "/data/conv.exe") + "\n";
+  return BuildCommandLine(settings, source, OutputPathFor(settings, source), app + "/data/conv.exe") +
+         "\n# " + cli::DryRunLevelLine(settings) + "\n";
 }
 
 bool IsThreeGp(const fs::path& file) {
@@ -162,7 +165,10 @@ TEST_F(CliTest, ConvertsEveryFileInOrder) {
   const auto lines = Lines(run.out);
   ASSERT_GE(lines.size(), 6u);
   EXPECT_EQ(lines[0], "[1/3] " + Clip("a.avi") + " -> " + (out_ / "a.3gp").string());
-  EXPECT_EQ(lines[1], "[1/3] converted -> " + (out_ / "a.3gp").string());
+  // The window's defaults: 176x144 at 14.985 fps and 120 kbit/s need Level 45.
+  const std::string size = cli::SizeText(fs::file_size(out_ / "a.3gp"));
+  EXPECT_EQ(lines[1],
+            "[1/3] converted -> " + (out_ / "a.3gp").string() + " (H.263 Profile 0 Level 45, " + size + ")");
   EXPECT_EQ(lines[2].substr(0, 6 + Clip("b.mp4").size()), "[2/3] " + Clip("b.mp4"));
   EXPECT_EQ(lines[4].substr(0, 6 + Clip("c.mov").size()), "[3/3] " + Clip("c.mov"));
   EXPECT_NE(run.out.find("Converted 3 of 3 files into " + out_.string()), std::string::npos);

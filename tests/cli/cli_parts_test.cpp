@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string_view>
+
 #include "cli/cli_options.h"
+#include "cli/level_text.h"
 #include "cli/terminal_view.h"
 
 namespace vintrel::cli {
@@ -71,6 +77,68 @@ TEST(TerminalView, ProgressLineAndEstimate) {
   EXPECT_EQ(TerminalSafe("\xC2\x9B"
                          "2J \xC2\xA0\xE2\x82\xAC"),
             "\\u009b2J \xC2\xA0\xE2\x82\xAC");
+}
+
+ConversionSettings Chosen(std::string_view size, std::string_view rate, std::string_view kbps) {
+  ConversionSettings settings;
+  settings.pickers[Picker::FrameSize] = size;
+  settings.pickers[Picker::FrameRate] = rate;
+  settings.pickers[Picker::VideoBitrate] = kbps;
+  settings.pickers[Picker::AudioBitrate] = "5.15k";
+  return settings;
+}
+
+TEST(TerminalView, EachOutputNamesItsLevelAndSize) {
+  EXPECT_EQ(LevelText(Chosen("176x144", "14.985", "40")), "H.263 Profile 0 Level 10");
+  EXPECT_EQ(LevelText(Chosen("176x144", "25.0", "40")), "H.263 Profile 0 Level 45");
+  EXPECT_EQ(LevelText(Chosen("160x120", "29.97", "120")), "MPEG-4 Simple Profile Level 2");
+  EXPECT_EQ(LevelText(Chosen("704x576", "14.985", "120")), "H.263 Profile 0, beyond Level 40");
+  EXPECT_EQ(SizeText(1234567), "1.2 MB");
+  EXPECT_EQ(SizeText(95000), "0.1 MB");
+  EXPECT_EQ(SizeText(12001), "13 kB");
+  // 40 + 5.15 kbit/s for a minute: 338 625 bytes.
+  EXPECT_EQ(DryRunLevelLine(Chosen("176x144", "14.985", "40")),
+            "H.263 Profile 0 Level 10, about 0.3 MB per minute");
+  const std::filesystem::path file = std::filesystem::temp_directory_path() / "vintrel-outcome-test.3gp";
+  std::ofstream(file) << std::string(1500000, 'x');
+  const FileResult converted{"a.avi", file.string(), true, ""};
+  EXPECT_EQ(TerminalView::Outcome(converted, "H.263 Profile 0 Level 45"),
+            "converted -> " + file.string() + " (H.263 Profile 0 Level 45, 1.5 MB)");
+  std::filesystem::remove(file);
+  EXPECT_EQ(TerminalView::Outcome({"a.avi", "", false, "the video is damaged"}, "H.263 Profile 0 Level 45"),
+            "FAILED: the video is damaged");
+}
+
+// The README's table of the pickers' choices and their levels, as the code gives them.
+std::string LevelTable() {
+  std::string table = "| size | frames a second |";
+  std::string rule = "|---|---|";
+  for (std::string_view kbps : kVideoBitrates) {
+    table += " " + std::string(kbps) + " kbit/s |";
+    rule += "---|";
+  }
+  table += "\n" + rule + "\n";
+  for (std::string_view size : kFrameSizes) {
+    for (std::string_view rate : kFrameRates) {
+      const auto codec = LevelOfSettings(Chosen(size, rate, kVideoBitrates[0]))->codec;
+      table += "| " + std::string(size) + (codec == levels::Codec::H263 ? " (H.263)" : " (MPEG-4)") + " | " +
+               std::string(rate) + " |";
+      for (std::string_view kbps : kVideoBitrates) {
+        const auto level = LevelOfSettings(Chosen(size, rate, kbps));
+        table += " " + (level ? std::string(level->name) : std::string("none")) + " |";
+      }
+      table += "\n";
+    }
+  }
+  return table;
+}
+
+TEST(TerminalView, TheReadmesLevelTableIsTheCodes) {
+  std::ifstream readme(VINTREL_README);
+  std::stringstream text;
+  text << readme.rdbuf();
+  ASSERT_FALSE(text.str().empty()) << VINTREL_README;
+  EXPECT_NE(text.str().find(LevelTable()), std::string::npos) << "the README should hold:\n" << LevelTable();
 }
 
 }  // namespace

@@ -171,7 +171,9 @@ void Checker::CheckH263Stream(const TrackBoxes& track, const VideoFacts& video,
   }
   if (!level) return;
   Applies(rule::kH263Buffer);
-  const long over = H263BufferOverflow(track.sizes, level->maxBitrate, most);
+  // The channel a phone is served through runs at the stream's own rate, never above Rmax.
+  const double channel = std::min<double>(level->maxBitrate, video.averageBitrate);
+  const long over = H263BufferOverflow(track.sizes, video.pictureTimes, channel, level->maxBitrate, most);
   if (over >= 0) Break(rule::kH263Buffer, "the Annex B buffer overflows at picture " + std::to_string(over));
 }
 

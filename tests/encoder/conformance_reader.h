@@ -35,6 +35,7 @@ struct VideoFacts {
   int declaredLevel = 0;             // d263 H263_Level, or MPEG-4 profile_and_level_indication
   double shortestInterval = 0;       // seconds between pictures, by TR or VOP time
   double averageBitrate = 0;         // bit/s over the track's duration
+  double duration = 0;               // seconds
   std::vector<double> pictureTimes;  // seconds from the first, by TR or VOP time
   std::vector<double> trackTimes;    // seconds from the first, by the track's timing
 };

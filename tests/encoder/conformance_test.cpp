@@ -181,10 +181,26 @@ TEST(Conformance, SmallPicturesPilingUpBreakOnlyTheAnnexBBuffer) {
   Bytes file = ReadBytes(Good().h263);
   const TrackBoxes video = VideoOf(file);
   ASSERT_GE(video.sizes.size(), 140u);
-  // At 64 kbit/s two such pictures arrive in each tick, one leaves.
-  constexpr std::uint32_t kSmall = 133;
-  for (std::size_t i = 0; i < video.sizes.size(); ++i)
-    if (video.offsets[i] + kSmall <= file.size()) PutBig(file, video.sizesAt + i * 4, 4, kSmall);
+  // Tiny pictures for three quarters of the file, then a few large ones, about 40 kbit/s in all:
+  // the channel brings the large ones' bits long before their time. A free box at the end holds
+  // their bytes.
+  const std::size_t tiny = video.sizes.size() * 3 / 4;
+  constexpr std::uint32_t kTiny = 12;
+  constexpr std::uint32_t kLarge = 4000;  // under BPPmaxKb
+  constexpr std::uint32_t kSpare = 64 * 1024;
+  Bytes spare(kSpare, 0);
+  PutBig(spare, 0, 4, kSpare);
+  spare[4] = 'f', spare[5] = 'r', spare[6] = 'e', spare[7] = 'e';
+  file.insert(file.end(), spare.begin(), spare.end());
+  std::uint64_t left = 48000;
+  for (std::size_t i = 0; i < video.sizes.size(); ++i) {
+    std::uint32_t size = kTiny;
+    if (i >= tiny && left > 0) {
+      size = static_cast<std::uint32_t>(std::min<std::uint64_t>(kLarge, left));
+      left -= size;
+    }
+    PutBig(file, video.sizesAt + i * 4, 4, size);
+  }
   EXPECT_EQ(BrokenRules(file), Rules{rule::kH263Buffer});
 }
 
@@ -195,7 +211,7 @@ TEST(Conformance, ThreeLargeVopsInARowBreakOnlyTheVbv) {
   std::uint64_t total = 0;
   for (std::uint32_t size : video.sizes) total += size;
   // The same bytes in all, so the average and the level stay; the esds is told the new peak.
-  const std::uint32_t large = 8000;
+  const std::uint32_t large = 16000;  // three of them overfill Level 0b's VBV (20 x 16384 bits)
   const auto rest = static_cast<std::uint32_t>((total - 3 * large) / (video.sizes.size() - 3));
   for (std::size_t i = 0; i < video.sizes.size(); ++i)
     PutBig(file, video.sizesAt + i * 4, 4, i >= 60 && i < 63 ? large : rest);
@@ -215,19 +231,19 @@ TEST(Conformance, ALevelNoTableKnowsBreaksOnlyTheDeclaredLevel) {
 }
 
 TEST(Conformance, TheLevelTablesRefuseWhatTheLevelCannotCarry) {
-  VideoFacts cif{true, 352, 288, 10, 2002.0 / 30000, 40000, {}, {}};
+  VideoFacts cif{true, 352, 288, 10, 2002.0 / 30000, 40000, 10, {}, {}};
   ASSERT_TRUE(BuiltInLevel(cif));
   EXPECT_EQ(BuiltInLevel(cif)->refusal, "the picture is larger than the level allows");
   cif.declaredLevel = 20;
   EXPECT_EQ(BuiltInLevel(cif)->refusal, "");
   cif.shortestInterval = 1001.0 / 30000;  // 29.97 fps at CIF needs level 30
   EXPECT_NE(BuiltInLevel(cif)->refusal, "");
-  VideoFacts qcif{true, 176, 144, 10, 2002.0 / 30000, 100000, {}, {}};
+  VideoFacts qcif{true, 176, 144, 10, 2002.0 / 30000, 100000, 10, {}, {}};
   EXPECT_EQ(BuiltInLevel(qcif)->refusal, "the bitrate is above the level's Rmax");
   qcif.declaredLevel = 45;
   EXPECT_EQ(BuiltInLevel(qcif)->refusal, "");
   EXPECT_EQ(BuiltInLevel(qcif)->maxBitrate, 128000);
-  VideoFacts small{false, 160, 120, 0x01, 1001.0 / 30000, 40000, {}, {}};
+  VideoFacts small{false, 160, 120, 0x01, 1001.0 / 30000, 40000, 10, {}, {}};
   EXPECT_EQ(BuiltInLevel(small)->refusal, "more macroblocks per second than the level allows");
   small.declaredLevel = 0x02;
   EXPECT_EQ(BuiltInLevel(small)->refusal, "");
@@ -236,11 +252,21 @@ TEST(Conformance, TheLevelTablesRefuseWhatTheLevelCannotCarry) {
   EXPECT_FALSE(BuiltInLevel(small));
 }
 
+// Picture times of a 14.985 fps stream: every other tick of the picture clock.
+std::vector<double> EveryOther(std::size_t count) {
+  std::vector<double> times;
+  for (std::size_t i = 0; i < count; ++i) times.push_back(i * 2002.0 / 30000);
+  return times;
+}
+
 TEST(Conformance, TheBufferModelsCountBitsAsTheyArrive) {
   // 64 kbit/s: one tick brings 2136 bits; B = 4 ticks + 65536 bits.
-  EXPECT_EQ(H263BufferOverflow(std::vector<std::uint32_t>(100, 300), 64000, 65536), -1);
-  EXPECT_EQ(H263BufferOverflow(std::vector<std::uint32_t>(60, 100), 64000, 65536), -1);  // all of it fits
-  EXPECT_GT(H263BufferOverflow(std::vector<std::uint32_t>(2000, 100), 64000, 65536), 0);
+  EXPECT_EQ(H263BufferOverflow(std::vector<std::uint32_t>(100, 300), EveryOther(100), 36000, 64000, 65536),
+            -1);
+  EXPECT_EQ(H263BufferOverflow(std::vector<std::uint32_t>(60, 100), EveryOther(60), 64000, 64000, 65536),
+            -1);  // all of it fits
+  EXPECT_GT(H263BufferOverflow(std::vector<std::uint32_t>(2000, 100), EveryOther(2000), 64000, 64000, 65536),
+            0);
   std::vector<double> times;
   for (int i = 0; i < 30; ++i) times.push_back(i / 15.0);
   EXPECT_EQ(Mpeg4BufferUnderflow(std::vector<std::uint32_t>(30, 500), times, 64000, 163840), -1);

@@ -153,6 +153,7 @@ VideoFacts ReadVideoFacts(const Bytes& file, const TrackBoxes& track) {
           ? 0
           : static_cast<double>(track.starts.back() + track.durations.back()) / track.timescale;
   video.averageBitrate = duration > 0 ? bits / duration : 0;
+  video.duration = duration;
   for (std::uint64_t start : track.starts)
     video.trackTimes.push_back(static_cast<double>(start - track.starts.front()) / track.timescale);
   video.shortestInterval = 0;
@@ -169,21 +170,21 @@ long BppMaxBits(int width, int height) {
   return kb * 1024;
 }
 
-// Annex B: the buffer fills at Rmax while data remains; at each picture-clock tick, the earliest
-// picture, once wholly in the buffer, is removed at once; what stays must be under B.
-long H263BufferOverflow(const std::vector<std::uint32_t>& sizes, long rmax, long bppMaxBits) {
+// Annex B: the buffer fills at the channel's rate (at most Rmax) while data remains; each picture
+// leaves at once when its time by TR has come and it is wholly in; what stays must be under B,
+// which the level's Rmax sets.
+long H263BufferOverflow(const std::vector<std::uint32_t>& sizes, const std::vector<double>& times,
+                        double channel, long rmax, long bppMaxBits) {
   const double buffer = 4.0 * rmax * kTick + bppMaxBits;
   double total = 0;
   for (std::uint32_t size : sizes) total += size * 8.0;
-  double removed = 0;
-  std::size_t next = 0;
-  for (long tick = 0; next < sizes.size(); ++tick) {
-    const double arrived = std::min(total, rmax * kTick * tick);
-    if (arrived >= removed + sizes[next] * 8.0) {
-      removed += sizes[next] * 8.0;
-      ++next;
-    }
-    if (arrived - removed >= buffer) return static_cast<long>(next);
+  double through = 0;  // bits up to and including the picture being removed
+  double start = 0;
+  for (std::size_t i = 0; i < sizes.size() && i < times.size(); ++i) {
+    through += sizes[i] * 8.0;
+    if (i == 0) start = through / channel;
+    const double at = std::max(start + times[i] - times[0], through / channel);
+    if (std::min(total, channel * at) - through >= buffer) return static_cast<long>(i);
   }
   return -1;
 }
@@ -208,6 +209,11 @@ long Mpeg4BufferUnderflow(const std::vector<std::uint32_t>& sizes, const std::ve
     level -= sizes[i] * 8.0;
   }
   return -1;
+}
+
+// A short file may carry the level's rate plus what its buffer held at the start, no more.
+static bool AboveRate(const VideoFacts& video, long rate, double bufferBits) {
+  return video.duration > 0 && video.averageBitrate * video.duration > rate * video.duration + bufferBits;
 }
 
 std::optional<LevelLimits> BuiltInLevel(const VideoFacts& video) {
@@ -235,7 +241,7 @@ std::optional<LevelLimits> BuiltInLevel(const VideoFacts& video) {
         limits.refusal = "the picture is larger than the level allows";
       else if (video.shortestInterval + 1e-6 < interval)
         limits.refusal = "pictures come faster than the level allows";
-      else if (video.averageBitrate > row.rmax)
+      else if (AboveRate(video, row.rmax, 4.0 * row.rmax / 29.97 + BppMaxBits(video.width, video.height)))
         limits.refusal = "the bitrate is above the level's Rmax";
       return limits;
     }
@@ -260,7 +266,7 @@ std::optional<LevelLimits> BuiltInLevel(const VideoFacts& video) {
       limits.refusal = "the picture has more macroblocks than the level allows";
     else if (macroblocks * rate > row.perSecond + 1e-6)
       limits.refusal = "more macroblocks per second than the level allows";
-    else if (video.averageBitrate > row.bitrate)
+    else if (AboveRate(video, row.bitrate, row.vbv * 16384.0))
       limits.refusal = "the bitrate is above the level's";
     return limits;
   }

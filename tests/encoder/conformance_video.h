@@ -16,7 +16,8 @@ VideoFacts ReadVideoFacts(const Bytes& file, const TrackBoxes& track);
 long BppMaxBits(int width, int height);
 
 // The first picture (index) that overflows the Annex B buffer, or -1.
-long H263BufferOverflow(const std::vector<std::uint32_t>& sizes, long rmax, long bppMaxBits);
+long H263BufferOverflow(const std::vector<std::uint32_t>& sizes, const std::vector<double>& times,
+                        double channel, long rmax, long bppMaxBits);
 // The first VOP (index) not wholly in the VBV at its decoding time, or -1.
 long Mpeg4BufferUnderflow(const std::vector<std::uint32_t>& sizes, const std::vector<double>& times,
                           long rate, long bufferBits);

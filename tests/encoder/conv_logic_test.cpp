@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "geometry.h"
+#include "levels/phone_levels.h"
 #include "options.h"
+#include "picture_clock.h"
 #include "rate_bucket.h"
 #include "shrink.h"
 #include "timeline.h"
@@ -213,8 +215,8 @@ TEST(RateBucket, DropsWhatTheSettingCannotCarryAndNoMore) {
   EXPECT_LE(spent, 1000 * 1000 + 10000);
   EXPECT_GE(spent, 1000 * 1000 - 2500);
   // A key picture larger than the whole bucket gets through, using the head start first, and the small frames
-  // after it go on as soon as it has drained, not judged by its size. A quarter of the drain pays the head start
-  // back: 20 slots at 750, then 5 at 1000.
+  // after it go on as soon as it has drained, not judged by its size. A quarter of the drain pays the head
+  // start back: 20 slots at 750, then 5 at 1000.
   RateBucket keyed(1000, 10000, 5000);
   EXPECT_TRUE(keyed.Admit(0));
   keyed.Spent(35000, true);
@@ -245,6 +247,88 @@ TEST(RateBucket, AFrameTooLargeForItsWindowIsShownOnceTheWindowHasRoom) {
   EXPECT_EQ(peaks.Place(30, 100), 30);
   PeakWindow unlimited;
   EXPECT_EQ(unlimited.Place(7, 1 << 30), 7);
+}
+
+TEST(RateBucket, ALevelsBufferTakesAPictureOnceEnoughHasDrained) {
+  // 100 bits leave per slot; 1000 are held at most.
+  LevelBucket bucket(100, 1000);
+  EXPECT_EQ(bucket.Earliest(0, 900), 0);
+  bucket.Add(0, 900);
+  // 900 held: 600 more need 500 to leave first, five slots.
+  EXPECT_EQ(bucket.Earliest(1, 600), 5);
+  bucket.Add(5, 600);
+  EXPECT_EQ(bucket.Earliest(6, 100), 6);
+  EXPECT_FALSE(bucket.Overflowed());
+  // Larger than the whole buffer: it waits for an empty buffer and is known to overflow.
+  EXPECT_EQ(bucket.Earliest(6, 5000), 15);
+  bucket.Add(15, 5000);
+  EXPECT_TRUE(bucket.Overflowed());
+  LevelBucket unlimited;
+  EXPECT_EQ(unlimited.Earliest(3, 1 << 30), 3);
+}
+
+TEST(PhoneLevels, TheLowestLevelThatAdmitsTheSettings) {
+  using namespace vintrel::levels;
+  const FrameRate ntsc15{15000, 1001}, ntsc30{30000, 1001}, pal{25, 1};
+  auto name = [](int w, int h, FrameRate rate, int64_t bits) {
+    const auto level = LevelFor(w, h, rate, bits);
+    return level ? LevelName(*level) : std::string("none");
+  };
+  EXPECT_EQ(name(176, 144, ntsc15, 64000), "H.263 Profile 0 Level 10");
+  EXPECT_EQ(name(128, 96, ntsc15, 40000), "H.263 Profile 0 Level 10");
+  // Faster than every second tick of the picture clock, or over 64 kbit/s: Level 45 for QCIF.
+  EXPECT_EQ(name(176, 144, pal, 40000), "H.263 Profile 0 Level 45");
+  EXPECT_EQ(name(176, 144, ntsc15, 120000), "H.263 Profile 0 Level 45");
+  EXPECT_EQ(name(176, 144, ntsc30, 256000), "H.263 Profile 0 Level 30");
+  // CIF: Level 20 at half the picture clock, 30 beyond it, 40 beyond 384 kbit/s.
+  EXPECT_EQ(name(352, 288, ntsc15, 120000), "H.263 Profile 0 Level 20");
+  EXPECT_EQ(name(352, 288, ntsc30, 40000), "H.263 Profile 0 Level 30");
+  EXPECT_EQ(name(352, 288, ntsc15, 512000), "H.263 Profile 0 Level 40");
+  EXPECT_EQ(name(704, 576, ntsc15, 512000), "none");
+  EXPECT_EQ(name(176, 144, FrameRate{30, 1}, 40000), "none");
+  // 160x120 is 80 macroblocks: 1199 a second at 14.985 fps, 2398 at 29.97.
+  EXPECT_EQ(name(160, 120, ntsc15, 120000), "MPEG-4 Simple Profile Level 0b");
+  EXPECT_EQ(name(160, 120, ntsc30, 120000), "MPEG-4 Simple Profile Level 2");
+  EXPECT_EQ(name(160, 120, ntsc30, 256000), "MPEG-4 Simple Profile Level 3");
+  EXPECT_EQ(name(160, 120, ntsc15, 512000), "MPEG-4 Simple Profile Level 4a");
+  EXPECT_EQ(LevelFor(160, 120, ntsc15, 40000)->code, 0x09);
+  EXPECT_EQ(HighestLevel(Codec::H263).code, 40);
+}
+
+TEST(PhoneLevels, WhatAStreamOfALevelKeepsTo) {
+  using namespace vintrel::levels;
+  const Limits qcif = LimitsOf(*LevelFor(176, 144, {30000, 1001}, 128000), 176, 144);
+  EXPECT_EQ(qcif.bitsPerSecond, 128000);
+  EXPECT_EQ(qcif.pictureBits, 64 * 1024);
+  // 4 * 128000 / 29.97 + 64 * 1024, rounded down.
+  EXPECT_EQ(qcif.bufferBits, 17083 + 65536);
+  const Limits cif = LimitsOf(*LevelFor(352, 288, {15000, 1001}, 40000), 352, 288);
+  EXPECT_EQ(cif.pictureBits, 256 * 1024);
+  const Limits mpeg4 = LimitsOf(*LevelFor(160, 120, {30000, 1001}, 120000), 160, 120);
+  EXPECT_EQ(mpeg4.bufferBits, 40 * 16384);
+  EXPECT_EQ(mpeg4.pictureBits, mpeg4.bufferBits);
+}
+
+TEST(PictureClock, TheTemporalReferenceIsThePacketsTimeInTicks) {
+  // Slots of 1001/15000 s are two ticks, of 1/25 s 1.2 ticks, rounded to the nearest.
+  EXPECT_EQ(PictureClockTicks(7, 1001, 15000), 14);
+  EXPECT_EQ(PictureClockTicks(3, 1, 25), 4);
+  EXPECT_EQ(PictureClockTicks(2, 1, 25), 2);
+  EXPECT_EQ(PictureClockTicks(0, 1001, 30000), 0);
+  // A picture start code, TR 5, then PTYPE's first two bits (1, 0) and more of the header.
+  uint8_t header[] = {0x00, 0x00, 0x80, (5 << 2) | 0x02, 0x1C, 0xAA};
+  EXPECT_EQ(ReadTemporalReference(header, sizeof header), 5);
+  ASSERT_TRUE(StampTemporalReference(header, sizeof header, 256 + 0xC3));
+  EXPECT_EQ(ReadTemporalReference(header, sizeof header), 0xC3);
+  EXPECT_EQ(header[2], 0x83);
+  EXPECT_EQ(header[3], ((0xC3 << 2) & 0xFF) | 0x02);
+  EXPECT_EQ(header[4], 0x1C);
+  // Not a picture header: nothing is written.
+  uint8_t other[] = {0x00, 0x00, 0x01, 0xB6, 0x10};
+  EXPECT_FALSE(StampTemporalReference(other, sizeof other, 9));
+  EXPECT_EQ(other[3], 0xB6);
+  EXPECT_FALSE(StampTemporalReference(header, 3, 9));
+  EXPECT_EQ(ReadTemporalReference(other, sizeof other), -1);
 }
 
 TEST(Timeline, AJumpPastTheLengthIsABreakAndSumsSaturate) {

@@ -1,5 +1,6 @@
 #include "conv_support.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <memory>
@@ -149,6 +150,29 @@ Picture DecodePicture(const std::string& path, int index) {
     }
     if (draining) throw std::runtime_error("fewer pictures than asked for in " + path);
   }
+}
+
+CodedVideo ReadCodedVideo(const std::string& path) {
+  constexpr size_t kHeadBytes = 8;
+  InputPtr input = Open(path);
+  int stream = av_find_best_stream(input.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  if (stream < 0) throw std::runtime_error("no video in " + path);
+  const AVStream* st = input->streams[stream];
+  CodedVideo video;
+  const AVCodecParameters* par = st->codecpar;
+  if (par->extradata) video.headers.assign(par->extradata, par->extradata + par->extradata_size);
+  conv::PacketPtr packet(av_packet_alloc());
+  while (av_read_frame(input.get(), packet.get()) >= 0) {
+    if (packet->stream_index == stream) {
+      CodedPicture picture;
+      picture.seconds = packet->pts * av_q2d(st->time_base);
+      picture.bits = packet->size * int64_t{8};
+      picture.head.assign(packet->data, packet->data + std::min<size_t>(kHeadBytes, packet->size));
+      video.pictures.push_back(std::move(picture));
+    }
+    av_packet_unref(packet.get());
+  }
+  return video;
 }
 
 double SoundLevel(const std::string& path, double from, double to) {

@@ -76,6 +76,18 @@ struct Picture {
 };
 Picture DecodePicture(const std::string& path, int index);
 
+// The video's coded pictures as the file holds them, in order, for reading their headers.
+struct CodedPicture {
+  double seconds = 0;  // when it is shown
+  int64_t bits = 0;
+  std::vector<uint8_t> head;  // its first bytes
+};
+struct CodedVideo {
+  std::vector<uint8_t> headers;  // the stream's own headers (MPEG-4: VOS and VOL)
+  std::vector<CodedPicture> pictures;
+};
+CodedVideo ReadCodedVideo(const std::string& path);
+
 // Root mean square of the decoded sound between two times in seconds (full scale 1.0).
 double SoundLevel(const std::string& path, double from, double to);
 

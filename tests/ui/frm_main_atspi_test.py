@@ -63,6 +63,11 @@ def frame_named(app, name):
 
 def focused(frame):
     for node in walk(frame):
+        # Qt 6.8 marks each picker's current item focused within its closed list: the focus of the
+        # window is the picker itself.
+        if node.getRole() == pyatspi.ROLE_LIST_ITEM and node.parent is not None and \
+                node.parent.parent is not None and node.parent.parent.getRole() == pyatspi.ROLE_COMBO_BOX:
+            continue
         if node.getState().contains(pyatspi.STATE_FOCUSED):
             return node
     return None
