@@ -172,8 +172,7 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       break;
     case WM_COPYDATA:
       if (auto files = SecondLaunch::Receive(hwnd_, wParam, lParam)) {
-        if (onLaunch) onLaunch(std::move(*files));
-        return TRUE;
+        return onLaunch && onLaunch(std::move(*files)) ? TRUE : FALSE;
       }
       return FALSE;
     case kTakeBoxText:
