@@ -10,11 +10,16 @@ namespace vintrel {
 // command box's, in the same per-user working folder. The launch writes one launch message
 // (app/launch_message.h); the window answers kLaunchTaken once the files are in its hands.
 inline constexpr std::string_view kLaunchSocketName = "launch";
+// A window already serving kLaunchConnections launches answers kLaunchBusy instead and closes.
 inline constexpr char kLaunchTaken = 'T';
+inline constexpr char kLaunchBusy = 'B';
+inline constexpr std::string_view kLaunchBusyText = "the Vintrel window is busy";
 inline constexpr int kLaunchConnections = 8;
 // How long a launch waits for a window that does not answer (stopped, hung). A window in a batch
-// still answers: its runner dispatches events between polls.
+// still answers: its runner dispatches events between polls. The message carries the end of this
+// wait as its deadline; the launch waits for the answer kLaunchAnswerGraceMs longer.
 inline constexpr int kLaunchTimeoutMs = 10000;
+inline constexpr int kLaunchAnswerGraceMs = 2000;
 
 std::string LaunchSocketPath(const std::string& workingFolder);
 

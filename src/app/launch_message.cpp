@@ -1,6 +1,8 @@
 #include "app/launch_message.h"
 
+#include <chrono>
 #include <cstdint>
+#include <utility>
 
 namespace vintrel {
 namespace {
@@ -19,14 +21,33 @@ std::optional<std::uint32_t> TakeU32(std::string_view& bytes) {
   return value;
 }
 
+void PutU64(std::string& out, std::uint64_t value) {
+  PutU32(out, static_cast<std::uint32_t>(value & 0xFFFFFFFFu));
+  PutU32(out, static_cast<std::uint32_t>(value >> 32));
+}
+
+std::optional<std::uint64_t> TakeU64(std::string_view& bytes) {
+  const auto low = TakeU32(bytes);
+  const auto high = low ? TakeU32(bytes) : std::nullopt;
+  if (!high) return std::nullopt;
+  return (std::uint64_t{*high} << 32) | *low;
+}
+
 bool CanTravel(std::string_view file) {
   return !file.empty() && file.find('\0') == std::string_view::npos;
 }
 
 }  // namespace
 
-std::optional<std::string> EncodeLaunchMessage(const std::vector<std::string>& files) {
-  std::size_t total = kLaunchHeaderSize + 4;
+std::int64_t LaunchClockMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+std::optional<std::string> EncodeLaunchMessage(const std::vector<std::string>& files,
+                                               std::int64_t deadlineMs) {
+  std::size_t total = kLaunchHeaderSize + 8 + 4;
   for (const std::string& file : files) {
     if (!CanTravel(file)) return std::nullopt;
     total += 4 + file.size();
@@ -35,6 +56,7 @@ std::optional<std::string> EncodeLaunchMessage(const std::vector<std::string>& f
   std::string out(kLaunchMessageMagic);
   out.reserve(total);
   PutU32(out, static_cast<std::uint32_t>(total - kLaunchHeaderSize));
+  PutU64(out, static_cast<std::uint64_t>(deadlineMs));
   PutU32(out, static_cast<std::uint32_t>(files.size()));
   for (const std::string& file : files) {
     PutU32(out, static_cast<std::uint32_t>(file.size()));
@@ -53,10 +75,12 @@ std::optional<std::size_t> LaunchMessageLength(std::string_view header) {
   return kLaunchHeaderSize + *rest;
 }
 
-std::optional<std::vector<std::string>> DecodeLaunchMessage(std::string_view bytes) {
+std::optional<LaunchMessage> DecodeLaunchMessage(std::string_view bytes) {
   const auto length = LaunchMessageLength(bytes);
   if (!length || *length != bytes.size()) return std::nullopt;
   bytes.remove_prefix(kLaunchHeaderSize);
+  const auto deadline = TakeU64(bytes);
+  if (!deadline) return std::nullopt;
   const auto count = TakeU32(bytes);
   // Each file takes at least five bytes, so a count beyond that is a lie to be refused early.
   if (!count || *count > bytes.size() / 5) return std::nullopt;
@@ -71,7 +95,7 @@ std::optional<std::vector<std::string>> DecodeLaunchMessage(std::string_view byt
     files.push_back(std::move(file));
   }
   if (!bytes.empty()) return std::nullopt;
-  return files;
+  return LaunchMessage{std::move(files), static_cast<std::int64_t>(*deadline)};
 }
 
 }  // namespace vintrel

@@ -9,9 +9,21 @@
 namespace vintrel {
 namespace {
 
+// "File exists" says nothing to someone who named a folder: say what stands in its place.
+std::string WhatStandsThere(std::string_view folder) {
+  std::error_code error;
+  const auto status = std::filesystem::status(PathFromUtf8(folder), error);
+  if (error == std::errc::too_many_symbolic_link_levels)
+    return "it is a symbolic link that leads round in a loop";
+  if (error) return error.message();
+  if (status.type() == std::filesystem::file_type::directory) return {};
+  return "a file of that name is there, not a folder";
+}
+
 std::string Outcome(std::string_view folder, const std::error_code& error) {
   if (IsFolder(folder)) return {};
-  return error ? error.message() : std::make_error_code(std::errc::not_a_directory).message();
+  if (!error || error == std::errc::file_exists) return WhatStandsThere(folder);
+  return error.message();
 }
 
 }  // namespace

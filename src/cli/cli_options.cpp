@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <initializer_list>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -75,6 +77,17 @@ std::string ParseJobs(const std::string& value, int& jobs) {
   return {};
 }
 
+// "--dry-run=1" and the like: the name of the flag, which takes no value.
+std::optional<std::string> FlagGivenAValue(std::string_view argument) {
+  const std::size_t equals = argument.find('=');
+  if (equals == std::string_view::npos) return std::nullopt;
+  const std::string_view name = argument.substr(0, equals);
+  for (std::string_view flag : {"--dry-run", "--help", "--version"}) {
+    if (name == flag) return std::string(flag);
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 ParsedArguments ParseArguments(const std::vector<std::string>& arguments) {
@@ -95,6 +108,9 @@ ParsedArguments ParseArguments(const std::vector<std::string>& arguments) {
       options.version = true;
     } else if (argument == "--dry-run") {
       options.dryRun = true;
+    } else if (const auto flag = FlagGivenAValue(argument)) {
+      parsed.error = "option '" + *flag + "' takes no value";
+      return parsed;
     } else if (argument == "--jobs" || argument.starts_with("--jobs=")) {
       std::string value;
       if (!TakeValue(arguments, i, "--jobs", value)) {

@@ -166,6 +166,10 @@ int Main(const std::vector<std::string>& arguments) {
     std::cout << "vintrel-cli " << kVersionText << '\n';
     return 0;
   }
+  if (options.files.size() > kQueueLimit) {
+    std::cerr << "vintrel-cli: " << QueueFullText() << '\n';
+    return 2;
+  }
   const AppPaths paths = ResolveAppPaths(ApplicationFolder());
   if (options.commandBoxText) return SendToCommandBox(*options.commandBoxText, paths);
   std::string problem;

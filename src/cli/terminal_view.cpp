@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <string_view>
 #include <system_error>
 
 #include "base/utf8_path.h"
@@ -25,6 +27,27 @@ std::string Shortened(const std::string& name, std::size_t width) {
   return name.substr(0, cut) + "...";
 }
 
+// How many bytes the well-formed UTF-8 character at the front takes; 0 when there is none.
+std::size_t Utf8SequenceLength(std::string_view text) {
+  if (text.empty()) return 0;
+  const auto lead = static_cast<unsigned char>(text[0]);
+  std::size_t length = 0;
+  if (lead < 0x80) return 1;
+  if (lead >= 0xC2 && lead <= 0xDF) length = 2;
+  if (lead >= 0xE0 && lead <= 0xEF) length = 3;
+  if (lead >= 0xF0 && lead <= 0xF4) length = 4;
+  if (length == 0 || text.size() < length) return 0;
+  for (std::size_t i = 1; i < length; ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) return 0;
+  }
+  // The second byte's range rules out overlong forms, surrogates and values past U+10FFFF.
+  const auto second = static_cast<unsigned char>(text[1]);
+  if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) || (lead == 0xF0 && second < 0x90) ||
+      (lead == 0xF4 && second > 0x8F))
+    return 0;
+  return length;
+}
+
 }  // namespace
 
 std::string TerminalSafe(std::string_view text) {
@@ -34,6 +57,7 @@ std::string TerminalSafe(std::string_view text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto byte = static_cast<unsigned char>(text[i]);
     const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+    const std::size_t sequence = Utf8SequenceLength(text.substr(i));
     if (byte < 0x20 || byte == 0x7F) {
       std::snprintf(escape, sizeof escape, "\\x%02x", byte);
       safe += escape;
@@ -41,6 +65,13 @@ std::string TerminalSafe(std::string_view text) {
       std::snprintf(escape, sizeof escape, "\\u%04x", next);
       safe += escape;
       ++i;
+    } else if (sequence > 1) {
+      safe.append(text.substr(i, sequence));
+      i += sequence - 1;
+    } else if (byte >= 0x80 && byte <= 0x9F) {
+      // Outside a character these are the 8-bit controls (0x9B starts an escape sequence).
+      std::snprintf(escape, sizeof escape, "\\x%02x", byte);
+      safe += escape;
     } else {
       safe += text[i];
     }

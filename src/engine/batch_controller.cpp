@@ -42,6 +42,10 @@ void BatchController::RunAction(int index) {
 }
 
 void BatchController::AddFile() {
+  if (queue_.Room() == 0) {
+    face_.desktop.ShowMessage("Add", QueueFullText(), MessageIcon::Exclamation);
+    return;
+  }
   std::string path = face_.desktop.AskForSourceFile();
   if (!path.empty()) queue_.AddToQueue(std::move(path));
   if (!queue_.Empty()) face_.display.SetDropHintVisible(false);

@@ -10,6 +10,10 @@ namespace {
 
 constexpr std::string_view kBlanks = " \t\r\n";
 
+bool IsContinuationByte(char c) {
+  return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
 // The encoder's last words: on failure its last line says why.
 std::string LastNonEmptyLine(std::string_view text) {
   std::size_t end = text.size();
@@ -34,12 +38,28 @@ std::string FailureReason(const ExitStatus& status, const std::string& outputs) 
     return "The encoder reported success but wrote no output file";
   }
   if (status.kind == ExitStatus::Kind::Exited) {
-    if (std::string line = LastNonEmptyLine(outputs); !line.empty()) return line;
+    if (std::string line = LastNonEmptyLine(outputs); !line.empty()) return BoundedReason(line);
   }
   return "Encoder failed: " + status.Describe();
 }
 
 }  // namespace
+
+// Counts characters by their first bytes, so a cut never splits one; a stray continuation byte
+// at the front (the kept tail of a long output may begin inside a character) is skipped.
+std::string BoundedReason(std::string_view line) {
+  std::size_t characters = 0;
+  for (std::size_t at = 0; at < line.size(); ++at) {
+    if (IsContinuationByte(line[at]) && at > 0) continue;
+    if (characters == kReasonMaxCharacters) {
+      std::size_t from = 0;
+      while (from < at && IsContinuationByte(line[from])) ++from;
+      return std::string(line.substr(from, at - from)) + std::string(kReasonCutMark);
+    }
+    ++characters;
+  }
+  return std::string(line);
+}
 
 PlannedFile BatchStep::Plan(const std::string& source, const ConversionSettings& settings) {
   const std::string folderProblem = CreateFolder(settings.OutputFolder);

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/path_style.h"
@@ -10,6 +12,12 @@
 #include "process/command_runner.h"
 
 namespace vintrel {
+
+// A failure's reason holds at most this many characters of the encoder's last line; a longer
+// line is cut there and ends in the mark, so a flood without line feeds stays a short text.
+inline constexpr std::size_t kReasonMaxCharacters = 300;
+inline constexpr std::string_view kReasonCutMark = "\u2026";
+std::string BoundedReason(std::string_view line);
 
 // The rules for one file of a batch, the same whether the files run one after another (the
 // window, the CLI) or several at once (the CLI's --jobs): what the file will run or why it will

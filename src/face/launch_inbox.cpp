@@ -5,9 +5,12 @@
 
 namespace vintrel::face {
 
-void LaunchInbox::Receive(Files files) {
+bool LaunchInbox::Receive(Files files) {
+  const std::size_t room = room_ ? room_() : 0;
+  if (!files.empty() && (held_.size() > room || files.size() > room - held_.size())) return false;
   held_.insert(held_.end(), std::make_move_iterator(files.begin()), std::make_move_iterator(files.end()));
   if (Idle()) DropHeld();
+  return true;
 }
 
 void LaunchInbox::Leave() {

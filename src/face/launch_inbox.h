@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
@@ -15,7 +16,9 @@ class LaunchInbox {
  public:
   using Files = std::vector<std::string>;
 
-  explicit LaunchInbox(std::function<void(const Files&)> drop) : drop_(std::move(drop)) {}
+  // `room`: how many files the queue still takes; what is held counts against it.
+  LaunchInbox(std::function<void(const Files&)> drop, std::function<std::size_t()> room)
+      : drop_(std::move(drop)), room_(std::move(room)) {}
   LaunchInbox(const LaunchInbox&) = delete;
   LaunchInbox& operator=(const LaunchInbox&) = delete;
 
@@ -31,8 +34,9 @@ class LaunchInbox {
     LaunchInbox& inbox_;
   };
 
-  // Files from one launch (none: it only asked for the window). Dropped now when idle.
-  void Receive(Files files);
+  // Files from one launch (none: it only asked for the window). Dropped now when idle. False,
+  // and nothing taken, when they would not fit in the room left.
+  bool Receive(Files files);
   bool Idle() const { return busy_ == 0; }
   const Files& Held() const { return held_; }
 
@@ -41,6 +45,7 @@ class LaunchInbox {
   void DropHeld();
 
   std::function<void(const Files&)> drop_;
+  std::function<std::size_t()> room_;
   int busy_ = 0;
   Files held_;
 };

@@ -15,7 +15,8 @@ Presenter::Presenter(WindowPort& window, AppPaths paths)
         window_.SetCommandBoxText(text);
         CommandBoxChanged(text);
       }),
-      inbox_([this](const LaunchInbox::Files& files) { DropFiles(files); }) {}
+      inbox_([this](const LaunchInbox::Files& files) { DropFiles(files); },
+             [this] { return window_.Queue().Room(); }) {}
 
 Presenter::~Presenter() {
   *alive_ = false;
@@ -62,12 +63,23 @@ void Presenter::DropFiles(const std::vector<std::string>& paths) {
   // The list refuses drops during a batch; the queue must not change under a run either way.
   if (!controller_ || controller_->Running()) return;
   FileQueue& queue = window_.Queue();
+  if (paths.size() > queue.Room()) {
+    ShowQueueFull();
+    return;
+  }
   for (const std::string& path : paths) queue.AddToQueue(path);
   if (!queue.Empty()) window_.SetDropHintVisible(false);
 }
 
-void Presenter::TakeLaunch(std::vector<std::string> files) {
-  inbox_.Receive(std::move(files));
+bool Presenter::TakeLaunch(std::vector<std::string> files) {
+  if (inbox_.Receive(std::move(files))) return true;
+  ShowQueueFull();
+  return false;
+}
+
+// A drop or a launch is taken whole or not at all, so the list never ends halfway through one.
+void Presenter::ShowQueueFull() {
+  window_.ShowMessage("Add", QueueFullText(), MessageIcon::Exclamation);
 }
 
 void Presenter::Browse() {

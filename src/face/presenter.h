@@ -48,10 +48,12 @@ class Presenter : private StartupWindow, private BatchDisplay, private BatchInpu
   void CommandBoxChanged(const std::string& text);
   CommandBoxGate& Gate() { return gate_; }
 
-  // Files dropped on the window, in order; refused during a batch.
+  // Files dropped on the window, in order; refused during a batch, and with a box when they
+  // would pass kQueueLimit.
   void DropFiles(const std::vector<std::string>& paths);
-  // Files of a launch: dropped once no action runs.
-  void TakeLaunch(std::vector<std::string> files);
+  // Files of a launch (or of the command line at start-up): dropped once no action runs. False
+  // when the list has no room for them all; the window has said so.
+  bool TakeLaunch(std::vector<std::string> files);
   LaunchInbox& Inbox() { return inbox_; }
 
   // imgBrowse: the folder dialog; cancel keeps the folder.
@@ -66,6 +68,7 @@ class Presenter : private StartupWindow, private BatchDisplay, private BatchInpu
 
  private:
   void RunAction(int index);
+  void ShowQueueFull();
 
   // Start-up's window steps.
   void ApplyWindowStyle() override;

@@ -9,6 +9,10 @@ bool IsUtf8Continuation(char c) {
 
 }  // namespace
 
+std::string QueueFullText() {
+  return "The list is full (" + std::to_string(kQueueLimit) + " files).";
+}
+
 void FileQueue::AddToQueue(std::string path) {
   std::string tag = TypeTag(path);
   entries_.push_back(QueueEntry{std::move(path), std::move(tag)});

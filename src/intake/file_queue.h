@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -7,6 +8,12 @@
 #include <vector>
 
 namespace vintrel {
+
+// No real user queues this many files; the bound keeps what other programs hand the window
+// (drops, launches) from filling its memory. Every way in refuses what would pass it.
+inline constexpr std::size_t kQueueLimit = 100000;
+// What a refusal says, the same in the windows and the CLI.
+std::string QueueFullText();
 
 struct QueueEntry {
   std::string path;     // exactly as received
@@ -25,6 +32,8 @@ class FileQueue {
 
   bool Empty() const { return entries_.empty(); }
   std::size_t Count() const { return entries_.size(); }
+  // How many files may still join before kQueueLimit.
+  std::size_t Room() const { return kQueueLimit - std::min(Count(), kQueueLimit); }
   const std::string& Head() const { return entries_.front().path; }  // only when !Empty()
   const QueueEntry& At(std::size_t index) const { return entries_.at(index); }
   const std::vector<QueueEntry>& Entries() const { return entries_; }

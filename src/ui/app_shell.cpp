@@ -63,7 +63,7 @@ bool AppShell::OpenCommandBox() {
 bool AppShell::OpenLaunchChannel() {
   if (launch_ && launch_->listening()) return true;
   launch_ = std::make_unique<LaunchServer>();
-  launch_->onFiles = [this](std::vector<std::string> files) { TakeLaunch(std::move(files)); };
+  launch_->onFiles = [this](std::vector<std::string> files) { return TakeLaunch(std::move(files)); };
   const bool usable = presenter_.Startup().workingFolderUsable;
   if (launch_->Listen(usable ? presenter_.Paths().workingFolder : std::string())) return true;
   if (!launch_->anotherWindow())
@@ -72,12 +72,13 @@ bool AppShell::OpenLaunchChannel() {
   return false;
 }
 
-void AppShell::TakeLaunch(std::vector<std::string> files) {
-  presenter_.TakeLaunch(std::move(files));
+bool AppShell::TakeLaunch(std::vector<std::string> files) {
+  const bool taken = presenter_.TakeLaunch(std::move(files));
   frm_->show();
   frm_->setWindowState(frm_->windowState() & ~Qt::WindowMinimized);
   frm_->raise();
   frm_->activateWindow();
+  return taken;
 }
 
 void AppShell::menuMsg_Change(const QString& text) {

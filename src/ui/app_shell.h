@@ -42,6 +42,9 @@ class AppShell : public QObject {
   // Files of a launch (this one's, or a later one's through the channel): queued as a drop of
   // them would be, once no action runs.
   vintrel::face::LaunchInbox& launchInbox() { return presenter_.Inbox(); }
+  // Takes them into the inbox and brings the window forward; false when the list has no room
+  // for them all (the window has said so).
+  bool TakeLaunch(std::vector<std::string> files);
   // Box texts pass here, so they never run nested inside an action or a modal dialog.
   vintrel::CommandBoxGate& commandBoxGate() { return presenter_.Gate(); }
 
@@ -59,7 +62,6 @@ class AppShell : public QObject {
 
  private:
   void OnFilesDropped(const QStringList& paths);
-  void TakeLaunch(std::vector<std::string> files);
 
   ShellSeams seams_;
   std::unique_ptr<frmMain> frm_;

@@ -50,12 +50,19 @@ void CommandBoxServer::Serve(QLocalSocket* socket) {
         return;
       }
       if (line.endsWith('\r')) line.chop(1);
+      // However the bytes came, in pieces or many lines in one write, a line past the limit is
+      // no command: the sender is let go with nothing applied.
+      if (line.size() > static_cast<qsizetype>(vintrel::kCommandBoxMaxText)) {
+        socket->abort();
+        return;
+      }
       idle->start(vintrel::kCommandBoxIdleMs);
       Receive(QString::fromUtf8(line));
       socket->write(QByteArray::fromStdString(std::string(vintrel::kCommandBoxTakenAnswer) + "\n"));
       socket->flush();
     }
-    if (pending->size() > static_cast<qsizetype>(vintrel::kCommandBoxMaxText)) socket->abort();
+    // Room for the longest line and its "\r".
+    if (pending->size() > static_cast<qsizetype>(vintrel::kCommandBoxMaxText) + 1) socket->abort();
   };
   connect(socket, &QLocalSocket::readyRead, this, readLines);
   readLines();

@@ -11,7 +11,8 @@ class QLocalSocket;
 
 // Takes the files of later launches of the program (app/launch_client.h) for the running window:
 // a local socket beside the command box's, open to this user alone. A launch is answered once
-// onFiles has taken its files.
+// onFiles has taken its files; one read past its deadline, or whose files onFiles refuses, is
+// closed unanswered, and one beyond the limit of launches at once is told the window is busy.
 class LaunchServer : public QObject {
  public:
   explicit LaunchServer(QObject* parent = nullptr);
@@ -24,7 +25,8 @@ class LaunchServer : public QObject {
   bool anotherWindow() const { return anotherWindow_; }
   bool listening() const;
 
-  std::function<void(std::vector<std::string> files)> onFiles;
+  // True when the files were taken.
+  std::function<bool(std::vector<std::string> files)> onFiles;
 
  private:
   void Serve(QLocalSocket* socket);

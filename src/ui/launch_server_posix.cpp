@@ -22,6 +22,10 @@ bool LaunchServer::Listen(const std::string& workingFolder) {
   }
   LocalListener& listener = native_->listener;
   listener.serve = [this](QLocalSocket* socket) { Serve(socket); };
+  listener.refuse = [](QLocalSocket* socket) {
+    socket->write(QByteArray(1, vintrel::kLaunchBusy));
+    socket->flush();
+  };
   if (listener.Listen(QString::fromStdString(vintrel::LaunchSocketPath(workingFolder)))) return true;
   error_ = listener.errorText();
   anotherWindow_ = listener.anotherWindow();
@@ -47,15 +51,16 @@ void LaunchServer::Serve(QLocalSocket* socket) {
       return;
     }
     if (pending->size() < static_cast<qsizetype>(*length)) return;
-    auto files = vintrel::DecodeLaunchMessage(
+    auto message = vintrel::DecodeLaunchMessage(
         std::string_view(pending->constData(), static_cast<std::size_t>(pending->size())));
     pending->clear();
     idle->stop();
-    if (!files) {
+    // A window that was stopped reads the message of a launch that has given up and said so.
+    if (!message || message->LateAt(vintrel::LaunchClockMs()) || !onFiles ||
+        !onFiles(std::move(message->files))) {
       socket->abort();
       return;
     }
-    if (onFiles) onFiles(std::move(*files));
     socket->write(QByteArray(1, vintrel::kLaunchTaken));
     socket->disconnectFromServer();
   };

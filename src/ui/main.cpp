@@ -19,6 +19,10 @@ namespace {
 std::vector<std::string> FilesFromCommandLine(int argc, char** argv) {
   std::vector<std::string> files;
   for (int i = 1; i < argc; ++i) {
+    if (argv[i][0] == '\0') {
+      std::fprintf(stderr, "vintrel: an empty argument names no file; it is left out\n");
+      continue;
+    }
     std::string absolute = vintrel::AbsolutePath(argv[i]);
     files.push_back(absolute.empty() ? std::string(argv[i]) : std::move(absolute));
   }
@@ -55,7 +59,7 @@ int main(int argc, char** argv) {
   vintrel::CleanUpOnTermination(shell.temporaryFiles());
   shell.window().show();
   shell.OpenCommandBox();
-  shell.launchInbox().Receive(files);
+  shell.TakeLaunch(files);
   // However the application is asked to end, it ends as an unload does.
   QObject::connect(&app, &QCoreApplication::aboutToQuit, &shell, [&shell] { shell.Form_Unload(); });
   return app.exec();

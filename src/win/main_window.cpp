@@ -5,6 +5,9 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
+#include <string>
+#include <utility>
+
 #include "app/command_box_client.h"
 #include "base/wide_text_win32.h"
 #include "second_launch.h"
@@ -169,8 +172,7 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       break;
     case WM_COPYDATA:
       if (auto files = SecondLaunch::Receive(hwnd_, wParam, lParam)) {
-        if (onLaunch) onLaunch(std::move(*files));
-        return TRUE;
+        return onLaunch && onLaunch(std::move(*files)) ? TRUE : FALSE;
       }
       return FALSE;
     case kTakeBoxText:
@@ -328,7 +330,12 @@ void MainWindow::OnCommand(WPARAM wParam, LPARAM lParam) {
 }
 
 void MainWindow::menuMsg_Change() {
-  boxTexts_.push_back(Utf8OrEmpty(WindowText(menuMsg_)));
+  // WM_SETTEXT from another program is not held to EM_LIMITTEXT: a text past the line limit is
+  // no command, and it is not even read in full.
+  if (GetWindowTextLengthW(menuMsg_) > static_cast<int>(vintrel::kCommandBoxMaxText)) return;
+  std::string text = Utf8OrEmpty(WindowText(menuMsg_));
+  if (text.size() > vintrel::kCommandBoxMaxText) return;
+  boxTexts_.push_back(std::move(text));
   if (!PostMessageW(hwnd_, kTakeBoxText, 0, 0)) boxTexts_.pop_back();
 }
 

@@ -77,7 +77,8 @@ class MainWindow {
   std::function<void()> onUnload;
   std::function<void(const std::vector<std::string>&)> onFilesDropped;
   // Files of a second launch; a text other programs set in the hidden command box.
-  std::function<void(std::vector<std::string>)> onLaunch;
+  // True when the files were taken.
+  std::function<bool(std::vector<std::string>)> onLaunch;
   std::function<void(std::string)> onCommandBoxText;
 
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

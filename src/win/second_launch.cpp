@@ -6,6 +6,7 @@
 #include <cwchar>
 #include <memory>
 #include <type_traits>
+#include <utility>
 
 #include "app/launch_message.h"
 #include "base/wide_text_win32.h"
@@ -16,8 +17,11 @@ namespace {
 
 const wchar_t* const kLaunchClass = L"VintrelLaunch";
 // Marks our WM_COPYDATA among any other program's.
-constexpr ULONG_PTR kLaunchTag = 0x564C4D31;  // "VLM1"
+constexpr ULONG_PTR kLaunchTag = 0x564C4D32;  // "VLM2"
 constexpr UINT kSendTimeoutMs = 5000;
+// A send that times out is still delivered when the window wakes: the message's deadline comes
+// this much before the send gives up, and the window drops a message it reads later.
+constexpr int kDeadlineMarginMs = 1000;
 // How long a second launch waits for the first one's window to appear.
 constexpr int kFindWindowMs = 5000;
 
@@ -87,7 +91,8 @@ bool SecondLaunch::HandOver(const std::vector<std::string>& files) {
     Sleep(100);
   // A name held by someone else's program, or a window gone meanwhile: be the window.
   if (target == nullptr) return false;
-  const std::optional<std::string> message = vintrel::EncodeLaunchMessage(files);
+  const std::optional<std::string> message =
+      vintrel::EncodeLaunchMessage(files, vintrel::LaunchClockMs() + kSendTimeoutMs - kDeadlineMarginMs);
   if (!message) return false;
 
   WNDCLASSEXW launchClass{};
@@ -110,8 +115,10 @@ bool SecondLaunch::HandOver(const std::vector<std::string>& files) {
                                            kSendTimeoutMs, &taken);
   DestroyWindow(self);
   if (sent != 0 && taken == TRUE) return true;
-  MessageBoxW(nullptr, L"The Vintrel window that is already open does not answer.", L"Vintrel",
-              MB_OK | MB_ICONERROR);
+  MessageBoxW(nullptr,
+              sent != 0 ? L"The Vintrel window that is already open did not take the files."
+                        : L"The Vintrel window that is already open does not answer.",
+              L"Vintrel", MB_OK | MB_ICONERROR);
   return true;  // a second window would only stand beside the hung one
 }
 
@@ -124,12 +131,12 @@ std::optional<std::vector<std::string>> SecondLaunch::Receive(HWND window, WPARA
   if (!HasClass(sender, kLaunchClass)) return std::nullopt;
   const std::wstring user = OwnUser();
   if (user.empty() || WindowUser(sender) != user) return std::nullopt;
-  auto files = vintrel::DecodeLaunchMessage(
+  auto message = vintrel::DecodeLaunchMessage(
       std::string_view(static_cast<const char*>(data->lpData), data->lpData != nullptr ? data->cbData : 0));
-  if (!files) return std::nullopt;
+  if (!message || message->LateAt(vintrel::LaunchClockMs())) return std::nullopt;
   if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
   SetForegroundWindow(window);
-  return files;
+  return std::move(message->files);
 }
 
 std::vector<std::string> AbsolutePaths(const std::vector<std::string>& paths) {

@@ -22,7 +22,9 @@ WinApp::WinApp(vintrel::AppPaths paths) : WindowAdapter(window_), presenter_(*th
   window_.onExit = [this] { presenter_.Exit(); };
   window_.onUnload = [this] { presenter_.Unload(); };
   window_.onFilesDropped = [this](const std::vector<std::string>& paths) { presenter_.DropFiles(paths); };
-  window_.onLaunch = [this](std::vector<std::string> files) { presenter_.TakeLaunch(std::move(files)); };
+  window_.onLaunch = [this](std::vector<std::string> files) {
+    return presenter_.TakeLaunch(std::move(files));
+  };
   window_.onCommandBoxText = [this](std::string text) { presenter_.OfferCommandBoxText(std::move(text)); };
 }
 

@@ -16,6 +16,7 @@
 
 #include "cli/level_text.h"
 #include "engine/command_line.h"
+#include "intake/file_queue.h"
 #include "media.h"
 #include "processes.h"
 #include "settings_choices.h"
@@ -275,6 +276,8 @@ TEST_F(CliTest, BadUsageExitsWithTwo) {
       {{"--bitrate", "120", "a.avi"}, "unknown option '--bitrate'"},
       {{"a.avi", "--size"}, "missing value for --size"},
       {{"--dry-run"}, "no files given"},
+      {{"--dry-run=1", "a.avi"}, "option '--dry-run' takes no value"},
+      {std::vector<std::string>(kQueueLimit + 1, "a.avi"), "vintrel-cli: The list is full (100000 files).\n"},
   };
   for (const auto& c : cases) {
     const Finished run = Cli(c.arguments);
@@ -331,6 +334,27 @@ TEST_F(CliTest, DryRunPrintsTheCommandLinesOfTheSavedSettings) {
        (root_ / "gone").string(), (root_ / "app" / "vintrel-cli").string()});
   EXPECT_EQ(gone.exitCode, 1) << gone.err;
   EXPECT_NE(gone.err.find("cannot make the output folder 'rel' a full path"), std::string::npos) << gone.err;
+}
+
+// An output folder that cannot be one says what stands in its place, not the system's "File exists".
+TEST_F(CliTest, AnOutputFolderThatIsAFileOrALoopSaysSo) {
+  const fs::path plain = root_ / "plain";
+  std::ofstream(plain) << "kept";
+  const fs::path loop = root_ / "loop";
+  fs::create_symlink(loop, loop);
+  const struct {
+    fs::path folder;
+    std::string says;
+  } cases[] = {{plain, "a file of that name is there, not a folder"},
+               {loop, "it is a symbolic link that leads round in a loop"}};
+  for (const auto& c : cases) {
+    const Finished run = Cli({"--output", c.folder.string(), Clip("a.avi")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find("FAILED: The output folder cannot be created: " + c.says), std::string::npos)
+        << run.out;
+    EXPECT_EQ(run.out.find("File exists"), std::string::npos) << run.out;
+  }
+  EXPECT_EQ(ReadFile(plain), "kept");
 }
 
 TEST_F(CliTest, MissingEncoderEndsTheBatchOnce) {

@@ -26,6 +26,9 @@ TEST(CliOptions, ValuesFilesAndSeparators) {
   EXPECT_EQ(ParseArguments({"--size", " 176x144", "a"}).error,
             "invalid value ' 176x144' for --size (valid: 128x96, 160x120, 176x144, 352x288)");
   EXPECT_EQ(ParseArguments({"-x", "a"}).error, "unknown option '-x'");
+  EXPECT_EQ(ParseArguments({"--dry-run=1", "a"}).error, "option '--dry-run' takes no value");
+  EXPECT_EQ(ParseArguments({"--version=", "a"}).error, "option '--version' takes no value");
+  EXPECT_EQ(ParseArguments({"--dry-runs", "a"}).error, "unknown option '--dry-runs'");
   EXPECT_EQ(ParseArguments({"--output=", "a"}).error, "--output needs a non-empty value");
 
   EXPECT_EQ(ParseArguments({"a"}).options.jobs, 1);
@@ -77,6 +80,11 @@ TEST(TerminalView, ProgressLineAndEstimate) {
   EXPECT_EQ(TerminalSafe("\xC2\x9B"
                          "2J \xC2\xA0\xE2\x82\xAC"),
             "\\u009b2J \xC2\xA0\xE2\x82\xAC");
+  // Raw 0x80-0x9F outside a character are the 8-bit controls (0x9B: CSI); inside one they stay.
+  EXPECT_EQ(TerminalSafe("\x9b"
+                         "2J\x85\xE2\x82 \xE2\x82\xAC\xF0\x9F\x8E\xAC\xE9"),
+            "\\x9b2J\\x85\xE2\\x82 \xE2\x82\xAC\xF0\x9F\x8E\xAC\xE9");
+  EXPECT_EQ(TerminalSafe("\xED\xA0\x80\xC0\x80"), "\xED\xA0\\x80\xC0\\x80");
 }
 
 ConversionSettings Chosen(std::string_view size, std::string_view rate, std::string_view kbps) {

@@ -12,6 +12,7 @@
 #include "process/event_pump.h"
 #include "settings_choices.h"
 #include "temp_folder.h"
+#include "text_checks.h"
 
 namespace vintrel {
 namespace {
@@ -447,6 +448,33 @@ TEST_F(BatchControllerTest, AddAndRemoveKeepTheDropHint) {
   controller_.RunAction(7);
   controller_.RunAction(-1);
   EXPECT_EQ(log_, Log({"hint off", "hint off", "hint on"}));
+}
+
+// An encoder that prints a megabyte without a line feed before failing: the reason is the start
+// of that "line", cut between characters, and the failure list stays small.
+TEST_F(BatchControllerTest, AFailureReasonIsBoundedAndCutBetweenCharacters) {
+  queue_.AddToQueue(Source("flood.avi"));
+  queue_.AddToQueue(Source("short.avi"));
+  std::vector<std::string> flood(1024, std::string(1023, 'x') + "\xC3\xA9");
+  runner_.script.push_back(Scripted(flood, 1, false));
+  const std::string exact = std::string(kReasonMaxCharacters - 1, 'y') + "\xE2\x82\xAC";
+  runner_.script.push_back(Scripted({"noise\n", exact + "\n"}, 1, false));
+  controller_.Start();
+
+  const auto& results = controller_.Results();
+  ASSERT_EQ(results.size(), 2u);
+  const std::string& cut = results[0].reason;
+  ASSERT_GE(cut.size(), kReasonCutMark.size());
+  EXPECT_EQ(cut.substr(cut.size() - kReasonCutMark.size()), kReasonCutMark);
+  EXPECT_EQ(testing_support::Utf8Characters(cut), kReasonMaxCharacters + 1);
+  EXPECT_EQ(results[1].reason, exact);
+  EXPECT_LT(view_.lastMessage.size(), 2000u);
+  // A tail that begins inside a character loses the stray bytes rather than keep them.
+  std::string inside = "\xA9";
+  for (int i = 0; i < 400; ++i) inside += "\xC3\xA9";
+  const auto characters = testing_support::Utf8Characters(BoundedReason(inside));
+  ASSERT_TRUE(characters.has_value());
+  EXPECT_LE(*characters, kReasonMaxCharacters + 1);
 }
 
 // The CLI's parallel batch takes the same step without the controller.

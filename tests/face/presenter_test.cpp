@@ -18,6 +18,7 @@ using testing_support::TempFolder;
 
 struct Message {
   std::string title, text, details;
+  MessageIcon icon = MessageIcon::Information;
 };
 
 class FakeWindow : public WindowPort {
@@ -48,12 +49,12 @@ class FakeWindow : public WindowPort {
   }
   void SetCommandBoxText(const std::string& text) override { boxText = text; }
   void EndProcess(int status) override { ended.push_back(status); }
-  void ShowMessage(const std::string& title, const std::string& text, MessageIcon) override {
-    messages.push_back({title, text, ""});
+  void ShowMessage(const std::string& title, const std::string& text, MessageIcon icon) override {
+    messages.push_back({title, text, "", icon});
   }
   void ShowDetailedMessage(const std::string& title, const std::string& text, const std::string& details,
-                           MessageIcon) override {
-    messages.push_back({title, text, details});
+                           MessageIcon icon) override {
+    messages.push_back({title, text, details, icon});
   }
   std::string AskForSourceFile() override { return sourceAnswer; }
   void OpenFolder(const std::string&) override {}
@@ -182,6 +183,34 @@ TEST_F(PresenterTest, TheThreeActionsReachTheBatchThroughTheWindow) {
   ASSERT_EQ(window_.messages.size(), 1u);
   EXPECT_EQ(window_.messages[0].text, "Please Add a file");
   EXPECT_TRUE(window_.actionsEnabled);
+}
+
+// No way in passes the queue's limit: a drop, a launch (held or not) or Add that would is refused
+// whole with the same box, and the list stays as it was.
+TEST_F(PresenterTest, NoWayInPassesTheQueueLimit) {
+  presenter_.Load();
+  presenter_.DropFiles(std::vector<std::string>(kQueueLimit - 2, "/v/a.avi"));
+  ASSERT_EQ(window_.queue.Count(), kQueueLimit - 2);
+  presenter_.DropFiles({"/v/b", "/v/c", "/v/d"});
+  EXPECT_FALSE(presenter_.TakeLaunch({"/v/b", "/v/c", "/v/d"}));
+  {
+    const LaunchInbox::Busy busy(presenter_.Inbox());
+    EXPECT_TRUE(presenter_.TakeLaunch({"/v/held"}));
+    EXPECT_FALSE(presenter_.TakeLaunch({"/v/b", "/v/c"}));
+  }
+  EXPECT_EQ(window_.queue.Count(), kQueueLimit - 1);
+  EXPECT_TRUE(presenter_.TakeLaunch({"/v/last"}));
+  EXPECT_EQ(window_.queue.Count(), kQueueLimit);
+  EXPECT_EQ(Queued().back(), "/v/last");
+  window_.sourceAnswer = "/v/added.avi";
+  presenter_.ReleaseButton(kActionAdd);
+  EXPECT_EQ(window_.queue.Count(), kQueueLimit);
+  ASSERT_EQ(window_.messages.size(), 4u);
+  for (const Message& message : window_.messages) {
+    EXPECT_EQ(message.title, "Add");
+    EXPECT_EQ(message.text, "The list is full (100000 files).");
+    EXPECT_EQ(message.icon, MessageIcon::Exclamation);
+  }
 }
 
 // Drops are refused during a batch; launches and box texts wait for its end. Twenty-one refused

@@ -13,7 +13,9 @@
 #include <thread>
 
 #include "app/settings.h"
+#include "engine/batch_step.h"
 #include "hostile_support.h"
+#include "text_checks.h"
 
 namespace vintrel::hostile {
 namespace {
@@ -64,6 +66,38 @@ class FaultInjection : public ::testing::Test {
   static inline fs::path clips_;
   std::unique_ptr<Sandbox> box_;
 };
+
+// An encoder that prints a megabyte without a line feed, then fails, for 100 files: each reason is
+// the start of that "line" cut between characters, the CLI prints far less than a megabyte and
+// stays near the memory it needs for short failures.
+TEST_F(FaultInjection, AFloodWithoutLineFeedsGivesShortReasonsAndLittleOutput) {
+  const auto runWith = [&](const std::string& words) {
+    WriteFile(box_->Encoder(), "#!/bin/sh\n" + words + "\nexit 1\n");
+    fs::permissions(box_->Encoder(), fs::perms::owner_all);
+    return Cli(box_->Make("out"), std::vector<std::string>(100, Clip("a.avi")));
+  };
+  const RunResult terse = runWith("echo 'Error: it failed'");
+  const RunResult flood = runWith("yes '\xC3\xA9' | tr -d '\\n' | head -c 1000000");
+  ASSERT_EQ(FailureOf(terse, Clip("a.avi")), "Error: it failed");
+  EXPECT_EQ(flood.exitCode, 1);
+  EXPECT_LT(flood.out.size() + flood.err.size(), 1000000u);
+  std::size_t reasons = 0;
+  for (std::size_t at = flood.out.find("FAILED: "); at != std::string::npos;
+       at = flood.out.find("FAILED: ", at + 1)) {
+    const std::size_t from = at + 8;
+    const std::string reason = flood.out.substr(from, flood.out.find('\n', from) - from);
+    EXPECT_EQ(testing_support::Utf8Characters(reason), kReasonMaxCharacters + 1);
+    EXPECT_TRUE(reason.ends_with(kReasonCutMark));
+    ++reasons;
+  }
+  EXPECT_EQ(reasons, 100u);
+  EXPECT_TRUE(FailureOf(flood, Clip("a.avi")).ends_with(kReasonCutMark));
+  EXPECT_LT(flood.peakRssKb, terse.peakRssKb + 16 * 1024);
+  gFigures.push_back(
+      "100 files whose encoder prints 1 MB without a line feed: " + std::to_string(flood.out.size()) +
+      " bytes printed, peak RSS " + std::to_string(flood.peakRssKb) + " kB (" +
+      std::to_string(terse.peakRssKb) + " kB with one-line failures)");
+}
 
 class EncoderKilled : public FaultInjection, public ::testing::WithParamInterface<int> {};
 

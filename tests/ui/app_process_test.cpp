@@ -1,6 +1,7 @@
 // The application as a process: settings that survive an exit and a new start, and the real
 // program starting on a fresh folder, taking a command from vintrel-cli and cleaning up when the
 // system ends it.
+#include <signal.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/launch_client.h"
 #include "media.h"
 
 namespace {
@@ -49,7 +51,8 @@ void Touch(const QString& path) {
 
 // The real program, copied into root/app (it finds its folder through its own executable), with
 // its working folder in root/tmp; true once its command box listens.
-bool StartWindow(const QTemporaryDir& root, QProcess& window, const QStringList& files = {}) {
+bool StartWindow(const QTemporaryDir& root, QProcess& window, const QStringList& files = {},
+                 QProcess::ProcessChannelMode channels = QProcess::ForwardedChannels) {
   QDir(root.path()).mkpath(QStringLiteral("app"));
   QDir(root.path()).mkpath(QStringLiteral("tmp"));
   const QString program = root.filePath(QStringLiteral("app/vintrel"));
@@ -60,7 +63,7 @@ bool StartWindow(const QTemporaryDir& root, QProcess& window, const QStringList&
   if (!environment.contains(QStringLiteral("QT_QPA_PLATFORM")))
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
   window.setProcessEnvironment(environment);
-  window.setProcessChannelMode(QProcess::ForwardedChannels);
+  window.setProcessChannelMode(channels);
   window.start(program, files);
   const QString socket = root.filePath(QStringLiteral("tmp/vintrel-%1/command-box").arg(getuid()));
   return window.waitForStarted() && QTest::qWaitFor([&] { return QFileInfo::exists(socket); }, 20000);
@@ -195,6 +198,61 @@ class AppProcessTest : public QObject {
     QVERIFY(StartWindow(root, third, {clips[0]}));
     third.kill();
     third.waitForFinished(20000);
+  }
+
+  // A launch either hands its files over or says it did not. An empty argument is left out and
+  // the launch still becomes the window; a stopped window that wakes after a launch gave up drops
+  // its message; a window at its limit of launches at once answers that it is busy.
+  void aLaunchHandsItsFilesOverOrSaysItDidNot() {
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    QVERIFY(QDir(root.path()).mkpath(QStringLiteral("clips")) &&
+            QDir(root.path()).mkpath(QStringLiteral("app/data")));
+    const std::string cached = vintrel::testing_support::Clip(
+        "launch.avi", {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=15:duration=1", "-c:v", "mpeg4"});
+    const QString early = root.filePath(QStringLiteral("clips/early.avi"));
+    const QString late = root.filePath(QStringLiteral("clips/late.avi"));
+    for (const QString& clip : {early, late}) QVERIFY(QFile::copy(QString::fromStdString(cached), clip));
+    QVERIFY(QFile::copy(QStringLiteral(VINTREL_ENCODER_PATH),
+                        root.filePath(QStringLiteral("app/data/conv.exe"))));
+    QProcess window;
+    QVERIFY(StartWindow(root, window, {QString(), early}, QProcess::SeparateChannels));
+    QVERIFY(window.readAllStandardError().contains("an empty argument names no file"));
+
+    const auto launch = [&](const QString& file) {
+      QProcess second;
+      second.setProcessEnvironment(window.processEnvironment());
+      second.start(root.filePath(QStringLiteral("app/vintrel")), {file});
+      second.waitForFinished(vintrel::kLaunchTimeoutMs + vintrel::kLaunchAnswerGraceMs + 20000);
+      return std::pair(second.exitCode(), QString::fromUtf8(second.readAllStandardError()));
+    };
+    const auto pid = static_cast<pid_t>(window.processId());
+    QCOMPARE(::kill(pid, SIGSTOP), 0);
+    const auto [stoppedStatus, stoppedSays] = launch(late);
+    QCOMPARE(::kill(pid, SIGCONT), 0);
+    QCOMPARE(stoppedStatus, 1);
+    QVERIFY2(stoppedSays.contains(QStringLiteral("does not answer")), qPrintable(stoppedSays));
+    QTest::qWait(1000);  // the woken window reads the old message now, if it is going to
+
+    std::vector<std::unique_ptr<QLocalSocket>> idle;
+    const QString socket = root.filePath(QStringLiteral("tmp/vintrel-%1/launch").arg(getuid()));
+    for (int i = 0; i < vintrel::kLaunchConnections; ++i) {
+      idle.push_back(std::make_unique<QLocalSocket>());
+      idle.back()->connectToServer(socket);
+      QVERIFY(idle.back()->waitForConnected(5000));
+    }
+    const auto [busyStatus, busySays] = launch(late);
+    QCOMPARE(busyStatus, 1);
+    QVERIFY2(busySays.contains(QStringLiteral("the Vintrel window is busy")), qPrintable(busySays));
+    idle.clear();
+
+    QCOMPARE(SendWithCli(window.processEnvironment(), QStringLiteral("b2")), 0);
+    const QString earlyOut = root.filePath(QStringLiteral("app/output/early.3gp"));
+    QVERIFY(QTest::qWaitFor([&] { return QFileInfo::exists(earlyOut); }, 60000));
+    QVERIFY(!QTest::qWaitFor(
+        [&] { return QFileInfo::exists(root.filePath(QStringLiteral("app/output/late.3gp"))); }, 5000));
+    window.kill();
+    window.waitForFinished(20000);
   }
 
   // Floods and idle senders, with the window's descriptors nearly used up: the window lives, and

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocalSocket>
 #include <QMimeData>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -371,6 +372,19 @@ class AppShellTest : public QObject {
     QVERIFY(QFile::remove(socket));
     QVERIFY(QTest::qWaitFor([&] { return QFileInfo::exists(socket); }, 5000));
     QVERIFY(Send(QStringLiteral("c7")));
+    // However the bytes arrive, a line past the limit is no command: each of these, written
+    // whole, gets no answer and changes nothing.
+    for (const qsizetype length : {4098, 100002, 180002}) {
+      QLocalSocket sender;
+      sender.connectToServer(socket);
+      QVERIFY(sender.waitForConnected(5000));
+      QByteArray line(length - 3, ' ');
+      sender.write(line + "b1\n");
+      (void)QTest::qWaitFor([&] { return sender.state() != QLocalSocket::ConnectedState; }, 5000);
+      QTest::qWait(100);
+      QVERIFY2(!sender.readAll().contains("ok"), qPrintable(QString::number(length)));
+      QCOMPARE(Frm().menuMsg()->text(), QStringLiteral("c7"));
+    }
     QVERIFY(requests_.isEmpty());
     QVERIFY(messages_.isEmpty());
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/command_box_client.h"
 #include "face/face_layout.h"
 #include "window_probe.h"
 
@@ -274,6 +275,18 @@ int ListLook(int row) {
 }
 
 // How many Vintrel windows run.
+// Sets the command box's text as any program may, with WM_SETTEXT, which the box's own limit does
+// not hold: `length` characters ending in "b1" (Remove).
+int LongBoxText(int length) {
+  const HWND window = MainWindow();
+  const HWND box = window != nullptr ? GetDlgItem(window, vintrel::kCommandBoxControlId) : nullptr;
+  if (box == nullptr || length < 2) return Fail("no command box");
+  std::wstring text(static_cast<std::size_t>(length - 2), L' ');
+  text += L"b1";
+  SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  return 0;
+}
+
 int CountWindows() {
   int count = 0;
   for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"VintrelMain", nullptr)) != nullptr;) ++count;
@@ -377,6 +390,7 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"rects") return Rects();
   if (command == L"list-look" && argc > 2) return ListLook(_wtoi(argv[2]));
   if (command == L"windows") return CountWindows();
+  if (command == L"long-box" && argc > 2) return LongBoxText(_wtoi(argv[2]));
   if (command == L"end-box") return EndBox();
   if (command == L"end-session") return EndSession();
   if (command == L"browse") return Browse();

@@ -155,6 +155,13 @@ probe list 9 >/dev/null || fail "the second launch's files did not reach the win
 probe click 60 112 >/dev/null || fail "no click on the list"
 answer=$(box a1) || fail "a1 not accepted: $answer"
 probe list 8 >/dev/null || fail "Remove did not take the selected row"
+# A text past the box's line limit is no command, however it is set: the selected row stays.
+probe click 60 112 >/dev/null || fail "no click on the list"
+for length in 4098 100002; do
+  probe long-box "$length" >/dev/null || fail "long-box $length"
+  sleep 1
+  probe list 8 >/dev/null || fail "a $length-character box text was taken as a command"
+done
 
 # Past five rows the vertical bar takes its width from the name column: no horizontal bar, and
 # the names stay in sight with the folders elided in the middle.
