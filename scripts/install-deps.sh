@@ -29,6 +29,7 @@ PACKAGES=(
   debootstrap
   at-spi2-core python3-pyatspi gir1.2-atspi-2.0 xdotool
   nsis meson
+  unicode-data  # the Unicode tables the name folding is checked against
 )
 
 wanted=("${RUN_PACKAGES[@]}")
