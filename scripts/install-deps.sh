@@ -19,7 +19,7 @@ RUN_PACKAGES=(
   qt6-base-dev qt6-multimedia-dev libgl1-mesa-dev fonts-wqy-microhei
 )
 # The native tests: GoogleTest, the window under Xvfb and AT-SPI, the install rules and the .deb,
-# and two readers of 3GP files besides our own.
+# two readers of 3GP files besides our own, and the Unicode tables the name folding is checked against.
 NATIVE_PACKAGES=(
   git libgtest-dev googletest zlib1g-dev
   qt6-tools-dev-tools
@@ -28,6 +28,7 @@ NATIVE_PACKAGES=(
   dpkg-dev help2man groff-base desktop-file-utils appstream lintian
   mediainfo gstreamer1.0-tools gstreamer1.0-plugins-base-apps gstreamer1.0-plugins-good
   gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly gstreamer1.0-libav
+  unicode-data
 )
 # Sanitizers and fuzzing (each release's default clang), the Windows build and its tests, the
 # clean-Debian stages and the benchmarks.

@@ -69,7 +69,7 @@ echo "Wrote $zip_file ($(du -k "$zip_file" | cut -f1) KiB)" >&2
 command -v makensis >/dev/null || fail "makensis is missing; run scripts/install-deps.sh"
 nsis=$build/package/nsis
 mkdir -p "$nsis"
-cp "$root/packaging/windows/vintrel.nsi" "$nsis/"
+cp "$root/packaging/windows/vintrel.nsi" "$root/packaging/windows/folder_guard.nsh" "$nsis/"
 winpath() { local p=${1#./}; echo "${p//\//\\}"; }
 (
   cd "$stage"
@@ -77,11 +77,12 @@ winpath() { local p=${1#./}; echo "${p//\//\\}"; }
     echo "SetOutPath \"\$INSTDIR\\$(winpath "$dir")\""
     find "$dir" -maxdepth 1 -type f | sort | while read -r file; do
       echo "File \"$stage/${file#./}\""
+      echo "\${RecordInstalledFile} \"$(winpath "$file")\""
     done
   done | sed 's|\\\.\"|"|' >"$nsis/install_files.nsh"
-  find . -type f | sort | while read -r file; do echo "Delete \"\$INSTDIR\\$(winpath "$file")\""; done \
+  find . -type f | sort | while read -r file; do echo "\${RemoveInstalledFile} \"$(winpath "$file")\""; done \
     >"$nsis/uninstall_files.nsh"
-  find . -mindepth 1 -type d | sort -r | while read -r dir; do echo "RMDir \"\$INSTDIR\\$(winpath "$dir")\""; done \
+  find . -mindepth 1 -type d | sort -r | while read -r dir; do echo "\${RemoveInstalledFolder} \"$(winpath "$dir")\""; done \
     >>"$nsis/uninstall_files.nsh"
 )
 setup_file=$root/dist/Vintrel-$version-setup.exe

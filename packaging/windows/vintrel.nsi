@@ -30,6 +30,7 @@ VIAddVersionKey "LegalCopyright" "GPL-3.0-or-later"
 !define MUI_UNICON "${ICON}"
 !define MUI_FINISHPAGE_RUN "$INSTDIR\vintrel.exe"
 !insertmacro MUI_PAGE_LICENSE "${STAGE}/LICENSE"
+!define MUI_PAGE_CUSTOMFUNCTION_LEAVE CheckInstallFolder
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
@@ -60,10 +61,13 @@ VIAddVersionKey "LegalCopyright" "GPL-3.0-or-later"
   !insertmacro ${MACRO} ".mpeg"
 !macroend
 
+!include "folder_guard.nsh"
+
 Section "Vintrel"
   SetShellVarContext current
   !include "install_files.nsh"
   WriteUninstaller "$INSTDIR\uninstall.exe"
+  ${RecordInstalledFile} "uninstall.exe"
   CreateShortCut "$SMPROGRAMS\Vintrel.lnk" "$INSTDIR\vintrel.exe" "" "$INSTDIR\vintrel.exe" 0
 
   WriteRegStr HKCU "Software\Classes\${PROGID}" "" "Video (Vintrel)"
@@ -81,20 +85,30 @@ Section "Vintrel"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "MadeFolder" $MadeFolder
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
   ; Tell Explorer the "Open with" lists changed.
   System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'
 SectionEnd
 
-; Only what the installer put there goes; setup.ini and the output folder stay, and so does the
-; folder while they are in it.
+; Only what the installer put there goes, and nothing reached through a link or junction someone
+; put in its place; setup.ini and the output folder stay, and so does the folder while they are in
+; it or when the installer did not make it.
 Section "Uninstall"
   SetShellVarContext current
   Delete "$SMPROGRAMS\Vintrel.lnk"
+  StrCpy $R0 "$INSTDIR"
+  Call un.ReparsePoint
+  StrCmp $R1 1 files_done
   !include "uninstall_files.nsh"
-  Delete "$INSTDIR\uninstall.exe"
+  ${RemoveInstalledFile} "uninstall.exe"
+  ClearErrors
+  ReadRegDWORD $0 HKCU "${UNINSTALL_KEY}" "MadeFolder"
+  IfErrors files_done
+  StrCmp $0 1 0 files_done
   RMDir "$INSTDIR"
+files_done:
 
   DeleteRegKey HKCU "Software\Classes\${PROGID}"
   !insertmacro EachType NoLongerOpenWith

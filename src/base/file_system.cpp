@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "base/case_fold.h"
+#include "base/name_fold.h"
 #include "base/utf8_path.h"
 
 namespace vintrel {
@@ -35,12 +35,12 @@ std::string JoinPath(std::string_view folder, std::string_view name, PathStyle s
   return joined;
 }
 
-std::string CaseFolded(std::string_view text, PathStyle style) {
-  return style == PathStyle::Windows ? FoldCase(text) : std::string(text);
+std::string NameAsCompared(std::string_view text, PathStyle style) {
+  return style == PathStyle::Windows ? FoldName(text) : std::string(text);
 }
 
 bool SameFile(std::string_view a, std::string_view b, PathStyle style) {
-  if (CaseFolded(a, style) == CaseFolded(b, style)) return true;
+  if (NameAsCompared(a, style) == NameAsCompared(b, style)) return true;
   std::error_code error;
   return std::filesystem::equivalent(PathFromUtf8(a), PathFromUtf8(b), error) && !error;
 }

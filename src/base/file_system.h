@@ -11,10 +11,10 @@ namespace vintrel {
 // one (a root such as "C:\" or "/"), and the bare name when the folder is empty.
 std::string JoinPath(std::string_view folder, std::string_view name, PathStyle style = NativePathStyle());
 
-// The text as the style compares names: case folded (FoldCase) in Windows style, else as it is.
-std::string CaseFolded(std::string_view text, PathStyle style);
+// The text as the style compares names: folded (FoldName) in Windows style, else as it is.
+std::string NameAsCompared(std::string_view text, PathStyle style);
 
-// Whether the two texts name the same file: equal spellings (letter case free in Windows style),
+// Whether the two texts name the same file: equal spellings (equal folds in Windows style),
 // or two existing names of one file.
 bool SameFile(std::string_view a, std::string_view b, PathStyle style);
 

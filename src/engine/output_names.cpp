@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "base/case_fold.h"
 #include "base/file_system.h"
+#include "base/name_fold.h"
 #include "base/utf8_path.h"
 
 namespace vintrel {
@@ -52,8 +52,8 @@ std::string OutputNames::Key(std::string_view path) const {
   auto normal = std::filesystem::weakly_canonical(PathFromUtf8(path), ec);
   if (ec) normal = PathFromUtf8(path).lexically_normal();
   // Folded on every platform and folder: a 3GP is made to be copied to a FAT card, where names
-  // that differ only by case are one file.
-  return FoldCase(Utf8FromPath(normal));
+  // that differ only by case are one file, or onto a folder that also folds normal forms.
+  return FoldName(Utf8FromPath(normal));
 }
 
 bool OutputNames::Same(std::string_view a, std::string_view b) const {

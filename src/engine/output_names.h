@@ -14,7 +14,8 @@ std::string QuotingProblem(std::string_view path);
 
 // Picks each output path of one batch so that no file writes over what an earlier file of the
 // same batch produced, nor over a source of the batch: "holiday.3gp", then "holiday (2).3gp".
-// Names that differ only by letter case count as one, whatever the folder.
+// Names with equal folds (FoldName: letter case, normal forms, compatibility forms) count as one,
+// whatever the folder.
 class OutputNames {
  public:
   void Clear();

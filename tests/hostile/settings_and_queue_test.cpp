@@ -184,5 +184,29 @@ TEST_F(SettingsAndQueue, TenThousandFilesRunOnASmallStackInBoundedMemory) {
                      std::to_string(perFileBytes) + " bytes per file");
 }
 
+// Names one folder may take for one (ext4's casefold, APFS, a FAT card): each output gets a
+// number of its own, and no numbered name lands on a source of the batch.
+TEST_F(SettingsAndQueue, NamesOneUnderNfkcCasefoldNeverShareAnOutput) {
+  const fs::path out = box_->Make("folded-out");
+  const fs::path sources = box_->Make("folded");
+  std::vector<std::string> argv{"--output", out.string()};
+  int folder = 0;
+  for (const char* name : {"café", "cafe\u0301", "ﬁle", "FILE", "straße", "straße"}) {
+    const fs::path source = sources / std::to_string(++folder) / (std::string(name) + ".avi");
+    fs::create_directories(source.parent_path());
+    fs::copy_file(clip_, source);
+    argv.push_back(source.string());
+  }
+  const fs::path planted = out / "STRASSE (2).3gp";
+  WriteFile(planted, "a source");
+  argv.push_back(planted.string());
+  const RunResult run = Cli(argv, 120);
+  EXPECT_EQ(run.exitCode, 1) << run.out << run.err;
+  EXPECT_NE(run.out.find("Converted 6 of 7 files"), std::string::npos) << run.out;
+  EXPECT_EQ(ListTree(out), (std::vector<std::string>{"FILE (2).3gp", "STRASSE (2).3gp", "cafe\u0301 (2).3gp",
+                                                     "café.3gp", "straße (3).3gp", "straße.3gp", "ﬁle.3gp"}));
+  EXPECT_EQ(ReadFile(planted), "a source");
+}
+
 }  // namespace
 }  // namespace vintrel::hostile

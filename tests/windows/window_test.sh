@@ -213,5 +213,44 @@ endbox=$(probe end-box) || fail "end-box: $endbox"
 [ "$endbox" = "fits=1 shown=20 more=1 all=200" ] || fail "the end box of 200 failures: $endbox"
 probe click-to-end 277 14 >/dev/null || fail "the exit image did not end the program"
 
+# The installer by hand, on a folder with the user's files in it: it asks; No keeps it on its
+# folder page and writes nothing, Yes installs.
+setup=${zip%-win64.zip}-setup.exe
+local_app_data=$(wine cmd /c echo %LOCALAPPDATA% 2>/dev/null </dev/null | tr -d '\r')
+mine=$(winepath -u "$local_app_data\\ByHand" 2>/dev/null)
+mkdir -p "$mine"
+printf 'my notes' >"$mine/README.txt"
+wine "$setup" "/D=$local_app_data\\ByHand" >>"$work/window.log" 2>&1 </dev/null &
+setup_pid=$!
+setup_windows() { xdotool search --onlyvisible --name '^Vintrel Setup' 2>/dev/null | wc -l; }
+wait_setup_windows() {  # how many windows, within 30 s
+  for _ in $(seq 300); do
+    [ "$(setup_windows)" = "$1" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+wait_setup_windows 1 || fail "the installer's window did not open"
+xdotool search --onlyvisible --name '^Vintrel Setup' windowfocus --sync >/dev/null 2>&1 ||
+  fail "the installer's window cannot take the keyboard"
+keys Return  # the licence: I Agree
+sleep 1
+keys Return  # the folder: Install
+wait_setup_windows 2 || fail "the installer did not ask about a folder of the user's"
+sleep 1  # the box takes the keyboard once it is drawn
+keys Return  # No, the default
+wait_setup_windows 1 || fail "the installer's question did not close on No"
+[ "$(ls -A "$mine")" = README.txt ] || fail "the installer wrote into the user's folder after No: $(ls -A "$mine")"
+keys Return
+wait_setup_windows 2 || fail "the installer did not ask again"
+sleep 1
+keys shift+Tab Return  # Yes
+for _ in $(seq 200); do
+  [ -f "$mine/uninstall.exe" ] && break
+  sleep 0.1
+done
+[ -f "$mine/vintrel.exe" ] || fail "the installer did not install after Yes"
+kill "$setup_pid" 2>/dev/null || true
+
 [ "$failures" -eq 0 ] || { cat "$work/window.log" >&2; exit 1; }
 echo "window test passed: $(basename "$zip")"

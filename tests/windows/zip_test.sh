@@ -97,57 +97,6 @@ encoder_runs && fail "the encoder still runs after the batch was stopped"
 
 expect_equal "files left in the working folder" "$(ls -A)" ""
 
-# The installer beside the zip: a silent per-user install whose CLI converts; "Open with" beside
-# someone else's default; a silent uninstall that leaves only the user's settings and videos.
-setup=${zip%-win64.zip}-setup.exe
-reg_query() { { wine reg query "$@" 2>/dev/null </dev/null || true; } | tr -d '\r'; }
-# wine's reg prints its "Unable to find" on stdout: only the status tells.
-has_key() { wine reg query "$1" >/dev/null 2>&1 </dev/null; }
-uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vintrel'
-classes='HKCU\Software\Classes'
-wine reg add "$classes\.mp4" /ve /d Other.mp4 /f >/dev/null 2>&1 </dev/null
-set +e
-wine "$setup" /S </dev/null >/dev/null 2>&1
-rc=$?
-set -e
-expect_equal "setup.exe /S status" "$rc" 0
-local_app_data=$(wine cmd /c echo %LOCALAPPDATA% 2>/dev/null </dev/null | tr -d '\r')
-installed=$(winepath -u "$local_app_data\Programs\Vintrel" 2>/dev/null)
-for file in vintrel.exe vintrel-cli.exe data/conv.exe sound.wav uninstall.exe; do
-  [ -f "$installed/$file" ] || fail "the installer did not install $file"
-done
-start_menu=$(winepath -u "$(wine cmd /c echo %APPDATA% 2>/dev/null </dev/null | tr -d '\r')\Microsoft\Windows\Start Menu\Programs" 2>/dev/null)
-[ -f "$start_menu/Vintrel.lnk" ] || fail "no Start-menu shortcut"
-before=$(reg_query "$uninstall_key")
-echo "installer: wine reg query after install:"$'\n'"$before"
-for value in DisplayName DisplayVersion Publisher InstallLocation UninstallString EstimatedSize; do
-  grep -q "^ *$value " <<<"$before" || fail "the uninstall key has no $value"
-done
-reg_query "$classes\.avi\OpenWithProgids" | grep -q "Vintrel.Video" || fail "no Open with entry for .avi"
-reg_query "$classes\.mp4" /ve | grep -q "Other.mp4" || fail "the installer took over the default for .mp4"
-(cd "$work/conv" && wine "$installed/vintrel-cli.exe" --output "$work/installed-out" "Vidéo 映像 avi.avi" \
-  </dev/null >/dev/null 2>&1) || fail "the installed vintrel-cli.exe did not convert"
-[ -s "$work/installed-out/Vidéo 映像 avi.3gp" ] || fail "no output from the installed vintrel-cli.exe"
-
-printf '"2"\r\n"2"\r\n"0"\r\n"1"\r\n""\r\n' >"$installed/setup.ini"
-mkdir -p "$installed/output"
-: >"$installed/output/kept.3gp"
-wine "$installed/uninstall.exe" /S </dev/null >/dev/null 2>&1 || fail "uninstall.exe /S failed"
-# The uninstaller runs on from a copy of itself: wait for it to finish.
-for _ in $(seq 300); do
-  [ -e "$installed/uninstall.exe" ] || has_key "$uninstall_key" || break
-  sleep 0.1
-done
-sleep 1
-expect_equal "what the uninstaller left" "$(cd "$installed" && find . -mindepth 1 | sort | paste -sd ' ')" \
-  "./output ./output/kept.3gp ./setup.ini"
-[ ! -e "$start_menu/Vintrel.lnk" ] || fail "the Start-menu shortcut is still there"
-after=$(reg_query "$uninstall_key")
-echo "installer: wine reg query after uninstall: [${after}]"
-has_key "$uninstall_key" && fail "the uninstall key is still there"
-has_key "$classes\Vintrel.Video" && fail "the Open with program id is still there"
-has_key "$classes\.avi" && fail "the .avi key the installer made is still there"
-reg_query "$classes\.mp4" /ve | grep -q "Other.mp4" || fail "the uninstaller took .mp4's default"
-reg_query "$classes\.mp4" /s | grep -q "Vintrel" && fail "the uninstaller left .mp4's Open with entry"
+source "$here/installer_checks.sh"
 [ "$failures" -eq 0 ] || exit 1
 echo "zip test passed: $(basename "$zip")"

@@ -1,0 +1,35 @@
+// The Unicode Character Database as Debian's package unicode-data installs it, for checking the
+// program's own Unicode tables against the source they were made from.
+#pragma once
+
+#include <array>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace vintrel::testing_support {
+
+// A file's version as its first line gives it ("15.0.0"), or empty when it cannot be read.
+struct UnicodeFileVersion {
+  std::string text;
+  bool Readable() const { return !text.empty(); }
+};
+
+struct CodePointMapping {
+  char32_t code = 0;
+  std::u32string target;
+};
+// Every code point DerivedNormalizationProps.txt lists under NFKC_CF, with its mapping.
+std::vector<CodePointMapping> NfkcCasefoldMappings(UnicodeFileVersion& version);
+
+// NormalizationTest.txt's rows: source, NFC, NFD, NFKC, NFKD.
+std::vector<std::array<std::u32string, 5>> NormalizationTestRows(UnicodeFileVersion& version);
+
+// The code points assigned by the given version ("15.0.0") as DerivedAge.txt says, as ranges;
+// empty when the file cannot be read.
+std::vector<std::pair<char32_t, char32_t>> AssignedBy(const std::string& version);
+bool Within(const std::vector<std::pair<char32_t, char32_t>>& ranges, const std::u32string& text);
+
+std::string Utf8(const std::u32string& text);
+
+}  // namespace vintrel::testing_support
