@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
   vintrel::CleanUpOnTermination(shell.temporaryFiles());
   shell.window().show();
   shell.OpenCommandBox();
-  shell.TakeLaunch(files);
+  shell.TakeStartupFiles(files);
   // However the application is asked to end, it ends as an unload does.
   QObject::connect(&app, &QCoreApplication::aboutToQuit, &shell, [&shell] { shell.Form_Unload(); });
   return app.exec();

@@ -98,7 +98,7 @@ ConversionSettings Chosen(std::string_view size, std::string_view rate, std::str
 
 TEST(TerminalView, EachOutputNamesItsLevelAndSize) {
   EXPECT_EQ(LevelText(Chosen("176x144", "14.985", "40")), "H.263 Profile 0 Level 10");
-  EXPECT_EQ(LevelText(Chosen("176x144", "25.0", "40")), "H.263 Profile 0 Level 45");
+  EXPECT_EQ(LevelText(Chosen("176x144", "25.0", "40")), "H.263 Profile 0 Level 20");
   EXPECT_EQ(LevelText(Chosen("160x120", "29.97", "120")), "MPEG-4 Simple Profile Level 2");
   EXPECT_EQ(LevelText(Chosen("704x576", "14.985", "120")), "H.263 Profile 0, beyond Level 40");
   EXPECT_EQ(SizeText(1234567), "1.2 MB");

@@ -276,8 +276,8 @@ TEST(PhoneLevels, TheLowestLevelThatAdmitsTheSettings) {
   };
   EXPECT_EQ(name(176, 144, ntsc15, 64000), "H.263 Profile 0 Level 10");
   EXPECT_EQ(name(128, 96, ntsc15, 40000), "H.263 Profile 0 Level 10");
-  // Faster than every second tick of the picture clock, or over 64 kbit/s: Level 45 for QCIF.
-  EXPECT_EQ(name(176, 144, pal, 40000), "H.263 Profile 0 Level 45");
+  // Over 64 kbit/s at up to 15 pictures a second: Level 45 for QCIF; faster: Level 20.
+  EXPECT_EQ(name(176, 144, pal, 40000), "H.263 Profile 0 Level 20");
   EXPECT_EQ(name(176, 144, ntsc15, 120000), "H.263 Profile 0 Level 45");
   EXPECT_EQ(name(176, 144, ntsc30, 256000), "H.263 Profile 0 Level 30");
   // CIF: Level 20 at half the picture clock, 30 beyond it, 40 beyond 384 kbit/s.

@@ -87,7 +87,7 @@ def focus_on(frame, name):
 
 
 def x_focus(title):
-    subprocess.run(["xdotool", "search", "--sync", "--name", f"^{title}$", "windowfocus", "--sync"],
+    subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--name", f"^{title}$", "windowfocus", "--sync"],
                    check=True, timeout=20)
 
 
