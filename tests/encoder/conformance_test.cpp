@@ -74,7 +74,8 @@ ConformanceOptions Steady() {
 ConformanceOptions For(const Bytes& file) {
   ConformanceOptions options = Steady();
   try {
-    const TrackBoxes* video = ReadBoxes(file).Track("vide");
+    const auto boxes = ReadBoxes(file);
+    const TrackBoxes* video = boxes.Track("vide");
     if (video && video->sampleEntry != "s263") options.framesDropped.reset();
   } catch (const Unreadable&) {
   }

@@ -63,7 +63,7 @@ class MemoryOutput final : public platform::PendingOutput {
 };
 
 void Append(Bytes& to, std::uint64_t value, int width) {
-  for (int i = width - 1; i >= 0; --i) to.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+  for (int i = width - 1; i >= 0; --i) to.push_back(i < 8 ? static_cast<std::uint8_t>(value >> (8 * i)) : 0);
 }
 
 Bytes Box(const char* type, std::initializer_list<Bytes> parts) {
