@@ -31,7 +31,8 @@ work=$debian_root_work
 
 debian_minbase "$release"
 # The packages install-deps.sh names, installed once over the minimal root into a layer of their own.
-key=$(cat "$root/scripts/install-deps.sh" "$debian_base/.complete" | sha256sum | cut -c1-12)
+# Keyed by the minimal root it lies over (one a day) and the package list.
+key=$( (echo "$debian_base"; cat "$root/scripts/install-deps.sh") | sha256sum | cut -c1-12)
 tools="$cache/$release-tools-$key"
 if [ ! -f "$tools/.complete" ]; then
   say "installing the build and test packages into $tools"
