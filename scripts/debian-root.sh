@@ -1,7 +1,11 @@
 # Sourced by the stages that work inside a minimal Debian (debootstrap minbase): the roots come
 # from the mirror this machine's apt uses, read and never changed, and are kept in $cache (one per
 # release, day and mirror); each run works on a throw-away overlay. Needs root (chroot, mounts).
-# The sourcing script defines fail() and say() and calls debian_root_cleanup on exit.
+# The sourcing script defines fail() and say() before sourcing it and calls debian_root_cleanup on
+# exit.
+
+[ "$(id -u)" -eq 0 ] || fail "needs root for debootstrap, chroot and mounts"
+command -v debootstrap >/dev/null || fail "debootstrap is not installed (bash scripts/install-deps.sh)"
 
 cache=${VINTREL_CLEAN_CACHE:-/var/cache/vintrel-test}
 debian_root_work=$(mktemp -d)

@@ -16,8 +16,6 @@ say() { echo "clean Debian $release, $((SECONDS - start)) s: $*"; }
 release=${1:-$(. /etc/os-release && echo "${VERSION_CODENAME:?}")}
 deb=${2:-}
 foreign=${3:-}
-[ "$(id -u)" -eq 0 ] || fail "needs root for debootstrap, chroot and mounts"
-command -v debootstrap >/dev/null || fail "debootstrap is not installed (bash scripts/install-deps.sh)"
 . "$root/scripts/debian-root.sh"
 trap debian_root_cleanup EXIT
 work=$debian_root_work

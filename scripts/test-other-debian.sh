@@ -23,8 +23,6 @@ fail() {
   exit 1
 }
 say() { echo "Debian $release build, $((SECONDS - start)) s: $*"; }
-[ "$(id -u)" -eq 0 ] || fail "needs root for debootstrap, chroot and mounts"
-command -v debootstrap >/dev/null || fail "debootstrap is not installed (bash scripts/install-deps.sh)"
 . "$root/scripts/debian-root.sh"
 trap debian_root_cleanup EXIT
 work=$debian_root_work
