@@ -16,6 +16,18 @@ set(allowed_levels levels)
 
 get_filename_component(SOURCE_DIR "${SOURCE_DIR}" ABSOLUTE)
 set(layers base process intake app engine face cli ui win encoder levels)
+# A folder without a rule would pass unchecked, whatever it includes.
+file(GLOB entries LIST_DIRECTORIES true RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/*)
+set(unknown "")
+foreach(entry ${entries})
+  if(IS_DIRECTORY ${SOURCE_DIR}/${entry} AND NOT entry IN_LIST layers)
+    string(APPEND unknown "  ${entry}\n")
+  endif()
+endforeach()
+if(unknown)
+  message(FATAL_ERROR "Source folders without a layer rule (add them to cmake/check_layers.cmake "
+                      "and the table in docs/ARCHITECTURE.md):\n${unknown}")
+endif()
 set(problems "")
 foreach(layer ${layers})
   file(GLOB_RECURSE files ${SOURCE_DIR}/${layer}/*.h ${SOURCE_DIR}/${layer}/*.cpp)

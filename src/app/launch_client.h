@@ -1,5 +1,8 @@
 #pragma once
 
+// POSIX only, implemented in launch_client_posix.cpp: the Win32 window hands a second launch over
+// its own way (win/second_launch.h).
+
 #include <string>
 #include <string_view>
 #include <vector>

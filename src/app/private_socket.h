@@ -1,10 +1,11 @@
 #pragma once
 
+// POSIX only, implemented in private_socket_posix.cpp: the sending side of the window's local
+// sockets (the command box, the launch hand-off), which live in the user's private working folder.
+
 #include <string>
 #include <string_view>
 
-// POSIX only: the sending side of the window's local sockets (the command box, the launch
-// hand-off), which live in the user's private working folder.
 namespace vintrel {
 
 class SocketDescriptor {
@@ -23,8 +24,8 @@ class SocketDescriptor {
 
 enum class SocketFailure {
   None,
-  NoFolder,      // the working folder does not exist
-  NotPrivate,    // it is not a folder of this user alone: nothing there is trusted
+  NoFolder,    // the working folder does not exist
+  NotPrivate,  // it is not a folder of this user alone: nothing there is trusted
   PathTooLong,
   NoSocket,      // socket() or its time limits failed
   NotListening,  // no socket file, or nobody accepts on it

@@ -5,6 +5,11 @@
 #include <cmath>
 #include <cstdlib>
 #include <numeric>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "levels/phone_levels.h"
 
@@ -113,75 +118,126 @@ bool IsH263Size(int width, int height) {
   return vintrel::levels::CodecFor(width, height) == vintrel::levels::Codec::H263;
 }
 
+namespace {
+
+// Reads one option's value into `options`: the reason it is refused, or nothing.
+using ValueReader = std::optional<std::string> (*)(const std::string& value, EncodeOptions& options);
+
+struct ValuedOption {
+  std::string_view name;
+  ValueReader read;
+};
+
+std::optional<std::string> ReadSource(const std::string& value, EncodeOptions& options) {
+  if (value.empty()) return "the source file name is empty";
+  options.input = value;
+  return std::nullopt;
+}
+
+std::optional<std::string> ReadVideoBitrate(const std::string& value, EncodeOptions& options) {
+  auto rate = ParseBitrate(value);
+  if (!rate || *rate < 1000) return "the video bitrate must be a number of at least 1k, like 120k";
+  options.videoBitrate = *rate;
+  return std::nullopt;
+}
+
+std::optional<std::string> ReadFrameRate(const std::string& value, EncodeOptions& options) {
+  auto rate = ParseFrameRate(value);
+  if (!rate) return "the frame rate must be a number above 0 and at most 30, like 14.985";
+  options.frameRate = *rate;
+  return std::nullopt;
+}
+
+std::optional<std::string> ReadFrameSize(const std::string& value, EncodeOptions& options) {
+  auto size = ParseFrameSize(value);
+  if (!size) return "the frame size must be WxH with even sides from 16 to 4096, like 176x144";
+  options.width = size->first;
+  options.height = size->second;
+  return std::nullopt;
+}
+
+// The audio options name the one format written; any other value is refused, not ignored.
+std::optional<std::string> ReadAudioCodec(const std::string& value, EncodeOptions&) {
+  if (value != "libamr_nb" && value != "libopencore_amrnb" && value != "amr_nb") {
+    return "only AMR narrow-band audio (libamr_nb) can be written";
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> ReadSampleRate(const std::string& value, EncodeOptions&) {
+  if (value != "8000") return "AMR narrow-band audio is always sampled at 8000 Hz";
+  return std::nullopt;
+}
+
+std::optional<std::string> ReadChannels(const std::string& value, EncodeOptions&) {
+  if (value != "1") return "AMR narrow-band audio always has 1 channel";
+  return std::nullopt;
+}
+
+std::optional<std::string> ReadAudioBitrate(const std::string& value, EncodeOptions& options) {
+  auto rate = ParseBitrate(value);
+  if (!rate || *rate < kAmrModes.front() || *rate > kAmrModes.back()) {
+    return "the audio bitrate must lie between 4.75k and 12.2k";
+  }
+  options.audioBitrate = NearestAmrMode(static_cast<double>(*rate));
+  return std::nullopt;
+}
+
+constexpr std::array<ValuedOption, 8> kValuedOptions{{
+    {"-i", ReadSource},
+    {"-b", ReadVideoBitrate},
+    {"-r", ReadFrameRate},
+    {"-s", ReadFrameSize},
+    {"-acodec", ReadAudioCodec},
+    {"-ar", ReadSampleRate},
+    {"-ac", ReadChannels},
+    {"-ab", ReadAudioBitrate},
+}};
+
+// Nothing when `arg` names no option that takes a value; else its place in kValuedOptions.
+std::optional<size_t> ValuedSlot(const std::string& arg) {
+  for (size_t slot = 0; slot < kValuedOptions.size(); ++slot) {
+    if (kValuedOptions[slot].name == arg) return slot;
+  }
+  return std::nullopt;
+}
+
+// Whatever is not an option is the output, which is given once and names a file.
+std::optional<std::string> TakeOutput(const std::string& arg, EncodeOptions& options) {
+  if (!options.output.empty()) return "more than one output file: " + Quoted(arg);
+  if (arg.empty()) return "the output file name is empty";
+  if (arg == "-") return "writing to standard output is not supported; give an output file";
+  options.output = arg;
+  return std::nullopt;
+}
+
+}  // namespace
+
 ParseResult ParseOptions(const std::vector<std::string>& args) {
   EncodeOptions options;
-  std::array<bool, 8> seen{};
+  std::array<bool, kValuedOptions.size()> seen{};
   auto fail = [](std::string why) { return ParseResult{std::nullopt, std::move(why)}; };
   bool optionsEnded = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
-      if (!options.output.empty()) return fail("more than one output file: " + Quoted(arg));
-      if (arg.empty()) return fail("the output file name is empty");
-      if (arg == "-") return fail("writing to standard output is not supported; give an output file");
-      options.output = arg;
-      continue;
-    }
-    if (arg == "--") {
+      if (auto why = TakeOutput(arg, options)) return fail(*why);
+    } else if (arg == "--") {
       optionsEnded = true;
-      continue;
-    }
-    if (arg == "-h" || arg == "--help" || arg == "-help") {
+    } else if (arg == "-h" || arg == "--help" || arg == "-help") {
       options.help = true;
       return ParseResult{options, {}};
-    }
-    if (arg == "-y") {
+    } else if (arg == "-y") {
       options.overwrite = true;
-      continue;
-    }
-    static const char* const kValued[] = {"-i", "-b", "-r", "-s", "-acodec", "-ar", "-ac", "-ab"};
-    int slot = -1;
-    for (int k = 0; k < 8; ++k) {
-      if (arg == kValued[k]) slot = k;
-    }
-    if (slot < 0) return fail("unknown option " + arg + " (see -h)");
-    if (i + 1 >= args.size()) return fail("option " + arg + " needs a value");
-    if (seen[slot]) return fail("option " + arg + " is given twice");
-    seen[slot] = true;
-    const std::string& value = args[++i];
-    auto bad = [&](const std::string& why) {
-      return fail("option " + arg + " " + Quoted(value) + ": " + why);
-    };
-    if (arg == "-i") {
-      if (value.empty()) return bad("the source file name is empty");
-      options.input = value;
-    } else if (arg == "-b") {
-      auto rate = ParseBitrate(value);
-      if (!rate || *rate < 1000) return bad("the video bitrate must be a number of at least 1k, like 120k");
-      options.videoBitrate = *rate;
-    } else if (arg == "-r") {
-      auto rate = ParseFrameRate(value);
-      if (!rate) return bad("the frame rate must be a number above 0 and at most 30, like 14.985");
-      options.frameRate = *rate;
-    } else if (arg == "-s") {
-      auto size = ParseFrameSize(value);
-      if (!size) return bad("the frame size must be WxH with even sides from 16 to 4096, like 176x144");
-      options.width = size->first;
-      options.height = size->second;
-    } else if (arg == "-acodec") {
-      if (value != "libamr_nb" && value != "libopencore_amrnb" && value != "amr_nb") {
-        return bad("only AMR narrow-band audio (libamr_nb) can be written");
-      }
-    } else if (arg == "-ar") {
-      if (value != "8000") return bad("AMR narrow-band audio is always sampled at 8000 Hz");
-    } else if (arg == "-ac") {
-      if (value != "1") return bad("AMR narrow-band audio always has 1 channel");
-    } else if (arg == "-ab") {
-      auto rate = ParseBitrate(value);
-      if (!rate || *rate < kAmrModes.front() || *rate > kAmrModes.back()) {
-        return bad("the audio bitrate must lie between 4.75k and 12.2k");
-      }
-      options.audioBitrate = NearestAmrMode(static_cast<double>(*rate));
+    } else {
+      const std::optional<size_t> slot = ValuedSlot(arg);
+      if (!slot) return fail("unknown option " + arg + " (see -h)");
+      if (i + 1 >= args.size()) return fail("option " + arg + " needs a value");
+      if (seen[*slot]) return fail("option " + arg + " is given twice");
+      seen[*slot] = true;
+      const std::string& value = args[++i];
+      if (auto why = kValuedOptions[*slot].read(value, options))
+        return fail("option " + arg + " " + Quoted(value) + ": " + *why);
     }
   }
   if (options.input.empty()) return fail("no source file given (-i SOURCE)");

@@ -1,7 +1,8 @@
 // What the encoder needs from the operating system, in one place: its arguments, the facts of a
 // file, the output file that nobody sees until it is complete, the way out when the process is
-// told to stop, and a memory ceiling. One implementation per platform: platform_posix.cpp,
-// platform_win32.cpp. Paths are UTF-8 on both.
+// told to stop, and a memory ceiling. Each job has a file per platform (*_posix.cpp,
+// *_win32.cpp): platform_args, file_facts, stop_watch, console_reader, memory_limit,
+// pending_output. Paths are UTF-8 on both.
 #pragma once
 
 #include <cstddef>

@@ -1,17 +1,12 @@
 #include <errno.h>
 #include <fcntl.h>
-#include <pthread.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/types.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -26,53 +21,6 @@ namespace vintrel {
 namespace {
 
 constexpr auto kCleanupGrace = std::chrono::seconds(3);
-
-// Slots a signal handler can read without a lock; 0 is free. As many as --jobs may ask for.
-constexpr int kGroupSlots = 1024;
-std::atomic<pid_t> gGroups[kGroupSlots];
-static_assert(std::atomic<pid_t>::is_always_lock_free);
-
-void RegisterGroup(pid_t pid) {
-  for (std::atomic<pid_t>& slot : gGroups) {
-    pid_t free = 0;
-    if (slot.compare_exchange_strong(free, pid)) return;
-  }
-}
-
-void UnregisterGroup(pid_t pid) {
-  for (std::atomic<pid_t>& slot : gGroups) {
-    pid_t owned = pid;
-    if (slot.compare_exchange_strong(owned, 0)) return;
-  }
-}
-
-// Starts under way on some thread. A handler waits for them to end, so no child escapes
-// between its start and its registration.
-std::atomic<int> gStarting{0};
-static_assert(std::atomic<int>::is_always_lock_free);
-
-// While a child starts, the signals that end or pause the owner are held on the starting thread
-// (a handler running there would wait for itself) and the start is counted.
-class StartingChild {
- public:
-  StartingChild() {
-    gStarting.fetch_add(1);
-    sigset_t held;
-    sigemptyset(&held);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGTSTP, SIGCONT}) sigaddset(&held, signal);
-    held_ = pthread_sigmask(SIG_BLOCK, &held, &previous_) == 0;
-  }
-  ~StartingChild() {
-    gStarting.fetch_sub(1);
-    if (held_) pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
-  }
-  StartingChild(const StartingChild&) = delete;
-  StartingChild& operator=(const StartingChild&) = delete;
-
- private:
-  sigset_t previous_;
-  bool held_ = false;
-};
 
 class Fd {
  public:
@@ -134,7 +82,7 @@ class PosixChild : public ChildProcess {
     int status = 0;
     while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
     }
-    UnregisterGroup(pid_);
+    UnregisterChildGroup(pid_);
   }
 
   ReadResult ReadWaiting(char* buffer, std::size_t capacity) override {
@@ -157,7 +105,7 @@ class PosixChild : public ChildProcess {
     } while (result < 0 && errno == EINTR);
     if (result == 0) return false;
     reaped_ = true;
-    UnregisterGroup(pid_);
+    UnregisterChildGroup(pid_);
     if (result < 0) {
       // Reaped behind our back (SIGCHLD ignored by the owner): the status is lost.
       status_ = {ExitStatus::Kind::Exited, -1, 0};
@@ -243,48 +191,6 @@ class SpawnSetup {
 
 }  // namespace
 
-void SignalChildGroups(int signal) noexcept {
-  // A start takes microseconds; a bound keeps a broken one from holding the handler.
-  for (int i = 0; i < 1000 && gStarting.load() > 0; ++i) {
-    const timespec pause{0, 100000L};
-    nanosleep(&pause, nullptr);
-  }
-  for (std::atomic<pid_t>& slot : gGroups) {
-    if (const pid_t pid = slot.load(); pid > 0) kill(-pid, signal);
-  }
-}
-
-void AwaitChildGroups(int milliseconds) noexcept {
-  constexpr int kStepMs = 5;
-  for (int waited = 0; waited < milliseconds; waited += kStepMs) {
-    bool running = false;
-    for (std::atomic<pid_t>& slot : gGroups) {
-      const pid_t pid = slot.load();
-      // Reaped here, or already by its runner (ECHILD): either way it has ended.
-      if (pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0) running = true;
-    }
-    if (!running) return;
-    const timespec step{0, kStepMs * 1000000L};
-    nanosleep(&step, nullptr);
-  }
-  SignalChildGroups(SIGKILL);
-}
-
-int RunsTheDescriptorsAllow() {
-  // Each running child holds its pipe's read end and its pidfd, and a starting one the write
-  // end for a moment; a few are left for the files the owner opens itself.
-  constexpr long kPerRun = 3;
-  constexpr long kSpare = 8;
-  rlimit limit{};
-  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return kGroupSlots;
-  long open = 0;
-  for (int fd = 0; fd < 1024 && fd < static_cast<long>(limit.rlim_cur); ++fd) {
-    if (fcntl(fd, F_GETFD) >= 0) ++open;
-  }
-  const long allowed = (static_cast<long>(limit.rlim_cur) - open - kSpare) / kPerRun;
-  return static_cast<int>(std::clamp<long>(allowed, 1, kGroupSlots));
-}
-
 void PrepareForChildProcesses() {
   struct sigaction current {};
   if (sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
@@ -335,7 +241,7 @@ StartResult StartChildProcess(const std::string& commandLine) {
     result.failure = StartResult::Failure::NotFound;
     return result;
   }
-  RegisterGroup(pid);
+  RegisterChildGroup(pid);
   writeEnd.Reset();  // only the child holds the write end now, so its exit ends the stream
   result.child = std::make_unique<PosixChild>(pid, readEnd.Release());
   return result;

@@ -1,13 +1,11 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "base/wide_text_win32.h"
-#include "process/child_groups.h"
 #include "process/child_process.h"
 
 namespace vintrel {
@@ -122,11 +120,6 @@ class InheritList {
 }  // namespace
 
 void PrepareForChildProcesses() {}
-
-int RunsTheDescriptorsAllow() {
-  // Handles have no per-process limit a batch could reach.
-  return std::numeric_limits<int>::max();
-}
 
 StartResult StartChildProcess(const std::string& commandLine) {
   StartResult result;

@@ -3,6 +3,9 @@
 
 #include <cstdlib>
 #include <limits>
+#include <optional>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "geometry.h"
@@ -50,6 +53,46 @@ TEST(Options, TheWindowsLineInAnyOrder) {
   ASSERT_TRUE(dashed.options) << dashed.error;
   EXPECT_EQ(dashed.options->output, "-out.3gp");
   EXPECT_TRUE(ParseOptions({"-h"}).options->help);
+}
+
+// The last line names the option, the value as given and what it should be, word for word: the
+// window shows it to someone who did not type it.
+TEST(Options, EachRefusalSaysWhichOptionAndWhy) {
+  const std::pair<std::vector<std::string>, const char*> cases[] = {
+      {{"-i", "", "o.3gp"}, "option -i \"\": the source file name is empty"},
+      {{"-i", "a", "-b", "999", "o.3gp"},
+       "option -b \"999\": the video bitrate must be a number of at least 1k, like 120k"},
+      {{"-i", "a", "-r", "31", "o.3gp"},
+       "option -r \"31\": the frame rate must be a number above 0 and at most 30, like 14.985"},
+      {{"-i", "a", "-s", "15x16", "o.3gp"},
+       "option -s \"15x16\": the frame size must be WxH with even sides from 16 to 4096, like 176x144"},
+      {{"-i", "a", "-acodec", "aac", "o.3gp"},
+       "option -acodec \"aac\": only AMR narrow-band audio (libamr_nb) can be written"},
+      {{"-i", "a", "-ar", "8000.0", "o.3gp"},
+       "option -ar \"8000.0\": AMR narrow-band audio is always sampled at 8000 Hz"},
+      {{"-i", "a", "-ac", "2", "o.3gp"}, "option -ac \"2\": AMR narrow-band audio always has 1 channel"},
+      {{"-i", "a", "-ab", "12.3k", "o.3gp"},
+       "option -ab \"12.3k\": the audio bitrate must lie between 4.75k and 12.2k"},
+      {{"-i", "a", "-ab", "5k", "-ab", "5k", "o.3gp"}, "option -ab is given twice"},
+      {{"-i", "a", "o.3gp", "-s"}, "option -s needs a value"},
+      {{"-i", "a", "-S", "cif", "o.3gp"}, "unknown option -S (see -h)"},
+      {{"-i", "a", "o.3gp", "p.3gp"}, "more than one output file: \"p.3gp\""},
+      {{"-i", "a", ""}, "the output file name is empty"},
+      {{"-i", "a", "-"}, "writing to standard output is not supported; give an output file"},
+      {{"-y", "o.3gp"}, "no source file given (-i SOURCE)"},
+      {{"-i", "a", "--"}, "no output file given (the last argument)"},
+  };
+  for (const auto& [args, error] : cases) {
+    const ParseResult parsed = ParseOptions(args);
+    EXPECT_FALSE(parsed.options) << error;
+    EXPECT_EQ(parsed.error, error);
+  }
+  // After "--" even an option's name is the output; help ends the reading wherever it stands.
+  EXPECT_EQ(ParseOptions({"-i", "a", "--", "-y"}).options->output, "-y");
+  EXPECT_FALSE(ParseOptions({"-i", "a", "--", "-y"}).options->overwrite);
+  EXPECT_TRUE(ParseOptions({"-i", "", "-help"}).options == std::nullopt);
+  EXPECT_TRUE(ParseOptions({"-x", "--help"}).options == std::nullopt);
+  EXPECT_TRUE(ParseOptions({"-b", "1k", "--help", "-x"}).options->help);
 }
 
 TEST(Options, FrameRatesOfTheNtscFamilyAreExact) {

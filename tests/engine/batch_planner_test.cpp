@@ -2,13 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <utility>
 #include <vector>
 
-#include "base/name_fold.h"
 #include "settings_choices.h"
-#include "unicode_data.h"
 
 namespace vintrel {
 namespace {
@@ -35,82 +32,6 @@ TEST(BatchPlanner, CommandLinesTooLongToStartAreRefusedPerFile) {
   EXPECT_EQ(longest.commandLine.size(), kMaxCommandLineLength);
   const PlannedFile over = planner.Plan("/clips/c.avi", Settings("/out" + std::string(room + 1, 'y')));
   EXPECT_FALSE(over.Runs());
-}
-
-// Names a folder may take for one: what FoldName must merge, checked against the values of
-// Unicode's own tables, and what it must keep apart.
-TEST(OutputNames, NamesEqualUnderNfkcCasefoldFoldAlike) {
-  const std::pair<const char*, const char*> alike[] = {
-      {"café", "cafe\u0301"},              // NFC and NFD
-      {"straße", "STRASSE"},               // full case folding
-      {"ﬁle", "FILE"},                     // a ligature
-      {"ｃｌｉｐ１", "clip1"},             // full width
-      {"\u212B", "å"},                     // ANGSTROM SIGN
-      {"Ǆ", "dž"},                         // one letter, two in the folding
-      {"ᾈ", "ἀι"},                         // a Greek capital with its iota below
-      {"ΣΟΦΊΑΣ", "σοφίας"},                // final sigma
-      {"a\u00ADb\u200B", "ab"},            // default-ignorable characters fall away
-      {"각", "\u1100\u1161\u11A8"},        // a Hangul syllable and its letters
-      {"가\u11A8", "각"},                  // ... or a syllable and a final letter
-      {"a\u0323\u0302", "a\u0302\u0323"},  // marks of different classes in either order
-      {"\u1FB3\u0301", "\u1FB4"},          // ... the iota below too, though it folds to a letter
-      {"\uF900", "\u8C48"},                // a CJK compatibility ideograph
-      {"㌀", "アパート"},                  // a square word
-      {"\U0001D400\U0001D41B", "ab"},      // mathematical letters
-      {"①⑵", "1(2)"},                      // enclosed numbers
-  };
-  for (const auto& [a, b] : alike) EXPECT_EQ(FoldName(a), FoldName(b)) << a << " / " << b;
-  const std::pair<const char*, const char*> apart[] = {
-      {"a", "ä"},
-      {"ı", "i"},  // dotless i folds to itself
-      {"İ", "i"},  // capital I with dot keeps its dot
-      {"o", "ø"},  // no decomposition
-      {"ss", "s"},
-      {"a\u0301\u0300", "a\u0300\u0301"},  // marks of one class keep their order
-      {"e\u0301", "e\u0301\u0301"},
-  };
-  for (const auto& [a, b] : apart) EXPECT_NE(FoldName(a), FoldName(b)) << a << " / " << b;
-  EXPECT_EQ(FoldName("A\xFF\xC3(\u00C9"), "a\xFF\xC3(e\u0301");  // bad bytes kept as they are
-  for (const char* name : {"ᾈ ﬁle ŉ ǰ ΐ", "\u0344\u0345x", "㍱ ㋌"}) {
-    EXPECT_EQ(FoldName(FoldName(name)), FoldName(name)) << name;
-  }
-}
-
-// Every mapping of the Unicode data and every canonical or compatibility equivalence of its
-// normalization tests, for the characters the table's version knows.
-TEST(OutputNames, FoldNameAgreesWithTheUnicodeData) {
-  testing_support::UnicodeFileVersion mappingsVersion;
-  testing_support::UnicodeFileVersion testsVersion;
-  const auto mappings = testing_support::NfkcCasefoldMappings(mappingsVersion);
-  const auto rows = testing_support::NormalizationTestRows(testsVersion);
-  const auto known = testing_support::AssignedBy(std::string(NameFoldUnicodeVersion()));
-  if (!mappingsVersion.Readable() || !testsVersion.Readable() || known.empty()) {
-    GTEST_SKIP() << "Debian's unicode-data is not installed";
-  }
-  std::vector<std::string> wrong;
-  std::size_t checked = 0;
-  for (const auto& [code, target] : mappings) {
-    if (!testing_support::Within(known, std::u32string(1, code))) continue;
-    ++checked;
-    const std::string from = testing_support::Utf8(std::u32string(1, code));
-    if (FoldName(from) != FoldName(testing_support::Utf8(target))) wrong.push_back(from);
-  }
-  EXPECT_GT(checked, 6000u);
-  for (const auto& row : rows) {
-    if (!testing_support::Within(known, row[0])) continue;
-    ++checked;
-    const std::string source = FoldName(testing_support::Utf8(row[0]));
-    for (const std::u32string& form : row) {
-      if (FoldName(testing_support::Utf8(form)) != source) {
-        wrong.push_back(testing_support::Utf8(row[0]));
-        break;
-      }
-    }
-  }
-  EXPECT_GT(checked, 25000u);
-  wrong.resize(std::min<std::size_t>(wrong.size(), 10));
-  EXPECT_EQ(wrong, std::vector<std::string>{})
-      << "Unicode " << mappingsVersion.text << ", table " << NameFoldUnicodeVersion();
 }
 
 // Outputs and sources that such folders would take for one: numbered apart, numbered names

@@ -85,6 +85,43 @@ std::vector<CodePointMapping> NfkcCasefoldMappings(UnicodeFileVersion& version) 
   return mappings;
 }
 
+std::vector<CaseFoldingRow> CaseFoldingRows(UnicodeFileVersion& version) {
+  std::ifstream in(std::string(kFolder) + "CaseFolding.txt");
+  std::vector<CaseFoldingRow> rows;
+  std::string line;
+  if (!std::getline(in, line)) return rows;
+  version.text = VersionOf(line);
+  while (std::getline(in, line)) {
+    const std::vector<std::string> fields = Fields(line);
+    if (fields.size() < 3 || Trimmed(fields[1]).size() != 1) continue;
+    rows.push_back({static_cast<char32_t>(std::stoul(fields[0], nullptr, 16)), Trimmed(fields[1])[0],
+                    CodePoints(fields[2])});
+  }
+  return rows;
+}
+
+std::vector<CharacterRow> CharacterRows(UnicodeFileVersion& version) {
+  std::ifstream in(std::string(kFolder) + "UnicodeData.txt");
+  std::vector<CharacterRow> rows;
+  for (std::string line; std::getline(in, line);) {
+    const std::vector<std::string> fields = Fields(line);
+    if (fields.size() < 6 || fields[1].find(", First>") != std::string::npos ||
+        fields[1].find(", Last>") != std::string::npos)
+      continue;
+    CharacterRow row;
+    row.code = static_cast<char32_t>(std::stoul(fields[0], nullptr, 16));
+    row.combiningClass = std::stoi(fields[3]);
+    // A tag ("<compat>") marks a compatibility decomposition, which is not canonical.
+    if (!fields[5].empty() && fields[5][0] != '<') row.canonical = CodePoints(fields[5]);
+    rows.push_back(row);
+  }
+  // The file names no version of its own; DerivedAge.txt, from the same release, does.
+  std::ifstream age(std::string(kFolder) + "DerivedAge.txt");
+  std::string first;
+  if (!rows.empty() && std::getline(age, first)) version.text = VersionOf(first);
+  return rows;
+}
+
 std::vector<std::array<std::u32string, 5>> NormalizationTestRows(UnicodeFileVersion& version) {
   std::istringstream in(Unpacked(std::string(kFolder) + "NormalizationTest.txt.bz2"));
   std::vector<std::array<std::u32string, 5>> rows;

@@ -22,6 +22,22 @@ struct CodePointMapping {
 // Every code point DerivedNormalizationProps.txt lists under NFKC_CF, with its mapping.
 std::vector<CodePointMapping> NfkcCasefoldMappings(UnicodeFileVersion& version);
 
+struct CaseFoldingRow {
+  char32_t code = 0;
+  char status = 0;  // C common, F full, S simple, T Turkic
+  std::u32string target;
+};
+// Every row of CaseFolding.txt.
+std::vector<CaseFoldingRow> CaseFoldingRows(UnicodeFileVersion& version);
+
+struct CharacterRow {
+  char32_t code = 0;
+  int combiningClass = 0;
+  std::u32string canonical;  // one level of canonical decomposition; empty when there is none
+};
+// UnicodeData.txt's rows of single code points (the ranges it gives by their ends are left out).
+std::vector<CharacterRow> CharacterRows(UnicodeFileVersion& version);
+
 // NormalizationTest.txt's rows: source, NFC, NFD, NFKC, NFKD.
 std::vector<std::array<std::u32string, 5>> NormalizationTestRows(UnicodeFileVersion& version);
 

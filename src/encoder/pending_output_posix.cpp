@@ -1,50 +1,21 @@
 #include <fcntl.h>
-#include <poll.h>
-#include <pthread.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
 #include <random>
-#include <thread>
+#include <utility>
 
-#include "console.h"
 #include "encode_error.h"
 #include "platform.h"
+#include "stop_watch.h"
 
 namespace conv::platform {
 namespace {
-
-// Creating, naming and removing the output are each one step against the stop handler.
-std::mutex gMutex;
-// Filled before the stop handler can need them; changed only under gMutex.
-char gArmedPath[4096];
-bool gArmed = false;
-bool gCommitted = false;
-char gLastLine[4352];
-size_t gLastLineLength = 0;
-
-// The stop signals are blocked in every thread and taken here, by an ordinary thread: it can
-// wait for a naming step to finish and silence the console, so the last line is really last.
-[[noreturn]] void AwaitStopRequest(sigset_t signals) {
-  int signal = 0;
-  while (sigwait(&signals, &signal) != 0) {
-  }
-  gMutex.lock();  // kept until the end: nothing is named or removed any more
-  if (gCommitted) _exit(0);
-  if (gArmed) unlink(gArmedPath);
-  console::Silence();
-  ssize_t ignored = write(STDERR_FILENO, gLastLine, gLastLineLength);
-  (void)ignored;
-  _exit(128 + signal);
-}
 
 std::string SystemError(int error) {
   return std::strerror(error);
@@ -102,9 +73,9 @@ class ArmedName {
   ArmedName& operator=(const ArmedName&) = delete;
   ~ArmedName() {
     if (path_.empty()) return;
-    std::lock_guard lock(gMutex);
+    std::lock_guard lock(stop_watch::Guard());
     unlink(path_.c_str());
-    gArmed = false;
+    stop_watch::Disarm();
   }
   const std::string& Path() const { return path_; }
   bool Empty() const { return path_.empty(); }
@@ -113,16 +84,12 @@ class ArmedName {
   // result of `create`, with errno kept.
   template <typename F>
   int ArmIfCreated(const std::string& path, F&& create) {
-    std::lock_guard lock(gMutex);
+    std::lock_guard lock(stop_watch::Guard());
     int result = create();
     int error = errno;
     if (result >= 0) {
       path_ = path;
-      // A longer path could not have been created.
-      if (path.size() < sizeof gArmedPath) {
-        std::memcpy(gArmedPath, path.c_str(), path.size() + 1);
-        gArmed = true;
-      }
+      stop_watch::Arm(path);
     }
     errno = error;
     return result;
@@ -132,10 +99,9 @@ class ArmedName {
   // stop handler's care in the same step. False with errno kept when it failed.
   template <typename F>
   static bool CommitIf(ArmedName* armed, F&& name) {
-    std::lock_guard lock(gMutex);
+    std::lock_guard lock(stop_watch::Guard());
     if (!name()) return false;
-    gCommitted = true;
-    gArmed = false;
+    stop_watch::MarkCommitted();
     if (armed) armed->path_.clear();
     return true;
   }
@@ -290,77 +256,6 @@ void PosixOutput::RenameNamed(bool replace) {
 }
 
 }  // namespace
-
-std::optional<std::vector<std::string>> Arguments(int argc, char** argv) {
-  return std::vector<std::string>(argv + std::min(argc, 1), argv + argc);
-}
-
-std::optional<FileFacts> LookAt(const std::string& path, std::string* reason) {
-  struct stat info {};
-  if (stat(path.c_str(), &info) != 0) {
-    if (reason) *reason = SystemError(errno);
-    return std::nullopt;
-  }
-  FileFacts facts;
-  facts.kind = S_ISREG(info.st_mode)   ? FileFacts::Kind::Regular
-               : S_ISDIR(info.st_mode) ? FileFacts::Kind::Folder
-                                       : FileFacts::Kind::Other;
-  facts.size = static_cast<std::uint64_t>(info.st_size);
-  facts.identity = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
-  return facts;
-}
-
-void HandleStopRequests(const std::string& lastLine) {
-  std::snprintf(gLastLine, sizeof gLastLine, "%s\n", lastLine.c_str());
-  gLastLineLength = std::strlen(gLastLine);
-  sigset_t signals;
-  sigemptyset(&signals);
-  for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXFSZ, SIGPIPE}) sigaddset(&signals, signal);
-  // Before any other thread exists, so they all inherit the mask. A SIGXFSZ or SIGPIPE raised by
-  // a write stays pending on the writing thread, and the write fails with EFBIG or EPIPE; only
-  // StopUnheard's SIGPIPE, sent to the process, reaches the waiting thread; an "ignore"
-  // inherited from the caller would discard it.
-  (void)std::signal(SIGPIPE, SIG_DFL);
-  if (pthread_sigmask(SIG_BLOCK, &signals, nullptr) != 0) {
-    (void)std::signal(SIGPIPE, SIG_IGN);  // cannot fail for these arguments
-    return;
-  }
-  std::thread(AwaitStopRequest, signals).detach();
-}
-
-bool ReaderGone(int error) {
-  return error == EPIPE;
-}
-
-void StopUnheard() {
-  (void)kill(getpid(), SIGPIPE);
-}
-
-bool ConsoleReaderGone() {
-  pollfd console[2] = {{STDOUT_FILENO, 0, 0}, {STDERR_FILENO, 0, 0}};
-  if (poll(console, 2, 0) <= 0) return false;
-  // A pipe whose reader has closed it reports an error on its write end.
-  return (console[0].revents & POLLERR) != 0 || (console[1].revents & POLLERR) != 0;
-}
-
-void LimitMemory(std::size_t bytes) {
-#if defined(__SANITIZE_ADDRESS__)
-  // The sanitizer's shadow memory alone is far beyond any such limit.
-  (void)bytes;
-#else
-  // Thread stacks count as data: FFmpeg's threads get smaller ones than the 8 MB default.
-  pthread_attr_t attr;
-  if (pthread_getattr_default_np(&attr) == 0) {
-    if (pthread_attr_setstacksize(&attr, 2 << 20) == 0) (void)pthread_setattr_default_np(&attr);
-    pthread_attr_destroy(&attr);
-  }
-  rlimit limit{};
-  if (getrlimit(RLIMIT_DATA, &limit) != 0 || limit.rlim_cur <= bytes) return;
-  limit.rlim_cur = bytes;
-  // A backstop only: where it cannot be set, the other bounds still hold.
-  (void)setrlimit(RLIMIT_DATA, &limit);
-#endif
-}
 
 std::unique_ptr<PendingOutput> CreatePendingOutput(const std::string& finalPath) {
   return std::make_unique<PosixOutput>(finalPath);
