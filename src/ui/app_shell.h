@@ -10,8 +10,11 @@
 #include "face/presenter.h"
 #include "window_view.h"
 
+namespace vintrel {
 class CommandBoxServer;
 class LaunchServer;
+}  // namespace vintrel
+class LocalServerPump;
 class frmMain;
 
 // The application around the Qt window: the window and the presenter that does what both windows
@@ -34,11 +37,10 @@ class AppShell : public QObject {
   // Lets other programs of this user set the command box; false (and the reason on stderr)
   // when it cannot be offered.
   bool OpenCommandBox();
-  CommandBoxServer* commandBoxServer() const { return server_.get(); }
   // Lets later launches of the program hand their files to this window; false (and the reason on
-  // stderr) when it cannot, with launchServer()->anotherWindow() when a window listens already.
+  // stderr) when it cannot, with launchServer()->AnotherWindow() when a window listens already.
   bool OpenLaunchChannel();
-  LaunchServer* launchServer() const { return launch_.get(); }
+  vintrel::LaunchServer* launchServer() const { return launch_.get(); }
   // Files of a launch (this one's, or a later one's through the channel): queued as a drop of
   // them would be, once no action runs.
   vintrel::face::LaunchInbox& launchInbox() { return presenter_.Inbox(); }
@@ -62,13 +64,22 @@ class AppShell : public QObject {
   // Files named on the command line (a file manager's "Open With"), queued as if dropped.
   void QueueFiles(const QStringList& paths);
 
+ signals:
+  // A text another program put in the command box has been handed on, and whatever it
+  // triggered has run.
+  void commandBoxTextApplied(const QString& text);
+
  private:
   void OnFilesDropped(const QStringList& paths);
+  void ApplyCommandBoxText(const QString& text);
 
   ShellSeams seams_;
   std::unique_ptr<frmMain> frm_;
   QtWindowPort port_;
   vintrel::face::Presenter presenter_;
-  std::unique_ptr<CommandBoxServer> server_;
-  std::unique_ptr<LaunchServer> launch_;
+  // Each pump, declared after its server, goes first.
+  std::unique_ptr<vintrel::CommandBoxServer> server_;
+  std::unique_ptr<LocalServerPump> serverPump_;
+  std::unique_ptr<vintrel::LaunchServer> launch_;
+  std::unique_ptr<LocalServerPump> launchPump_;
 };

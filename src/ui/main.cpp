@@ -5,11 +5,11 @@
 #include <vector>
 
 #include "app/launch_client.h"
+#include "app/launch_server.h"
 #include "app/platform.h"
 #include "app/shutdown.h"
 #include "app_shell.h"
 #include "frm_main.h"
-#include "launch_server.h"
 #include "vintrel_version.h"
 
 namespace {
@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
   AppShell shell(paths);
   shell.Load();
   // Two launches at once: the one that got the channel first is the window.
-  if (!shell.OpenLaunchChannel() && shell.launchServer()->anotherWindow() &&
+  if (!shell.OpenLaunchChannel() && shell.launchServer()->AnotherWindow() &&
       HandedToRunningWindow(paths, files))
     return 0;
   vintrel::CleanUpOnTermination(shell.temporaryFiles());
