@@ -47,8 +47,7 @@ class AppShell : public QObject {
   // Takes them into the inbox and brings the window forward; false when the list has no room
   // for them all (the window has said so).
   bool TakeLaunch(std::vector<std::string> files);
-  // The start-up files: the same route, without bringing forward a window just shown.
-  bool TakeStartupFiles(std::vector<std::string> files) { return presenter_.TakeLaunch(std::move(files)); }
+  vintrel::face::Presenter& Presenter() { return presenter_; }
   // Box texts pass here, so they never run nested inside an action or a modal dialog.
   vintrel::CommandBoxGate& commandBoxGate() { return presenter_.Gate(); }
 
