@@ -60,7 +60,7 @@ class AppShell : public QObject {
   void Form_Unload() { presenter_.Unload(); }
   // A change of menuMsg's text: its last character names the action.
   void menuMsg_Change(const QString& text);
-  // Files named on the command line (a file manager's "Open With"), queued as if dropped.
+  // Files named relative to the current folder, queued as a drop of them would be.
   void QueueFiles(const QStringList& paths);
 
  signals:
