@@ -3,11 +3,13 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMetaObject>
 #include <cstdio>
 
-#include "command_box_server.h"
+#include "app/command_box_server.h"
+#include "app/launch_server.h"
 #include "frm_main.h"
-#include "launch_server.h"
+#include "local_server_pump.h"
 
 namespace {
 
@@ -36,7 +38,9 @@ AppShell::~AppShell() {
   frm_->onExit = nullptr;
   frm_->onUnload = nullptr;
   frm_->onFilesDropped = nullptr;
+  serverPump_.reset();
   server_.reset();
+  launchPump_.reset();
   launch_.reset();
 }
 
@@ -51,24 +55,41 @@ bool AppShell::OpenCommandBox() {
                        .arg(FromUtf8(startup.workingFolderProblem)),
                    vintrel::MessageIcon::Exclamation);
   }
-  server_ = std::make_unique<CommandBoxServer>(frm_->menuMsg(), frm_.get());
-  server_->onText = [this](const QString& text) { presenter_.OfferCommandBoxText(text.toStdString()); };
-  if (server_->Listen(startup.workingFolderUsable ? paths.workingFolder : std::string())) return true;
-  std::fprintf(stderr, "vintrel: the command box is not available: %s\n",
-               qUtf8Printable(server_->errorText()));
+  server_ = std::make_unique<vintrel::CommandBoxServer>();
+  server_->onText = [this](const std::string& text) {
+    // Queued: an action may run a whole batch, and the socket must be free meanwhile.
+    QMetaObject::invokeMethod(
+        this, [this, box = FromUtf8(text)] { ApplyCommandBoxText(box); }, Qt::QueuedConnection);
+  };
+  if (server_->Listen(startup.workingFolderUsable ? paths.workingFolder : std::string())) {
+    serverPump_ = std::make_unique<LocalServerPump>(server_->Sockets());
+    serverPump_->Start();
+    return true;
+  }
+  std::fprintf(stderr, "vintrel: the command box is not available: %s\n", server_->ErrorText().c_str());
   server_.reset();
   return false;
 }
 
+void AppShell::ApplyCommandBoxText(const QString& text) {
+  presenter_.OfferCommandBoxText(text.toStdString());
+  emit commandBoxTextApplied(text);
+}
+
 bool AppShell::OpenLaunchChannel() {
-  if (launch_ && launch_->listening()) return true;
-  launch_ = std::make_unique<LaunchServer>();
+  if (launch_ && launch_->Listening()) return true;
+  launchPump_.reset();
+  launch_ = std::make_unique<vintrel::LaunchServer>();
   launch_->onFiles = [this](std::vector<std::string> files) { return TakeLaunch(std::move(files)); };
   const bool usable = presenter_.Startup().workingFolderUsable;
-  if (launch_->Listen(usable ? presenter_.Paths().workingFolder : std::string())) return true;
-  if (!launch_->anotherWindow())
+  if (launch_->Listen(usable ? presenter_.Paths().workingFolder : std::string())) {
+    launchPump_ = std::make_unique<LocalServerPump>(launch_->Sockets());
+    launchPump_->Start();
+    return true;
+  }
+  if (!launch_->AnotherWindow())
     std::fprintf(stderr, "vintrel: later launches cannot reach this window: %s\n",
-                 qUtf8Printable(launch_->errorText()));
+                 launch_->ErrorText().c_str());
   return false;
 }
 

@@ -10,8 +10,11 @@
 #include "face/presenter.h"
 #include "window_view.h"
 
+namespace vintrel {
 class CommandBoxServer;
 class LaunchServer;
+}  // namespace vintrel
+class LocalServerPump;
 class frmMain;
 
 // The application around the Qt window: the window and the presenter that does what both windows
@@ -34,19 +37,17 @@ class AppShell : public QObject {
   // Lets other programs of this user set the command box; false (and the reason on stderr)
   // when it cannot be offered.
   bool OpenCommandBox();
-  CommandBoxServer* commandBoxServer() const { return server_.get(); }
   // Lets later launches of the program hand their files to this window; false (and the reason on
-  // stderr) when it cannot, with launchServer()->anotherWindow() when a window listens already.
+  // stderr) when it cannot, with launchServer()->AnotherWindow() when a window listens already.
   bool OpenLaunchChannel();
-  LaunchServer* launchServer() const { return launch_.get(); }
+  vintrel::LaunchServer* launchServer() const { return launch_.get(); }
   // Files of a launch (this one's, or a later one's through the channel): queued as a drop of
   // them would be, once no action runs.
   vintrel::face::LaunchInbox& launchInbox() { return presenter_.Inbox(); }
   // Takes them into the inbox and brings the window forward; false when the list has no room
   // for them all (the window has said so).
   bool TakeLaunch(std::vector<std::string> files);
-  // The start-up files: the same route, without bringing forward a window just shown.
-  bool TakeStartupFiles(std::vector<std::string> files) { return presenter_.TakeLaunch(std::move(files)); }
+  vintrel::face::Presenter& Presenter() { return presenter_; }
   // Box texts pass here, so they never run nested inside an action or a modal dialog.
   vintrel::CommandBoxGate& commandBoxGate() { return presenter_.Gate(); }
 
@@ -59,16 +60,25 @@ class AppShell : public QObject {
   void Form_Unload() { presenter_.Unload(); }
   // A change of menuMsg's text: its last character names the action.
   void menuMsg_Change(const QString& text);
-  // Files named on the command line (a file manager's "Open With"), queued as if dropped.
+  // Files named relative to the current folder, queued as a drop of them would be.
   void QueueFiles(const QStringList& paths);
+
+ signals:
+  // A text another program put in the command box has been handed on, and whatever it
+  // triggered has run.
+  void commandBoxTextApplied(const QString& text);
 
  private:
   void OnFilesDropped(const QStringList& paths);
+  void ApplyCommandBoxText(const QString& text);
 
   ShellSeams seams_;
   std::unique_ptr<frmMain> frm_;
   QtWindowPort port_;
   vintrel::face::Presenter presenter_;
-  std::unique_ptr<CommandBoxServer> server_;
-  std::unique_ptr<LaunchServer> launch_;
+  // Each pump, declared after its server, goes first.
+  std::unique_ptr<vintrel::CommandBoxServer> server_;
+  std::unique_ptr<LocalServerPump> serverPump_;
+  std::unique_ptr<vintrel::LaunchServer> launch_;
+  std::unique_ptr<LocalServerPump> launchPump_;
 };

@@ -1,15 +1,15 @@
 #include <QApplication>
 #include <cstdio>
-#include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/launch_client.h"
+#include "app/launch_server.h"
 #include "app/platform.h"
-#include "app/shutdown.h"
 #include "app_shell.h"
+#include "face/start_window.h"
 #include "frm_main.h"
-#include "launch_server.h"
 #include "vintrel_version.h"
 
 namespace {
@@ -29,15 +29,45 @@ std::vector<std::string> FilesFromCommandLine(int argc, char** argv) {
   return files;
 }
 
-// True when the window of this user that runs has the files (and this launch is done); exits
-// with a message when a window is there but did not take them.
-bool HandedToRunningWindow(const vintrel::AppPaths& paths, const std::vector<std::string>& files) {
-  const vintrel::HandOffResult handed = vintrel::HandToRunningWindow(paths.workingFolder, files);
-  if (handed.outcome == vintrel::HandOff::Taken) return true;
-  if (handed.outcome == vintrel::HandOff::NoWindow) return false;
-  std::fprintf(stderr, "vintrel: %s\n", handed.problem.c_str());
-  std::exit(1);
-}
+// Start-up's steps as the Qt window carries them out.
+class QtStartup : public vintrel::face::StartupHooks {
+ public:
+  explicit QtStartup(QApplication& app) : app_(app) {}
+
+  vintrel::HandOffResult HandToRunningWindow(const vintrel::AppPaths& paths,
+                                             const std::vector<std::string>& files) override {
+    vintrel::HandOffResult handed = vintrel::HandToRunningWindow(paths.workingFolder, files);
+    if (handed.outcome == vintrel::HandOff::Failed)
+      std::fprintf(stderr, "vintrel: %s\n", handed.problem.c_str());
+    return handed;
+  }
+
+  vintrel::face::Presenter* Load(vintrel::AppPaths paths) override {
+    shell_.emplace(std::move(paths));
+    shell_->Load();
+    return &shell_->Presenter();
+  }
+
+  vintrel::face::LaunchChannel OpenLaunchChannel() override {
+    if (shell_->OpenLaunchChannel()) return vintrel::face::LaunchChannel::Open;
+    return shell_->launchServer()->AnotherWindow() ? vintrel::face::LaunchChannel::AnotherWindow
+                                                   : vintrel::face::LaunchChannel::Unavailable;
+  }
+
+  void Show() override { shell_->window().show(); }
+  void OpenCommandBox() override { shell_->OpenCommandBox(); }
+
+  int Run() override {
+    // However the application is asked to end, it ends as an unload does.
+    AppShell& shell = *shell_;
+    QObject::connect(&app_, &QCoreApplication::aboutToQuit, &shell, [&shell] { shell.Form_Unload(); });
+    return app_.exec();
+  }
+
+ private:
+  QApplication& app_;
+  std::optional<AppShell> shell_;
+};
 
 }  // namespace
 
@@ -45,22 +75,6 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Vintrel"));
   QApplication::setApplicationVersion(QString::fromLatin1(vintrel::kVersionText));
-
-  const vintrel::AppPaths paths = vintrel::ResolveAppPaths(vintrel::ApplicationFolder());
-  const std::vector<std::string> files = FilesFromCommandLine(argc, argv);
-  if (HandedToRunningWindow(paths, files)) return 0;
-
-  AppShell shell(paths);
-  shell.Load();
-  // Two launches at once: the one that got the channel first is the window.
-  if (!shell.OpenLaunchChannel() && shell.launchServer()->anotherWindow() &&
-      HandedToRunningWindow(paths, files))
-    return 0;
-  vintrel::CleanUpOnTermination(shell.temporaryFiles());
-  shell.window().show();
-  shell.OpenCommandBox();
-  shell.TakeStartupFiles(files);
-  // However the application is asked to end, it ends as an unload does.
-  QObject::connect(&app, &QCoreApplication::aboutToQuit, &shell, [&shell] { shell.Form_Unload(); });
-  return app.exec();
+  QtStartup startup(app);
+  return vintrel::face::StartWindow(startup, FilesFromCommandLine(argc, argv));
 }

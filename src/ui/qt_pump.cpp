@@ -3,15 +3,11 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <chrono>
 #include <memory>
 #include <vector>
-#ifdef Q_OS_WIN
-#include <QWinEventNotifier>
-#else
-#include <QSocketNotifier>
-#endif
 
 void QtEventPump::DispatchPending() {
   QCoreApplication::processEvents();
@@ -32,23 +28,12 @@ void QtEventPump::WaitDispatchingOrWake(int milliseconds, std::span<const vintre
   timer.setTimerType(Qt::PreciseTimer);
   QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
   // The child's pipe and its exit end the wait like the timer does, inside the same loop.
-#ifdef Q_OS_WIN
-  using Notifier = QWinEventNotifier;
-  const auto activated = &QWinEventNotifier::activated;
-#else
-  using Notifier = QSocketNotifier;
-  const auto activated = &QSocketNotifier::activated;
-#endif
-  std::vector<std::unique_ptr<Notifier>> notifiers;
+  std::vector<std::unique_ptr<QSocketNotifier>> notifiers;
   for (vintrel::WakeHandle handle : wake) {
-#ifdef Q_OS_WIN
-    auto notifier = std::make_unique<Notifier>(reinterpret_cast<Qt::HANDLE>(handle));
-#else
-    auto notifier = std::make_unique<Notifier>(static_cast<qintptr>(handle), QSocketNotifier::Read);
-#endif
+    auto notifier = std::make_unique<QSocketNotifier>(static_cast<qintptr>(handle), QSocketNotifier::Read);
     // Once: a ready pipe or a dead child stays ready, and a menu or dialog opened by a handler
     // inside this wait would otherwise be woken over and over while it runs.
-    QObject::connect(notifier.get(), activated, &loop, [&loop, raw = notifier.get()] {
+    QObject::connect(notifier.get(), &QSocketNotifier::activated, &loop, [&loop, raw = notifier.get()] {
       raw->setEnabled(false);
       loop.quit();
     });

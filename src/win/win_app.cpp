@@ -47,10 +47,6 @@ int WinApp::Run() {
   return 0;
 }
 
-void WinApp::QueueFiles(const std::vector<std::string>& paths) {
-  if (!paths.empty()) presenter_.DropFiles(paths);
-}
-
 void WinApp::EndProcess(int status) {
   // At once: no destructors, no waiting for a running encoder.
   std::_Exit(status);

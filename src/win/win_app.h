@@ -20,8 +20,7 @@ class WinApp : private vintrel::face::WindowAdapter<MainWindow>, private vintrel
   // Creates the window and runs Form_Load; false when the window could not be made.
   bool Load(HINSTANCE instance);
   void Show(int showCommand) { window_.Show(showCommand); }
-  // Files named on the command line (absolute), queued as if dropped.
-  void QueueFiles(const std::vector<std::string>& paths);
+  vintrel::face::Presenter& Presenter() { return presenter_; }
   // The message loop; returns the exit status.
   int Run();
 

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "face/start_window.h"
 #include "settings_choices.h"
 #include "temp_folder.h"
 
@@ -273,6 +274,75 @@ TEST_F(PresenterTest, ExitSavesThenUnloadsAndUnloadHappensOnce) {
   EXPECT_FALSE(std::filesystem::exists(files.video));
   EXPECT_EQ(testing_support::ReadFile(folder_.Path() / "setup.ini"),
             "\"4\"\r\n\"3\"\r\n\"2\"\r\n\"6\"\r\n\"/srv/out, new\"\r\n");
+}
+
+// A window's main() as start-up sees it: each step it is asked for, in order.
+class FakeStartup : public StartupHooks {
+ public:
+  explicit FakeStartup(Presenter& presenter) : presenter_(presenter) {}
+  HandOffResult HandToRunningWindow(const AppPaths&, const std::vector<std::string>& files) override {
+    steps.push_back("hand " + std::to_string(files.size()));
+    const HandOff outcome = handOffs.empty() ? HandOff::NoWindow : handOffs.front();
+    if (!handOffs.empty()) handOffs.erase(handOffs.begin());
+    return {outcome, {}};
+  }
+  Presenter* Load(AppPaths) override {
+    steps.push_back("load");
+    if (!loads) return nullptr;
+    presenter_.Load();
+    return &presenter_;
+  }
+  LaunchChannel OpenLaunchChannel() override {
+    steps.push_back("channel");
+    return channel;
+  }
+  void Show() override { steps.push_back("show"); }
+  void OpenCommandBox() override { steps.push_back("box"); }
+  int Run() override {
+    steps.push_back("run");
+    return 7;
+  }
+
+  std::vector<HandOff> handOffs;
+  bool loads = true;
+  LaunchChannel channel = LaunchChannel::Open;
+  std::vector<std::string> steps;
+
+ private:
+  Presenter& presenter_;
+};
+
+TEST_F(PresenterTest, StartWindowLoadsShowsThenTakesTheFilesAsALaunch) {
+  FakeStartup startup(presenter_);
+  EXPECT_EQ(StartWindow(startup, {"/v/a.avi", "/v/b.mp4"}), 7);
+  EXPECT_EQ(startup.steps, (std::vector<std::string>{"hand 2", "load", "channel", "show", "box", "run"}));
+  EXPECT_EQ(Queued(), (std::vector<std::string>{"/v/a.avi", "/v/b.mp4"}));
+  // A window that could not open its channel still comes up.
+  FakeStartup alone(presenter_);
+  alone.channel = LaunchChannel::Unavailable;
+  EXPECT_EQ(StartWindow(alone, {}), 7);
+  EXPECT_EQ(alone.steps.back(), "run");
+}
+
+TEST_F(PresenterTest, StartWindowEndsWhereARunningWindowTookTheFiles) {
+  FakeStartup taken(presenter_);
+  taken.handOffs = {HandOff::Taken};
+  EXPECT_EQ(StartWindow(taken, {"/v/a.avi"}), 0);
+  EXPECT_EQ(taken.steps, std::vector<std::string>{"hand 1"});
+  FakeStartup failed(presenter_);
+  failed.handOffs = {HandOff::Failed};
+  EXPECT_EQ(StartWindow(failed, {"/v/a.avi"}), 1);
+  FakeStartup broken(presenter_);
+  broken.loads = false;
+  EXPECT_EQ(StartWindow(broken, {"/v/a.avi"}), 1);
+  EXPECT_EQ(broken.steps, (std::vector<std::string>{"hand 1", "load"}));
+  // Two launches at once: the one that lost the channel hands its files to the other.
+  FakeStartup second(presenter_);
+  second.channel = LaunchChannel::AnotherWindow;
+  second.handOffs = {HandOff::NoWindow, HandOff::Taken};
+  EXPECT_EQ(StartWindow(second, {"/v/a.avi"}), 0);
+  EXPECT_EQ(second.steps, (std::vector<std::string>{"hand 1", "load", "channel", "hand 1"}));
+  EXPECT_TRUE(window_.queue.Empty());
 }
 
 }  // namespace

@@ -17,7 +17,6 @@
 #include <memory>
 
 #include "app/wave_file.h"
-#include "command_box_server.h"
 #include "frm_main.h"
 #include "media.h"
 #include "qt_pump.h"
@@ -176,7 +175,7 @@ class AppShellTest : public QObject {
 
   // True once the window has also applied the text.
   bool Send(const QString& text) {
-    QSignalSpy applied(shell_->commandBoxServer(), &CommandBoxServer::textApplied);
+    QSignalSpy applied(shell_.get(), &AppShell::commandBoxTextApplied);
     if (!Taken(text)) return false;
     return QTest::qWaitFor([&] { return applied.count() > 0 && applied.last().at(0).toString() == text; },
                            60000);
