@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "app/settings.h"
@@ -24,8 +25,10 @@ class WindowPort : public BatchDesktop, public MessageSink {
   virtual StoredSettings Settings() = 0;
   virtual void SetSettings(const StoredSettings& settings) = 0;
 
-  // The list and what the batch shows.
-  virtual FileQueue& Queue() = 0;
+  // The list shows the presenter's queue: a row appended at `row`, the row at `row` removed.
+  virtual void RowAppended(std::size_t row, const QueueEntry& entry) = 0;
+  virtual void RowRemoved(std::size_t row) = 0;
+  // What the batch shows and reads.
   virtual int SelectedRow() = 0;
   // The three action buttons, the list and the browse button, in that order.
   virtual void SetActionsEnabled(bool enabled) = 0;
@@ -64,7 +67,8 @@ class WindowAdapter : public WindowPort {
   void ApplyWindowStyle() override { adapted_.ApplyWindowStyle(); }
   StoredSettings Settings() override { return adapted_.Settings(); }
   void SetSettings(const StoredSettings& settings) override { adapted_.SetSettings(settings); }
-  FileQueue& Queue() override { return adapted_.lstFile(); }
+  void RowAppended(std::size_t row, const QueueEntry& entry) override { adapted_.RowAppended(row, entry); }
+  void RowRemoved(std::size_t row) override { adapted_.RowRemoved(row); }
   int SelectedRow() override { return adapted_.SelectedRow(); }
   void SetActionsEnabled(bool enabled) override { adapted_.SetActionsEnabled(enabled); }
   void SetProgressBar(double twips) override { adapted_.SetProgressBar(twips); }

@@ -64,8 +64,11 @@ class frmMain : public QWidget {
   SkinImage* imgPB() const { return imgPB_; }
   QLabel* lblPB() const { return lblPB_; }
 
-  // Hidden stores. The queue is the hidden path list; LV shows it.
-  vintrel::FileQueue& lstFile() { return lstFile_; }
+  // LV shows the presenter's queue (lstFile) as it reports each change.
+  void RowAppended(std::size_t row, const vintrel::QueueEntry& entry);
+  void RowRemoved(std::size_t row);
+
+  // Hidden stores.
   QLineEdit* menuMsg() const { return menuMsg_; }
   // Kept for compatibility: a timer of 500 ms that is never started and has no handler.
   QTimer* Timer1() const { return Timer1_; }
@@ -196,7 +199,6 @@ class frmMain : public QWidget {
   QLineEdit* menuMsg_ = nullptr;
   QTimer* Timer1_ = nullptr;
 
-  vintrel::FileQueue lstFile_;
   QueueListModel* queueModel_ = nullptr;
   FileDropFilter* dropFilter_ = nullptr;
 
@@ -210,7 +212,7 @@ class frmMain : public QWidget {
   vintrel::face::ButtonLooks looks_;
   double barTwips_ = 0.0;
   // Where the keyboard was when a batch disabled it; it goes back there afterwards.
-  QPointer<QWidget> focusBeforeBatch_;
+  vintrel::face::FocusBeforeBatch<QPointer<QWidget>> focusBeforeBatch_;
   bool placed_ = false;
   bool dragging_ = false;
   QPoint dragOffset_;

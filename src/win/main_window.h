@@ -35,7 +35,9 @@ class MainWindow {
   HWND hwnd() const { return hwnd_; }
   void Show(int showCommand);
 
-  vintrel::FileQueue& lstFile() { return lstFile_; }
+  // LV shows the presenter's queue (lstFile) as it reports each change.
+  void RowAppended(std::size_t row, const vintrel::QueueEntry& entry);
+  void RowRemoved(std::size_t row);
   vintrel::face::ButtonLooks& Looks() { return looks_; }
 
   void ApplyWindowStyle();
@@ -149,14 +151,15 @@ class MainWindow {
   HWND status_ = nullptr;
   // Where the keyboard was when the window lost it, or when a batch disabled it.
   HWND lastFocus_ = nullptr;
-  HWND focusBeforeBatch_ = nullptr;
+  vintrel::face::FocusBeforeBatch<HWND> focusBeforeBatch_;
   HFONT font_ = nullptr, boldFont_ = nullptr, percentFont_ = nullptr;
 
   SkinBitmaps bitmaps_;
   vintrel::face::ButtonLooks looks_;
   // Box texts are taken up from the message loop, in arrival order.
   std::deque<std::string> boxTexts_;
-  vintrel::FileQueue lstFile_;
+  // The paths LV shows, by row, elided anew whenever the name column's width changes.
+  std::vector<std::string> rowPaths_;
   double scale_ = 1.0;
   double barTwips_ = 0.0;
   bool actionsEnabled_ = true;

@@ -274,14 +274,9 @@ void MainWindow::OnDpiChanged(UINT, const RECT* suggested) {
 }
 
 void MainWindow::PaintArrow(int picker, HWND arrow, HDC dc) {
-  const face::Look look = looks_.Small(face::kFirstArrow + picker);
   RECT rect{};
   GetClientRect(arrow, &rect);
-  bitmaps_.Draw(dc,
-                look == face::Look::Hover     ? "arrow_hover"
-                : look == face::Look::Pressed ? "arrow_push"
-                                              : "arrow_normal",
-                rect, false);
+  bitmaps_.Draw(dc, std::string(face::kArrowPictures[looks_.Small(face::kFirstArrow + picker)]), rect, false);
 }
 
 void MainWindow::PaintHint(HWND hint, HDC dc) {
@@ -325,20 +320,16 @@ void MainWindow::SetActionsEnabled(bool enabled) {
                                      buttons_[static_cast<std::size_t>(face::Control::Convert)], LV_,
                                      buttons_[static_cast<std::size_t>(face::Control::Browse)]};
   const HWND focus = GetFocus();
-  const bool losing = !enabled && std::find(affected.begin(), affected.end(), focus) != affected.end();
+  const bool losing = focusBeforeBatch_.Leave(enabled, focus, affected);
   for (HWND window : affected) {
     if (window != nullptr) EnableWindow(window, enabled ? TRUE : FALSE);
   }
   DragAcceptFiles(LV_, enabled ? TRUE : FALSE);
   // A disabled window keeps the keyboard unless it is moved on; it comes back after the batch.
-  if (losing) {
-    focusBeforeBatch_ = focus;
-    SetFocus(GetNextDlgTabItem(hwnd_, focus, FALSE));
-  }
-  if (enabled && focusBeforeBatch_ != nullptr) {
-    if (GetForegroundWindow() == hwnd_) SetFocus(focusBeforeBatch_);
-    lastFocus_ = focusBeforeBatch_;
-    focusBeforeBatch_ = nullptr;
+  if (losing) SetFocus(GetNextDlgTabItem(hwnd_, focus, FALSE));
+  if (const HWND back = focusBeforeBatch_.Return(enabled)) {
+    if (GetForegroundWindow() == hwnd_) SetFocus(back);
+    lastFocus_ = back;
   }
 }
 
@@ -354,8 +345,7 @@ void MainWindow::SetProgressLabel(const std::wstring& text) {
 void MainWindow::SetProgressBar(double twips) {
   barTwips_ = face::BarTwips(twips);
   if (bar_ != nullptr) {
-    SendMessageW(bar_, PBM_SETPOS, static_cast<WPARAM>(std::lround(100.0 * barTwips_ / face::kFullBarTwips)),
-                 0);
+    SendMessageW(bar_, PBM_SETPOS, static_cast<WPARAM>(std::lround(face::BarPercent(barTwips_))), 0);
     InvalidateRect(bar_, nullptr, FALSE);
   }
   if (status_ != nullptr) InvalidateRect(status_, nullptr, FALSE);
