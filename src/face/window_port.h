@@ -7,6 +7,7 @@
 #include "app/startup.h"
 #include "engine/batch_view.h"
 #include "face/button_looks.h"
+#include "face/face_layout.h"
 #include "intake/file_queue.h"
 #include "process/event_pump.h"
 
@@ -51,6 +52,14 @@ class WindowPort : public BatchDesktop, public MessageSink {
   virtual void SetCommandBoxText(const std::string& /*text*/) {}
   // Ends the process at once: no destructors, no waiting for the encoder.
   virtual void EndProcess(int status) = 0;
+
+  // A box without details; the runner's critical messages, titled with the program's name.
+  void ShowMessage(const std::string& title, const std::string& text, MessageIcon icon) override {
+    ShowDetailedMessage(title, text, std::string(), icon);
+  }
+  void Critical(const std::string& text) override {
+    ShowMessage(std::string(kWindowTitle), text, MessageIcon::Critical);
+  }
 };
 
 }  // namespace vintrel::face
@@ -74,6 +83,7 @@ class WindowAdapter : public WindowPort {
   void SetProgressBar(double twips) override { adapted_.SetProgressBar(twips); }
   void SetDropHintVisible(bool visible) override { adapted_.SetDropHintVisible(visible); }
   ButtonLooks& Looks() override { return adapted_.Looks(); }
+  void ShowLooks() override { adapted_.ApplyLooks(); }
 
  private:
   Window& adapted_;

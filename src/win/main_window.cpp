@@ -241,7 +241,7 @@ void MainWindow::PaintFace(HDC dc) {
   SelectObject(dc, oldFont);
 }
 
-void MainWindow::RepaintLooks() {
+void MainWindow::ApplyLooks() {
   InvalidateRect(hwnd_, nullptr, FALSE);
   for (HWND arrow : arrows_) InvalidateRect(arrow, nullptr, FALSE);
   for (HWND button : buttons_) {
@@ -263,7 +263,7 @@ void MainWindow::OnMouseDown(POINT point) {
   SetCapture(hwnd_);
   if (action) looks_.ActionDown(static_cast<int>(spot) - static_cast<int>(Spot::Action0));
   if (spot == Spot::Browse) looks_.SmallDown(face::kBrowseImage);
-  RepaintLooks();
+  ApplyLooks();
 }
 
 void MainWindow::OnMouseMove(POINT point) {
@@ -279,7 +279,7 @@ void MainWindow::OnMouseMove(POINT point) {
   } else {
     return;
   }
-  RepaintLooks();
+  ApplyLooks();
 }
 
 void MainWindow::OnMouseUp(POINT point, bool left) {

@@ -50,7 +50,7 @@ class MainWindow {
   void SetDropHintVisible(bool visible);
   void SetVersion(const std::wstring& caption, vintrel::Rgb colour);
   int SelectedRow() const;
-  void RepaintLooks();
+  void ApplyLooks();
 
   // The release of an action button, by the mouse, a key or the command box: onRelease runs it.
   void imgButton_MouseUp(int index);

@@ -68,10 +68,6 @@ void WinApp::SetProgressLabel(const std::string& text) {
   window_.SetProgressLabel(vintrel::WideForDisplay(text));
 }
 
-void WinApp::ShowLooks() {
-  window_.RepaintLooks();
-}
-
 bool WinApp::PaintNow() {
   UpdateWindow(window_.hwnd());
   DispatchPending();
@@ -86,10 +82,6 @@ UINT IconLook(vintrel::MessageIcon icon) {
 }
 }  // namespace
 
-void WinApp::ShowMessage(const std::string& title, const std::string& text, vintrel::MessageIcon icon) {
-  ShowDetailedMessage(title, text, std::string(), icon);
-}
-
 void WinApp::ShowDetailedMessage(const std::string& title, const std::string& text,
                                  const std::string& details, vintrel::MessageIcon icon) {
   const MainWindow::KeepFocus keep(window_);
@@ -101,10 +93,6 @@ void WinApp::ShowDetailedMessage(const std::string& title, const std::string& te
     return;
   }
   ShowLongMessage(window_.hwnd(), wideTitle, wideText, vintrel::WideForDisplay(details), IconLook(icon));
-}
-
-void WinApp::Critical(const std::string& text) {
-  ShowMessage(std::string(face::kWindowTitle), text, vintrel::MessageIcon::Critical);
 }
 
 std::string WinApp::AskForSourceFile() {
