@@ -43,6 +43,13 @@ void Presenter::ReleaseButton(int index) {
   RunAction(index);
 }
 
+void Presenter::ConnectHooks(WindowHooks& hooks) {
+  hooks.onRelease = [this](int index) { ReleaseButton(index); };
+  hooks.onBrowse = [this] { Browse(); };
+  hooks.onExit = [this] { Exit(); };
+  hooks.onUnload = [this] { Unload(); };
+}
+
 void Presenter::RunAction(int index) {
   if (onAction) {
     onAction(index);

@@ -41,6 +41,9 @@ class Presenter : private StartupWindow, private BatchDisplay, private BatchInpu
   // The new looks are painted and the hold ends before the action runs; box texts and launches
   // wait until it is over.
   void ReleaseButton(int index);
+  // The window's releases, browse, exit and unload come here.
+  void ConnectHooks(WindowHooks& hooks);
+
   // Where an action goes; the batch controller when unset.
   std::function<void(int index)> onAction;
 

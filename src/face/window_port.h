@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 #include "app/settings.h"
@@ -12,6 +13,19 @@
 #include "process/event_pump.h"
 
 namespace vintrel::face {
+
+// The window's events both windows hand to the presenter as they are.
+struct WindowHooks {
+  // imgButton_MouseUp, with any index (0 Add, 1 Remove, 2 Start; others are for it to ignore): the
+  // presenter runs the release.
+  std::function<void(int)> onRelease;
+  // imgBrowse.
+  std::function<void()> onBrowse;
+  // imgExit.
+  std::function<void()> onExit;
+  // The window is closing, whatever closed it.
+  std::function<void()> onUnload;
+};
 
 // What the presenter asks of a window: the toolkit's half of every step both windows take alike.
 // The desktop side (message boxes, the file dialog, the file browser, the chime) and the runner's

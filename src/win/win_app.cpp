@@ -17,10 +17,7 @@
 namespace face = vintrel::face;
 
 WinApp::WinApp(vintrel::AppPaths paths) : WindowAdapter(window_), presenter_(*this, std::move(paths)) {
-  window_.onRelease = [this](int index) { presenter_.ReleaseButton(index); };
-  window_.onBrowse = [this] { presenter_.Browse(); };
-  window_.onExit = [this] { presenter_.Exit(); };
-  window_.onUnload = [this] { presenter_.Unload(); };
+  presenter_.ConnectHooks(window_);
   window_.onFilesDropped = [this](const std::vector<std::string>& paths) { presenter_.DropFiles(paths); };
   window_.onLaunch = [this](std::vector<std::string> files) {
     return presenter_.TakeLaunch(std::move(files));

@@ -35,9 +35,9 @@ class WinApp : private vintrel::face::WindowAdapter<MainWindow>, private vintrel
   void EndProcess(int status) override;
 
   // What a batch asks of the desktop.
+  std::string AskForSourceFile() override;
   void ShowDetailedMessage(const std::string& title, const std::string& text, const std::string& details,
                            vintrel::MessageIcon icon) override;
-  std::string AskForSourceFile() override;
   void OpenFolder(const std::string& folder) override;
   void PlaySoundToEnd(const std::string& wavFile) override;
 

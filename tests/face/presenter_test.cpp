@@ -142,7 +142,9 @@ TEST_F(PresenterTest, ReleaseSettlesTheLooksBeforeTheAction) {
 
   window_.onPaint = nullptr;
   window_.looks.SetFromKey(true);
-  presenter_.ReleaseButton(kActionStart);
+  WindowHooks hooks;
+  presenter_.ConnectHooks(hooks);
+  hooks.onRelease(kActionStart);
   EXPECT_EQ(window_.looks.Action(kActionStart), Look::Normal);
   EXPECT_EQ(actions, (std::vector<int>{kActionStart, kActionStart}));
 }
@@ -255,8 +257,10 @@ TEST_F(PresenterTest, DuringABatchOnlyTheEndOfItLetsFilesAndTextsIn) {
 }
 
 TEST_F(PresenterTest, BrowseSetsTheFolderOrKeepsItOnCancel) {
+  WindowHooks hooks;
+  presenter_.ConnectHooks(hooks);
   window_.settings.outputFolder = "/home/me/out";
-  presenter_.Browse();
+  hooks.onBrowse();
   EXPECT_EQ(window_.folderAskedFrom, "/home/me/out");
   EXPECT_EQ(window_.settings.outputFolder, "/home/me/out");
   window_.folderAnswer = "D:\\";
@@ -272,7 +276,10 @@ TEST_F(PresenterTest, ExitSavesThenUnloadsAndUnloadHappensOnce) {
   window_.settings = testing_support::Stored(
       {{Picker::VideoBitrate, 4}, {Picker::FrameSize, 3}, {Picker::FrameRate, 2}, {Picker::AudioBitrate, 6}},
       "/srv/out, new");
-  presenter_.Exit();
+  WindowHooks hooks;
+  presenter_.ConnectHooks(hooks);
+  hooks.onExit();
+  hooks.onUnload();
   presenter_.Unload();
   EXPECT_EQ(window_.ended, std::vector<int>{0});
   EXPECT_FALSE(std::filesystem::exists(files.video));
