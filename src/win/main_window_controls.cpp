@@ -125,6 +125,11 @@ void AddItems(HWND combo, std::span<const std::string_view> items) {
   }
 }
 
+// The tool tip of an image button, which is a spot of the window itself; 0 is no tool's.
+UINT_PTR TipId(face::Control control) {
+  return static_cast<UINT_PTR>(control) + 1;
+}
+
 HWND Child(HWND parent, HINSTANCE instance, DWORD exStyle, const wchar_t* kind, DWORD style, int id,
            const wchar_t* text = L"") {
   return CreateWindowExW(exStyle, kind, text, WS_CHILD | style, 0, 0, 0, 0, parent,
@@ -181,10 +186,10 @@ void MainWindow::AddTips() {
     tool.lpszText = wide.data();
     SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
   };
-  for (std::size_t i = 0; i < face::kActionTips.size(); ++i) add(hwnd_, i + 1, face::kActionTips[i], false);
-  add(hwnd_, 4, face::kMinTip, false);
-  add(hwnd_, 5, face::kExitTip, false);
-  add(hwnd_, 6, face::kBrowseTip, false);
+  for (const face::AccessibleControl& control : face::kTabOrder) {
+    if (control.role == face::Role::PushButton)
+      add(hwnd_, TipId(control.control), control.description, false);
+  }
   for (std::size_t i = 0; i < combos_.size(); ++i) add(combos_[i], 0, face::kPickers[i].tip, true);
 }
 
@@ -220,10 +225,10 @@ void MainWindow::Layout() {
       tool.rect = PlaceRect(twips);
       SendMessageW(tips_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
     };
-    for (std::size_t i = 0; i < face::kActionPlaces.size(); ++i) rect(i + 1, face::kActionPlaces[i]);
-    rect(4, face::kMinPlace);
-    rect(5, face::kExitPlace);
-    rect(6, face::kBrowsePlace);
+    for (const face::AccessibleControl& control : face::kTabOrder) {
+      if (control.role == face::Role::PushButton)
+        rect(TipId(control.control), face::ImagePlace(control.control));
+    }
   }
   InvalidateRect(hwnd_, nullptr, TRUE);
 }
