@@ -40,7 +40,8 @@ void ButtonLooks::ActionMove(int index) {
 void ButtonLooks::ActionUp(int index) {
   ClearActions();
   // The pointer of a command-box or key release is nowhere near the button.
-  if (!fromCommandBox_ && !fromKey_ && Valid<kActionCount>(index)) actions_[static_cast<std::size_t>(index)] = Look::Hover;
+  if (!fromCommandBox_ && !fromKey_ && Valid<kActionCount>(index))
+    actions_[static_cast<std::size_t>(index)] = Look::Hover;
   fromCommandBox_ = false;
   fromKey_ = false;
 }
@@ -56,6 +57,15 @@ void ButtonLooks::SmallMove(int image) {
 void ButtonLooks::FormMove() {
   ClearActions();
   small_.fill(Look::Normal);
+}
+
+const LookPictures<std::string_view>& SmallPictures(int image) {
+  return image == kBrowseImage ? kBrowsePictures : kArrowPictures;
+}
+
+std::string ActionPicture(int index, Look look) {
+  if (look == Look::Normal) return {};
+  return (look == Look::Hover ? "button_hover_" : "button_push_") + std::to_string(index);
 }
 
 }  // namespace vintrel::face

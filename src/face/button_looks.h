@@ -1,6 +1,8 @@
 #pragma once
 
 #include <array>
+#include <string>
+#include <string_view>
 
 #include "app/command_box.h"
 #include "app/pickers.h"
@@ -50,5 +52,24 @@ class ButtonLooks {
   bool fromKey_ = false;
   bool buttonHeld_ = false;
 };
+
+// One image's pictures for its three looks, in a face's own kind of picture.
+template <class Picture>
+struct LookPictures {
+  Picture normal;
+  Picture hover;
+  Picture pressed;
+  const Picture& operator[](Look look) const {
+    return look == Look::Hover ? hover : look == Look::Pressed ? pressed : normal;
+  }
+};
+
+// The skin's pictures by the names both faces load them under. An action button's normal look is
+// the skin itself, so it has no picture of its own (an empty name).
+inline constexpr LookPictures<std::string_view> kBrowsePictures{"browse_normal", "browse_hover",
+                                                                "browse_push"};
+inline constexpr LookPictures<std::string_view> kArrowPictures{"arrow_normal", "arrow_hover", "arrow_push"};
+const LookPictures<std::string_view>& SmallPictures(int image);
+std::string ActionPicture(int index, Look look);
 
 }  // namespace vintrel::face

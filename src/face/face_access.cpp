@@ -35,11 +35,9 @@ std::optional<int> ControlAction(Control control) {
   }
 }
 
-namespace {
 bool DisabledDuringBatch(Control control) {
   return ControlAction(control).has_value() || control == Control::Browse;
 }
-}  // namespace
 
 KeyCommand CommandForKey(KeyStroke stroke, std::optional<Control> focus, bool actionsEnabled) {
   if (stroke.alt) return KeyCommand::None;
@@ -60,13 +58,55 @@ KeyCommand CommandForKey(KeyStroke stroke, std::optional<Control> focus, bool ac
 
 std::optional<Control> PressedBy(KeyCommand command, std::optional<Control> focus) {
   switch (command) {
-    case KeyCommand::PressFocused: return focus;
-    case KeyCommand::Add: return Control::Add;
-    case KeyCommand::Remove: return Control::Remove;
-    case KeyCommand::Convert: return Control::Convert;
-    case KeyCommand::None: break;
+    case KeyCommand::PressFocused:
+      return focus;
+    case KeyCommand::Add:
+      return Control::Add;
+    case KeyCommand::Remove:
+      return Control::Remove;
+    case KeyCommand::Convert:
+      return Control::Convert;
+    case KeyCommand::None:
+      break;
   }
   return std::nullopt;
+}
+
+Twips ImagePlace(Control control) {
+  if (const auto action = ControlAction(control)) return kActionPlaces[static_cast<std::size_t>(*action)];
+  if (control == Control::Browse) return kBrowsePlace;
+  if (control == Control::Minimise) return kMinPlace;
+  return kExitPlace;
+}
+
+Key KeyOfCode(std::span<const KeyCode> codes, int code) {
+  for (const KeyCode& entry : codes) {
+    if (entry.code == code) return entry.key;
+  }
+  return Key::Other;
+}
+
+KeyOutcome DecideKey(std::span<const KeyCode> codes, KeyPress press, std::optional<Control> focus,
+                     bool actionsEnabled) {
+  const KeyStroke stroke{KeyOfCode(codes, press.code), press.ctrl, press.alt, press.shift};
+  const KeyCommand command = CommandForKey(stroke, focus, actionsEnabled);
+  if (command == KeyCommand::None) return {};
+  if (press.autoRepeat) return {true, std::nullopt};
+  return {true, PressedBy(command, focus)};
+}
+
+void PressControl(Control control, bool enabled, ButtonLooks& looks, const ControlPresses& presses) {
+  if (!enabled) return;
+  if (const auto action = ControlAction(control)) {
+    looks.SetFromKey(true);
+    if (presses.release) presses.release(*action);
+    return;
+  }
+  const std::function<void()>* step = control == Control::Browse     ? &presses.browse
+                                      : control == Control::Minimise ? &presses.minimise
+                                      : control == Control::Exit     ? &presses.exit
+                                                                     : nullptr;
+  if (step != nullptr && *step) (*step)();
 }
 
 }  // namespace vintrel::face

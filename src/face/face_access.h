@@ -1,9 +1,13 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <optional>
+#include <span>
 #include <string_view>
+#include <utility>
 
+#include "face/button_looks.h"
 #include "face/face_layout.h"
 
 // What both windows offer a keyboard and a screen reader, decided once: the controls in Tab order
@@ -95,5 +99,73 @@ enum class KeyCommand { None, PressFocused, Add, Remove, Convert };
 KeyCommand CommandForKey(KeyStroke stroke, std::optional<Control> focus, bool actionsEnabled);
 // The control a command presses, as its mouse release would.
 std::optional<Control> PressedBy(KeyCommand command, std::optional<Control> focus);
+
+// A face's own code for a key the table knows; a key may have more than one.
+struct KeyCode {
+  int code = 0;
+  Key key = Key::Other;
+};
+Key KeyOfCode(std::span<const KeyCode> codes, int code);
+
+// A key press as a face sees it: its toolkit's code, the modifiers, whether it repeats.
+struct KeyPress {
+  int code = 0;
+  bool ctrl = false;
+  bool alt = false;
+  bool shift = false;
+  bool autoRepeat = false;
+};
+// What the press does: left to the toolkit (not taken), or taken, pressing `press` when set. A
+// held key presses once.
+struct KeyOutcome {
+  bool taken = false;
+  std::optional<Control> press;
+};
+KeyOutcome DecideKey(std::span<const KeyCode> codes, KeyPress press, std::optional<Control> focus,
+                     bool actionsEnabled);
+
+// Where an image button (an action, Browse, Minimise, Exit) lies.
+Twips ImagePlace(Control control);
+
+// The buttons a batch disables along with the list: the actions and Browse.
+bool DisabledDuringBatch(Control control);
+
+// Where the keyboard was when a batch disabled the control holding it, in a face's own handles:
+// it goes back there when the batch is over.
+template <class Handle>
+class FocusBeforeBatch {
+ public:
+  // The controls in `affected` are being enabled or not; true when they lose the keyboard now.
+  template <class Range>
+  bool Leave(bool enabled, Handle focus, const Range& affected) {
+    if (enabled || !focus) return false;
+    for (const auto& control : affected) {
+      if (focus == control) {
+        held_ = focus;
+        return true;
+      }
+    }
+    return false;
+  }
+  // Where the keyboard goes back to once they are enabled again; empty otherwise.
+  Handle Return(bool enabled) {
+    if (!enabled) return Handle{};
+    return std::exchange(held_, Handle{});
+  }
+
+ private:
+  Handle held_{};
+};
+
+// What pressing a button does in a face, from a key or a screen reader, as its mouse release would.
+struct ControlPresses {
+  std::function<void(int action)> release;  // imgButton_MouseUp
+  std::function<void()> browse;
+  std::function<void()> minimise;
+  std::function<void()> exit;
+};
+// `enabled`: whether the control takes presses now; what the mouse cannot press during a batch,
+// nothing else can either. A key's release leaves no hover on the button.
+void PressControl(Control control, bool enabled, ButtonLooks& looks, const ControlPresses& presses);
 
 }  // namespace vintrel::face

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <functional>
+#include <string>
 #include <string_view>
 
 #include "app/pickers.h"
@@ -102,5 +103,12 @@ double FittingPoints(double points, int available, const std::function<int(doubl
 
 // The bar's width for a batch fraction: clamped to 0..kFullBarTwips, not-a-number counts as 0.
 double BarTwips(double twips);
+// How full the bar of `twips` is, 0 to 100, for a screen reader.
+double BarPercent(double twips);
+
+// `text` cut in the middle to be no wider than `width` as `measure` finds it: the folders give way
+// first, then the middle of the file's name.
+std::wstring ElideMiddle(const std::wstring& text, int width,
+                         const std::function<int(const std::wstring&)>& measure);
 
 }  // namespace vintrel::face

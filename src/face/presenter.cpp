@@ -16,7 +16,10 @@ Presenter::Presenter(WindowPort& window, AppPaths paths)
         CommandBoxChanged(text);
       }),
       inbox_([this](const LaunchInbox::Files& files) { DropFiles(files); },
-             [this] { return window_.Queue().Room(); }) {}
+             [this] { return lstFile_.Room(); }) {
+  lstFile_.onAppended = [this](std::size_t row) { window_.RowAppended(row, lstFile_.At(row)); };
+  lstFile_.onRemoved = [this](std::size_t row) { window_.RowRemoved(row); };
+}
 
 Presenter::~Presenter() {
   *alive_ = false;
@@ -38,6 +41,13 @@ void Presenter::ReleaseButton(int index) {
   if (!window_.PaintNow() || !*alive) return;
   window_.Looks().ReleaseSettled();
   RunAction(index);
+}
+
+void Presenter::ConnectHooks(WindowHooks& hooks) {
+  hooks.onRelease = [this](int index) { ReleaseButton(index); };
+  hooks.onBrowse = [this] { Browse(); };
+  hooks.onExit = [this] { Exit(); };
+  hooks.onUnload = [this] { Unload(); };
 }
 
 void Presenter::RunAction(int index) {
@@ -62,13 +72,12 @@ void Presenter::CommandBoxChanged(const std::string& text) {
 void Presenter::DropFiles(const std::vector<std::string>& paths) {
   // The list refuses drops during a batch; the queue must not change under a run either way.
   if (!controller_ || controller_->Running()) return;
-  FileQueue& queue = window_.Queue();
-  if (paths.size() > queue.Room()) {
+  if (paths.size() > lstFile_.Room()) {
     ShowQueueFull();
     return;
   }
-  for (const std::string& path : paths) queue.AddToQueue(path);
-  if (!queue.Empty()) window_.SetDropHintVisible(false);
+  for (const std::string& path : paths) lstFile_.AddToQueue(path);
+  if (!lstFile_.Empty()) window_.SetDropHintVisible(false);
 }
 
 bool Presenter::TakeLaunch(std::vector<std::string> files) {
@@ -118,7 +127,7 @@ void Presenter::SetFromCommandBox(bool value) {
 
 void Presenter::CreateRunner() {
   objDOS_ = std::make_unique<DOSOutputs>(window_.Pump(), window_);
-  controller_ = std::make_unique<BatchController>(window_.Queue(), *objDOS_, window_.Pump(),
+  controller_ = std::make_unique<BatchController>(lstFile_, *objDOS_, window_.Pump(),
                                                   BatchFace{*this, window_, *this, reports_}, paths_);
 }
 

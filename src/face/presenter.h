@@ -11,6 +11,7 @@
 #include "engine/batch_controller.h"
 #include "face/launch_inbox.h"
 #include "face/window_port.h"
+#include "intake/file_queue.h"
 #include "process/dos_outputs.h"
 
 namespace vintrel::face {
@@ -33,11 +34,16 @@ class Presenter : private StartupWindow, private BatchDisplay, private BatchInpu
   // Null until Load() has created it.
   BatchController* Controller() { return controller_.get(); }
   bool Running() const { return controller_ && controller_->Running(); }
+  // lstFile: the files still to convert, which the window's list shows.
+  const FileQueue& Queue() const { return lstFile_; }
 
   // imgButton_MouseUp: the release of an action button by the mouse, a key or the command box.
   // The new looks are painted and the hold ends before the action runs; box texts and launches
   // wait until it is over.
   void ReleaseButton(int index);
+  // The window's releases, browse, exit and unload come here.
+  void ConnectHooks(WindowHooks& hooks);
+
   // Where an action goes; the batch controller when unset.
   std::function<void(int index)> onAction;
 
@@ -91,6 +97,8 @@ class Presenter : private StartupWindow, private BatchDisplay, private BatchInpu
 
   WindowPort& window_;
   AppPaths paths_;
+  // Declared before the controller, which works on it.
+  FileQueue lstFile_;
   CommandBox box_;
   CommandBoxGate gate_;
   LaunchInbox inbox_;

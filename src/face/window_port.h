@@ -1,15 +1,31 @@
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
 
 #include "app/settings.h"
 #include "app/startup.h"
 #include "engine/batch_view.h"
 #include "face/button_looks.h"
+#include "face/face_layout.h"
 #include "intake/file_queue.h"
 #include "process/event_pump.h"
 
 namespace vintrel::face {
+
+// The window's events both windows hand to the presenter as they are.
+struct WindowHooks {
+  // imgButton_MouseUp, with any index (0 Add, 1 Remove, 2 Start; others are for it to ignore): the
+  // presenter runs the release.
+  std::function<void(int)> onRelease;
+  // imgBrowse.
+  std::function<void()> onBrowse;
+  // imgExit.
+  std::function<void()> onExit;
+  // The window is closing, whatever closed it.
+  std::function<void()> onUnload;
+};
 
 // What the presenter asks of a window: the toolkit's half of every step both windows take alike.
 // The desktop side (message boxes, the file dialog, the file browser, the chime) and the runner's
@@ -24,8 +40,10 @@ class WindowPort : public BatchDesktop, public MessageSink {
   virtual StoredSettings Settings() = 0;
   virtual void SetSettings(const StoredSettings& settings) = 0;
 
-  // The list and what the batch shows.
-  virtual FileQueue& Queue() = 0;
+  // The list shows the presenter's queue: a row appended at `row`, the row at `row` removed.
+  virtual void RowAppended(std::size_t row, const QueueEntry& entry) = 0;
+  virtual void RowRemoved(std::size_t row) = 0;
+  // What the batch shows and reads.
   virtual int SelectedRow() = 0;
   // The three action buttons, the list and the browse button, in that order.
   virtual void SetActionsEnabled(bool enabled) = 0;
@@ -48,6 +66,14 @@ class WindowPort : public BatchDesktop, public MessageSink {
   virtual void SetCommandBoxText(const std::string& /*text*/) {}
   // Ends the process at once: no destructors, no waiting for the encoder.
   virtual void EndProcess(int status) = 0;
+
+  // A box without details; the runner's critical messages, titled with the program's name.
+  void ShowMessage(const std::string& title, const std::string& text, MessageIcon icon) override {
+    ShowDetailedMessage(title, text, std::string(), icon);
+  }
+  void Critical(const std::string& text) override {
+    ShowMessage(std::string(kWindowTitle), text, MessageIcon::Critical);
+  }
 };
 
 }  // namespace vintrel::face
@@ -64,12 +90,14 @@ class WindowAdapter : public WindowPort {
   void ApplyWindowStyle() override { adapted_.ApplyWindowStyle(); }
   StoredSettings Settings() override { return adapted_.Settings(); }
   void SetSettings(const StoredSettings& settings) override { adapted_.SetSettings(settings); }
-  FileQueue& Queue() override { return adapted_.lstFile(); }
+  void RowAppended(std::size_t row, const QueueEntry& entry) override { adapted_.RowAppended(row, entry); }
+  void RowRemoved(std::size_t row) override { adapted_.RowRemoved(row); }
   int SelectedRow() override { return adapted_.SelectedRow(); }
   void SetActionsEnabled(bool enabled) override { adapted_.SetActionsEnabled(enabled); }
   void SetProgressBar(double twips) override { adapted_.SetProgressBar(twips); }
   void SetDropHintVisible(bool visible) override { adapted_.SetDropHintVisible(visible); }
   ButtonLooks& Looks() override { return adapted_.Looks(); }
+  void ShowLooks() override { adapted_.ApplyLooks(); }
 
  private:
   Window& adapted_;

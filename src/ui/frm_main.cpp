@@ -90,22 +90,20 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWi
   ApplyWindowStyle();
 }
 
-frmMain::~frmMain() {
-  lstFile_.onAppended = nullptr;
-  lstFile_.onRemoved = nullptr;
-}
+frmMain::~frmMain() = default;
 
 void frmMain::CreateStores() {
+  const auto picture = [](std::string_view name) { return skin::Picture(Text(name)); };
   for (int i = 0; i < vintrel::kActionCount; ++i) {
-    imgButtonData_[static_cast<std::size_t>(i)] = skin::Picture(QStringLiteral("button_hover_%1").arg(i));
-    imgButtonPush_[static_cast<std::size_t>(i)] = skin::Picture(QStringLiteral("button_push_%1").arg(i));
+    imgButtonData_[static_cast<std::size_t>(i)] = picture(face::ActionPicture(i, face::Look::Hover));
+    imgButtonPush_[static_cast<std::size_t>(i)] = picture(face::ActionPicture(i, face::Look::Pressed));
   }
-  imgButtonNormal_ = skin::Picture(QStringLiteral("arrow_normal"));
-  imgButtonMove_ = skin::Picture(QStringLiteral("arrow_hover"));
-  imgButtonPush1_ = skin::Picture(QStringLiteral("arrow_push"));
-  imgBrowseNormal_ = skin::Picture(QStringLiteral("browse_normal"));
-  imgBrowseMove_ = skin::Picture(QStringLiteral("browse_hover"));
-  imgBrowsePush_ = skin::Picture(QStringLiteral("browse_push"));
+  imgButtonNormal_ = picture(face::kArrowPictures.normal);
+  imgButtonMove_ = picture(face::kArrowPictures.hover);
+  imgButtonPush1_ = picture(face::kArrowPictures.pressed);
+  imgBrowseNormal_ = picture(face::kBrowsePictures.normal);
+  imgBrowseMove_ = picture(face::kBrowsePictures.hover);
+  imgBrowsePush_ = picture(face::kBrowsePictures.pressed);
 }
 
 void frmMain::CreateImages() {
@@ -162,7 +160,6 @@ void frmMain::CreateLists() {
   LV_->setObjectName(QStringLiteral("LV"));
   LV_->setGeometry(Place(face::kListPlace));
   queueModel_ = new QueueListModel(this);
-  queueModel_->Bind(lstFile_);
   LV_->setModel(queueModel_);
   LV_->setHeaderHidden(true);
   LV_->setRootIsDecorated(false);
@@ -253,18 +250,10 @@ void frmMain::SetSettings(const vintrel::StoredSettings& settings) {
 }
 
 void frmMain::SetActionsEnabled(bool enabled) {
-  QWidget* focus = focusWidget();
-  const bool disabling = !enabled && focus != nullptr &&
-                         (focus == LV_ || focus == imgBrowse_ ||
-                          std::find(imgButton_.begin(), imgButton_.end(), focus) != imgButton_.end());
-  if (disabling) focusBeforeBatch_ = focus;
-  for (SkinImage* button : imgButton_) button->setEnabled(enabled);
-  LV_->setEnabled(enabled);
-  imgBrowse_->setEnabled(enabled);
-  if (enabled && focusBeforeBatch_) {
-    focusBeforeBatch_->setFocus(Qt::OtherFocusReason);
-    focusBeforeBatch_ = nullptr;
-  }
+  const std::array<QWidget*, 5> affected{imgButton_[0], imgButton_[1], imgButton_[2], LV_, imgBrowse_};
+  focusBeforeBatch_.Leave(enabled, focusWidget(), affected);
+  for (QWidget* widget : affected) widget->setEnabled(enabled);
+  if (QWidget* back = focusBeforeBatch_.Return(enabled)) back->setFocus(Qt::OtherFocusReason);
 }
 
 void frmMain::SetProgressLabel(const QString& text) {
@@ -274,11 +263,19 @@ void frmMain::SetProgressLabel(const QString& text) {
 void frmMain::SetProgressBar(double twips) {
   barTwips_ = face::BarTwips(twips);
   imgPB_->resize(face::TwipsToPixels(barTwips_), imgPB_->height());
-  imgPB_->setBarValue(100.0 * barTwips_ / kFullBarTwips);
+  imgPB_->setBarValue(face::BarPercent(barTwips_));
 }
 
 void frmMain::SetDropHintVisible(bool visible) {
   picDragText_->setVisible(visible);
+}
+
+void frmMain::RowAppended(std::size_t row, const vintrel::QueueEntry& entry) {
+  queueModel_->Appended(row, entry);
+}
+
+void frmMain::RowRemoved(std::size_t row) {
+  queueModel_->Removed(row);
 }
 
 int frmMain::SelectedRow() const {

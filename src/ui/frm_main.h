@@ -15,6 +15,7 @@
 #include "face/button_looks.h"
 #include "face/face_access.h"
 #include "face/face_layout.h"
+#include "face/window_port.h"
 #include "intake/file_queue.h"
 
 class QComboBox;
@@ -29,7 +30,7 @@ class SkinImage;
 // The one window: a borderless skin with image buttons, the queue list, four pickers, the output
 // folder and the progress bar. It shows and collects; the application wiring decides what the
 // actions do through the hooks below.
-class frmMain : public QWidget {
+class frmMain : public QWidget, public vintrel::face::WindowHooks {
   Q_OBJECT
 
  public:
@@ -64,8 +65,11 @@ class frmMain : public QWidget {
   SkinImage* imgPB() const { return imgPB_; }
   QLabel* lblPB() const { return lblPB_; }
 
-  // Hidden stores. The queue is the hidden path list; LV shows it.
-  vintrel::FileQueue& lstFile() { return lstFile_; }
+  // LV shows the presenter's queue (lstFile) as it reports each change.
+  void RowAppended(std::size_t row, const vintrel::QueueEntry& entry);
+  void RowRemoved(std::size_t row);
+
+  // Hidden stores.
   QLineEdit* menuMsg() const { return menuMsg_; }
   // Kept for compatibility: a timer of 500 ms that is never started and has no handler.
   QTimer* Timer1() const { return Timer1_; }
@@ -139,16 +143,8 @@ class frmMain : public QWidget {
   QWidget* ControlWidget(vintrel::face::Control control) const;
   void PressControl(vintrel::face::Control control);
 
-  // Hooks the application wiring fills in.
-  // imgButton_MouseUp, with any index (0 Add, 1 Remove, 2 Start; others are for it to ignore):
-  // the presenter runs the release.
-  std::function<void(int)> onRelease;
-  // imgBrowse.
-  std::function<void()> onBrowse;
-  // imgExit; without it the window closes.
-  std::function<void()> onExit;
-  // The window is closing, whatever closed it.
-  std::function<void()> onUnload;
+  // Hooks the application wiring fills in besides the WindowHooks (without onExit the window
+  // closes).
   // Files dropped on LV, picDragText or Label1, in the dropped order.
   std::function<void(const QStringList&)> onFilesDropped;
   // The folder dialog: returns the chosen folder, or an empty text when cancelled.
@@ -196,7 +192,6 @@ class frmMain : public QWidget {
   QLineEdit* menuMsg_ = nullptr;
   QTimer* Timer1_ = nullptr;
 
-  vintrel::FileQueue lstFile_;
   QueueListModel* queueModel_ = nullptr;
   FileDropFilter* dropFilter_ = nullptr;
 
@@ -210,7 +205,7 @@ class frmMain : public QWidget {
   vintrel::face::ButtonLooks looks_;
   double barTwips_ = 0.0;
   // Where the keyboard was when a batch disabled it; it goes back there afterwards.
-  QPointer<QWidget> focusBeforeBatch_;
+  vintrel::face::FocusBeforeBatch<QPointer<QWidget>> focusBeforeBatch_;
   bool placed_ = false;
   bool dragging_ = false;
   QPoint dragOffset_;

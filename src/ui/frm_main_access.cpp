@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTreeView>
+#include <array>
 
 #include "frm_main.h"
 #include "skin_image.h"
@@ -17,60 +18,29 @@ QString Text(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-face::KeyStroke Stroke(const QKeyEvent* event) {
-  face::KeyStroke stroke;
-  switch (event->key()) {
-    case Qt::Key_Space:
-      stroke.key = face::Key::Space;
-      break;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-      stroke.key = face::Key::Enter;
-      break;
-    case Qt::Key_Insert:
-      stroke.key = face::Key::Insert;
-      break;
-    case Qt::Key_Delete:
-      stroke.key = face::Key::Delete;
-      break;
-    case Qt::Key_O:
-      stroke.key = face::Key::O;
-      break;
-    default:
-      break;
-  }
+constexpr std::array<face::KeyCode, 6> kQtKeys{{{Qt::Key_Space, face::Key::Space},
+                                                {Qt::Key_Return, face::Key::Enter},
+                                                {Qt::Key_Enter, face::Key::Enter},
+                                                {Qt::Key_Insert, face::Key::Insert},
+                                                {Qt::Key_Delete, face::Key::Delete},
+                                                {Qt::Key_O, face::Key::O}}};
+
+face::KeyPress Press(const QKeyEvent* event) {
   const Qt::KeyboardModifiers modifiers = event->modifiers();
-  stroke.ctrl = modifiers.testFlag(Qt::ControlModifier);
-  stroke.alt = modifiers.testFlag(Qt::AltModifier);
-  stroke.shift = modifiers.testFlag(Qt::ShiftModifier);
-  return stroke;
+  return {event->key(), modifiers.testFlag(Qt::ControlModifier), modifiers.testFlag(Qt::AltModifier),
+          modifiers.testFlag(Qt::ShiftModifier), event->isAutoRepeat()};
 }
 
 }  // namespace
 
 QWidget* frmMain::ControlWidget(face::Control control) const {
   if (const auto picker = face::PickerOfControl(control)) return Combo(*picker);
-  switch (control) {
-    case face::Control::Add:
-      return imgButton_[vintrel::kActionAdd];
-    case face::Control::Remove:
-      return imgButton_[vintrel::kActionRemove];
-    case face::Control::Convert:
-      return imgButton_[vintrel::kActionStart];
-    case face::Control::List:
-      return LV_;
-    case face::Control::OutputPath:
-      return txtPath_;
-    case face::Control::Browse:
-      return imgBrowse_;
-    case face::Control::Minimise:
-      return imgMin_;
-    case face::Control::Exit:
-      return imgExit_;
-    default:
-      break;
-  }
-  return nullptr;
+  if (const auto action = face::ControlAction(control)) return imgButton(*action);
+  if (control == face::Control::List) return LV_;
+  if (control == face::Control::OutputPath) return txtPath_;
+  if (control == face::Control::Browse) return imgBrowse_;
+  if (control == face::Control::Minimise) return imgMin_;
+  return control == face::Control::Exit ? imgExit_ : nullptr;
 }
 
 void frmMain::CreateAccess() {
@@ -103,17 +73,10 @@ void frmMain::CreateAccess() {
 }
 
 void frmMain::PressControl(face::Control control) {
-  QWidget* widget = ControlWidget(control);
-  // What the mouse cannot press during a batch, nothing else can either.
-  if (widget == nullptr || !widget->isEnabled()) return;
-  if (const auto action = face::ControlAction(control)) {
-    looks_.SetFromKey(true);
-    imgButton_MouseUp(*action);
-    return;
-  }
-  if (control == face::Control::Browse) imgBrowse_Click();
-  if (control == face::Control::Minimise) imgMin_Click();
-  if (control == face::Control::Exit) imgExit_Click();
+  const QWidget* widget = ControlWidget(control);
+  face::PressControl(control, widget != nullptr && widget->isEnabled(), looks_,
+                     {[this](int action) { imgButton_MouseUp(action); }, [this] { imgBrowse_Click(); },
+                      [this] { imgMin_Click(); }, [this] { imgExit_Click(); }});
 }
 
 bool frmMain::HandleKey(QObject* watched, QKeyEvent* event) {
@@ -122,12 +85,9 @@ bool frmMain::HandleKey(QObject* watched, QKeyEvent* event) {
     if (ControlWidget(control.control) == watched) focus = control.control;
   }
   const bool actionsEnabled = imgButton_[vintrel::kActionAdd]->isEnabled();
-  const face::KeyCommand command = face::CommandForKey(Stroke(event), focus, actionsEnabled);
-  if (command == face::KeyCommand::None) return false;
-  // A held key presses once.
-  if (event->isAutoRepeat()) return true;
-  if (const auto control = face::PressedBy(command, focus)) PressControl(*control);
-  return true;
+  const face::KeyOutcome outcome = face::DecideKey(kQtKeys, Press(event), focus, actionsEnabled);
+  if (outcome.press) PressControl(*outcome.press);
+  return outcome.taken;
 }
 
 void frmMain::keyPressEvent(QKeyEvent* event) {

@@ -61,19 +61,15 @@ SkinImage* frmMain::SmallImage(int index) const {
 }
 
 void frmMain::ApplyLooks() {
+  const QPixmap none;
   for (int i = 0; i < vintrel::kActionCount; ++i) {
-    const face::Look look = looks_.Action(i);
-    imgButton(i)->setPicture(look == face::Look::Hover     ? imgButtonData(i)
-                             : look == face::Look::Pressed ? imgButtonPush(i)
-                                                           : QPixmap());
+    const face::LookPictures<const QPixmap*> pictures{&none, &imgButtonData(i), &imgButtonPush(i)};
+    imgButton(i)->setPicture(*pictures[looks_.Action(i)]);
   }
+  const face::LookPictures<const QPixmap*> browse{&imgBrowseNormal_, &imgBrowseMove_, &imgBrowsePush_};
+  const face::LookPictures<const QPixmap*> arrow{&imgButtonNormal_, &imgButtonMove_, &imgButtonPush1_};
   for (int i = 0; i < face::kSmallImageCount; ++i) {
-    const bool browse = i == face::kBrowseImage;
-    const face::Look look = looks_.Small(i);
-    const QPixmap& picture = look == face::Look::Hover     ? (browse ? imgBrowseMove_ : imgButtonMove_)
-                             : look == face::Look::Pressed ? (browse ? imgBrowsePush_ : imgButtonPush1_)
-                                                           : (browse ? imgBrowseNormal_ : imgButtonNormal_);
-    SmallImage(i)->setPicture(picture);
+    SmallImage(i)->setPicture(*(i == face::kBrowseImage ? browse : arrow)[looks_.Small(i)]);
   }
 }
 

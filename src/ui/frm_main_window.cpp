@@ -9,10 +9,6 @@
 #include "frm_main.h"
 #include "skin_pictures.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 void frmMain::ApplyWindowStyle() {
   const vintrel::Rgb key = vintrel::face::kKeyColour;
   maskColor_ = qRgb(key.red, key.green, key.blue);
@@ -20,14 +16,6 @@ void frmMain::ApplyWindowStyle() {
   // exact when a high-density skin is scaled.
   const QRegion shape = skin::Shape(maskColor_);
   if (!shape.isEmpty()) setMask(shape);
-#ifdef _WIN32
-  const HWND window = reinterpret_cast<HWND>(winId());
-  const LONG_PTR style = GetWindowLongPtrW(window, GWL_EXSTYLE);
-  SetWindowLongPtrW(window, GWL_EXSTYLE, style | WS_EX_LAYERED);
-  // Kept for compatibility: colour key only; the alpha value is not applied without LWA_ALPHA.
-  SetLayeredWindowAttributes(window, RGB(key.red, key.green, key.blue), vintrel::face::kLayeredAlpha,
-                             vintrel::face::kLayeredFlags);
-#endif
 }
 
 void frmMain::paintEvent(QPaintEvent*) {

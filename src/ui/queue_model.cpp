@@ -4,19 +4,11 @@
 
 QueueListModel::QueueListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-void QueueListModel::Bind(vintrel::FileQueue& queue) {
-  beginResetModel();
-  rows_ = queue.Entries();
-  endResetModel();
-  queue.onAppended = [this, &queue](std::size_t index) { Appended(queue, index); };
-  queue.onRemoved = [this](std::size_t index) { Removed(index); };
-}
-
-void QueueListModel::Appended(const vintrel::FileQueue& queue, std::size_t index) {
-  if (index >= queue.Count() || index > rows_.size()) return;
+void QueueListModel::Appended(std::size_t index, const vintrel::QueueEntry& entry) {
+  if (index > rows_.size()) return;
   const int row = static_cast<int>(index);
   beginInsertRows(QModelIndex(), row, row);
-  rows_.insert(rows_.begin() + row, queue.At(index));
+  rows_.insert(rows_.begin() + row, entry);
   endInsertRows();
 }
 

@@ -5,7 +5,7 @@
 
 #include "intake/file_queue.h"
 
-// What LV shows: a copy of the queue's rows, kept in step through the queue's change callbacks,
+// What LV shows: a copy of the queue's rows, kept in step as the presenter reports each change,
 // so the view never sees a row the queue no longer has.
 class QueueListModel : public QAbstractTableModel {
   Q_OBJECT
@@ -15,8 +15,9 @@ class QueueListModel : public QAbstractTableModel {
 
   explicit QueueListModel(QObject* parent = nullptr);
 
-  // Takes over the queue's onAppended/onRemoved callbacks.
-  void Bind(vintrel::FileQueue& queue);
+  // A row the queue appended at `index`, the row it removed from `index`.
+  void Appended(std::size_t index, const vintrel::QueueEntry& entry);
+  void Removed(std::size_t index);
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -24,8 +25,5 @@ class QueueListModel : public QAbstractTableModel {
   QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
  private:
-  void Appended(const vintrel::FileQueue& queue, std::size_t index);
-  void Removed(std::size_t index);
-
   std::vector<vintrel::QueueEntry> rows_;
 };

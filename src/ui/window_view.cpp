@@ -105,10 +105,6 @@ void QtWindowPort::SetProgressLabel(const std::string& text) {
   frm_.SetProgressLabel(FromUtf8(text));
 }
 
-void QtWindowPort::ShowLooks() {
-  frm_.ApplyLooks();
-}
-
 bool QtWindowPort::PaintNow() {
   const QPointer<frmMain> alive(&frm_);
   QCoreApplication::processEvents();
@@ -149,9 +145,4 @@ void QtWindowPort::OpenFolder(const std::string& folder) {
 
 void QtWindowPort::PlaySoundToEnd(const std::string& wavFile) {
   seams_.playSound(FromUtf8(wavFile));
-}
-
-void QtWindowPort::Critical(const std::string& text) {
-  const frmMain::KeepFocus keep(frm_);
-  seams_.message(&frm_, QStringLiteral("Vintrel"), FromUtf8(text), vintrel::MessageIcon::Critical);
 }

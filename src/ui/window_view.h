@@ -52,7 +52,6 @@ class QtWindowPort : public vintrel::face::WindowAdapter<frmMain> {
 
   void SetVersion(const std::string& caption, vintrel::Rgb colour) override;
   void SetProgressLabel(const std::string& text) override;
-  void ShowLooks() override;
   bool PaintNow() override;
   vintrel::EventPump& Pump() override { return pump_; }
   std::string AskForFolder(const std::string& current) override;
@@ -65,7 +64,6 @@ class QtWindowPort : public vintrel::face::WindowAdapter<frmMain> {
   std::string AskForSourceFile() override;
   void OpenFolder(const std::string& folder) override;
   void PlaySoundToEnd(const std::string& wavFile) override;
-  void Critical(const std::string& text) override;
 
  private:
   frmMain& frm_;

@@ -39,8 +39,6 @@ std::wstring WindowText(HWND window) {
 MainWindow::MainWindow() : percent_(L"0%") {}
 
 MainWindow::~MainWindow() {
-  lstFile_.onAppended = nullptr;
-  lstFile_.onRemoved = nullptr;
   for (HFONT font : {font_, boldFont_, percentFont_}) {
     if (font != nullptr) DeleteObject(font);
   }
@@ -221,17 +219,11 @@ void MainWindow::PaintFace(HDC dc) {
   GetClientRect(hwnd_, &client);
   bitmaps_.Draw(dc, "skin", client, false);
   for (int i = 0; i < vintrel::kActionCount; ++i) {
-    const face::Look look = looks_.Action(i);
-    if (look == face::Look::Normal) continue;
-    const std::string name =
-        (look == face::Look::Hover ? "button_hover_" : "button_push_") + std::to_string(i);
-    bitmaps_.Draw(dc, name, PlaceRect(face::kActionPlaces[static_cast<std::size_t>(i)]), false);
+    const std::string name = face::ActionPicture(i, looks_.Action(i));
+    if (!name.empty())
+      bitmaps_.Draw(dc, name, PlaceRect(face::kActionPlaces[static_cast<std::size_t>(i)]), false);
   }
-  const face::Look browse = looks_.Small(face::kBrowseImage);
-  bitmaps_.Draw(dc,
-                browse == face::Look::Hover     ? "browse_hover"
-                : browse == face::Look::Pressed ? "browse_push"
-                                                : "browse_normal",
+  bitmaps_.Draw(dc, std::string(face::kBrowsePictures[looks_.Small(face::kBrowseImage)]),
                 PlaceRect(face::kBrowsePlace), false);
   RECT bar = PlaceRect(face::kBarPlace);
   bar.right = bar.left + face::TwipsToPixels(barTwips_, scale_);
@@ -249,7 +241,7 @@ void MainWindow::PaintFace(HDC dc) {
   SelectObject(dc, oldFont);
 }
 
-void MainWindow::RepaintLooks() {
+void MainWindow::ApplyLooks() {
   InvalidateRect(hwnd_, nullptr, FALSE);
   for (HWND arrow : arrows_) InvalidateRect(arrow, nullptr, FALSE);
   for (HWND button : buttons_) {
@@ -271,7 +263,7 @@ void MainWindow::OnMouseDown(POINT point) {
   SetCapture(hwnd_);
   if (action) looks_.ActionDown(static_cast<int>(spot) - static_cast<int>(Spot::Action0));
   if (spot == Spot::Browse) looks_.SmallDown(face::kBrowseImage);
-  RepaintLooks();
+  ApplyLooks();
 }
 
 void MainWindow::OnMouseMove(POINT point) {
@@ -287,7 +279,7 @@ void MainWindow::OnMouseMove(POINT point) {
   } else {
     return;
   }
-  RepaintLooks();
+  ApplyLooks();
 }
 
 void MainWindow::OnMouseUp(POINT point, bool left) {

@@ -17,13 +17,14 @@
 #include "face/button_looks.h"
 #include "face/face_access.h"
 #include "face/face_layout.h"
+#include "face/window_port.h"
 #include "intake/file_queue.h"
 #include "skin_bitmaps.h"
 
 // The one window on Win32: a layered popup whose face is the skin, with windowless image buttons
 // hit-tested in its own mouse handling and real child windows for the list, the pickers, their
 // arrows, the output folder, the drop hint and the hidden command box.
-class MainWindow {
+class MainWindow : public vintrel::face::WindowHooks {
  public:
   MainWindow();
   ~MainWindow();
@@ -35,20 +36,22 @@ class MainWindow {
   HWND hwnd() const { return hwnd_; }
   void Show(int showCommand);
 
-  vintrel::FileQueue& lstFile() { return lstFile_; }
-  vintrel::face::ButtonLooks& Looks() { return looks_; }
-
+  // What the presenter asks of the window, by the port's adapter and WinApp.
   void ApplyWindowStyle();
   vintrel::StoredSettings Settings() const;
   void SetSettings(const vintrel::StoredSettings& settings);
+  // LV shows the presenter's queue (lstFile) as it reports each change.
+  void RowAppended(std::size_t row, const vintrel::QueueEntry& entry);
+  void RowRemoved(std::size_t row);
+  int SelectedRow() const;
   void SetActionsEnabled(bool enabled);
+  void SetVersion(const std::wstring& caption, vintrel::Rgb colour);
   void SetProgressLabel(const std::wstring& text);
   // 0 to 3960 twips, clamped.
   void SetProgressBar(double twips);
   void SetDropHintVisible(bool visible);
-  void SetVersion(const std::wstring& caption, vintrel::Rgb colour);
-  int SelectedRow() const;
-  void RepaintLooks();
+  vintrel::face::ButtonLooks& Looks() { return looks_; }
+  void ApplyLooks();
 
   // The release of an action button, by the mouse, a key or the command box: onRelease runs it.
   void imgButton_MouseUp(int index);
@@ -70,11 +73,7 @@ class MainWindow {
   // A key the window acts on itself (Tab and the dialog keys excepted); true when it did.
   bool HandleKey(const MSG& message);
 
-  // Hooks the application fills in.
-  std::function<void(int)> onRelease;
-  std::function<void()> onBrowse;
-  std::function<void()> onExit;
-  std::function<void()> onUnload;
+  // Hooks the application fills in besides the WindowHooks.
   std::function<void(const std::vector<std::string>&)> onFilesDropped;
   // Files of a second launch; a text other programs set in the hidden command box.
   // True when the files were taken.
@@ -149,14 +148,15 @@ class MainWindow {
   HWND status_ = nullptr;
   // Where the keyboard was when the window lost it, or when a batch disabled it.
   HWND lastFocus_ = nullptr;
-  HWND focusBeforeBatch_ = nullptr;
+  vintrel::face::FocusBeforeBatch<HWND> focusBeforeBatch_;
   HFONT font_ = nullptr, boldFont_ = nullptr, percentFont_ = nullptr;
 
   SkinBitmaps bitmaps_;
   vintrel::face::ButtonLooks looks_;
   // Box texts are taken up from the message loop, in arrival order.
   std::deque<std::string> boxTexts_;
-  vintrel::FileQueue lstFile_;
+  // The paths LV shows, by row, elided anew whenever the name column's width changes.
+  std::vector<std::string> rowPaths_;
   double scale_ = 1.0;
   double barTwips_ = 0.0;
   bool actionsEnabled_ = true;

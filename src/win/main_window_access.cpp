@@ -8,6 +8,7 @@
 #include <oleacc.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "base/wide_text_win32.h"
@@ -49,30 +50,21 @@ LRESULT CALLBACK ThroughProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
   return DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
-face::Twips ButtonPlace(face::Control control) {
-  if (const auto action = face::ControlAction(control))
-    return face::kActionPlaces[static_cast<std::size_t>(*action)];
-  if (control == face::Control::Browse) return face::kBrowsePlace;
-  if (control == face::Control::Minimise) return face::kMinPlace;
-  return face::kExitPlace;
-}
+constexpr std::array<face::KeyCode, 5> kVirtualKeys{{{VK_SPACE, face::Key::Space},
+                                                     {VK_RETURN, face::Key::Enter},
+                                                     {VK_INSERT, face::Key::Insert},
+                                                     {VK_DELETE, face::Key::Delete},
+                                                     {'O', face::Key::O}}};
 
 bool IsImageButton(face::Control control) {
   return face::Access(control).role == face::Role::PushButton;
 }
 
 long MsaaRole(face::Role role) {
-  switch (role) {
-    case face::Role::PushButton:
-      return ROLE_SYSTEM_PUSHBUTTON;
-    case face::Role::List:
-      return ROLE_SYSTEM_LIST;
-    case face::Role::ComboBox:
-      return ROLE_SYSTEM_COMBOBOX;
-    case face::Role::Text:
-      return ROLE_SYSTEM_TEXT;
-  }
-  return 0;
+  // By face::Role.
+  constexpr std::array<long, 4> kRoles{ROLE_SYSTEM_PUSHBUTTON, ROLE_SYSTEM_LIST, ROLE_SYSTEM_COMBOBOX,
+                                       ROLE_SYSTEM_TEXT};
+  return kRoles.at(static_cast<std::size_t>(role));
 }
 
 // `announces` set: the window's text is news to a reader (the percentage and the end text).
@@ -127,7 +119,7 @@ void MainWindow::PlaceAccessWindows() {
     MoveWindow(window, px.left, px.top, px.width, px.height, TRUE);
   };
   for (const face::AccessibleControl& control : face::kTabOrder) {
-    place(buttons_[static_cast<std::size_t>(control.control)], ButtonPlace(control.control));
+    place(buttons_[static_cast<std::size_t>(control.control)], face::ImagePlace(control.control));
   }
   place(bar_, face::kBarPlace);
   place(status_, face::kPercentPlace);
@@ -191,50 +183,21 @@ std::optional<face::Control> MainWindow::ControlOf(HWND window) const {
 }
 
 void MainWindow::PressControl(face::Control control) {
-  // What the mouse cannot press during a batch, nothing else can either.
-  if (const auto action = face::ControlAction(control)) {
-    if (!actionsEnabled_) return;
-    looks_.SetFromKey(true);
-    imgButton_MouseUp(*action);
-    return;
-  }
-  if (control == face::Control::Browse && actionsEnabled_) imgBrowse_Click();
-  if (control == face::Control::Minimise) ShowWindow(hwnd_, SW_MINIMIZE);
-  if (control == face::Control::Exit && onExit) onExit();
+  face::PressControl(control, actionsEnabled_ || !face::DisabledDuringBatch(control), looks_,
+                     {[this](int action) { imgButton_MouseUp(action); }, [this] { imgBrowse_Click(); },
+                      [this] { ShowWindow(hwnd_, SW_MINIMIZE); }, onExit});
 }
 
 bool MainWindow::HandleKey(const MSG& message) {
   if (message.message != WM_KEYDOWN || (message.hwnd != hwnd_ && !IsChild(hwnd_, message.hwnd))) return false;
-  face::KeyStroke stroke;
-  switch (message.wParam) {
-    case VK_SPACE:
-      stroke.key = face::Key::Space;
-      break;
-    case VK_RETURN:
-      stroke.key = face::Key::Enter;
-      break;
-    case VK_INSERT:
-      stroke.key = face::Key::Insert;
-      break;
-    case VK_DELETE:
-      stroke.key = face::Key::Delete;
-      break;
-    case 'O':
-      stroke.key = face::Key::O;
-      break;
-    default:
-      return false;
-  }
-  stroke.ctrl = GetKeyState(VK_CONTROL) < 0;
-  stroke.alt = GetKeyState(VK_MENU) < 0;
-  stroke.shift = GetKeyState(VK_SHIFT) < 0;
-  const std::optional<face::Control> focus = ControlOf(GetFocus());
-  const face::KeyCommand command = face::CommandForKey(stroke, focus, actionsEnabled_);
-  if (command == face::KeyCommand::None) return false;
-  // A held key presses once.
-  if ((message.lParam & (1L << 30)) != 0) return true;
-  if (const auto control = face::PressedBy(command, focus)) PressControl(*control);
-  return true;
+  // Bit 30: the key was already down, so this press repeats.
+  const face::KeyPress press{static_cast<int>(message.wParam), GetKeyState(VK_CONTROL) < 0,
+                             GetKeyState(VK_MENU) < 0, GetKeyState(VK_SHIFT) < 0,
+                             (message.lParam & (1L << 30)) != 0};
+  const face::KeyOutcome outcome =
+      face::DecideKey(kVirtualKeys, press, ControlOf(GetFocus()), actionsEnabled_);
+  if (outcome.press) PressControl(*outcome.press);
+  return outcome.taken;
 }
 
 void MainWindow::OnActivate(bool active) {

@@ -125,6 +125,11 @@ void AddItems(HWND combo, std::span<const std::string_view> items) {
   }
 }
 
+// The tool tip of an image button, which is a spot of the window itself; 0 is no tool's.
+UINT_PTR TipId(face::Control control) {
+  return static_cast<UINT_PTR>(control) + 1;
+}
+
 HWND Child(HWND parent, HINSTANCE instance, DWORD exStyle, const wchar_t* kind, DWORD style, int id,
            const wchar_t* text = L"") {
   return CreateWindowExW(exStyle, kind, text, WS_CHILD | style, 0, 0, 0, 0, parent,
@@ -181,10 +186,10 @@ void MainWindow::AddTips() {
     tool.lpszText = wide.data();
     SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
   };
-  for (std::size_t i = 0; i < face::kActionTips.size(); ++i) add(hwnd_, i + 1, face::kActionTips[i], false);
-  add(hwnd_, 4, face::kMinTip, false);
-  add(hwnd_, 5, face::kExitTip, false);
-  add(hwnd_, 6, face::kBrowseTip, false);
+  for (const face::AccessibleControl& control : face::kTabOrder) {
+    if (control.role == face::Role::PushButton)
+      add(hwnd_, TipId(control.control), control.description, false);
+  }
   for (std::size_t i = 0; i < combos_.size(); ++i) add(combos_[i], 0, face::kPickers[i].tip, true);
 }
 
@@ -220,10 +225,10 @@ void MainWindow::Layout() {
       tool.rect = PlaceRect(twips);
       SendMessageW(tips_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
     };
-    for (std::size_t i = 0; i < face::kActionPlaces.size(); ++i) rect(i + 1, face::kActionPlaces[i]);
-    rect(4, face::kMinPlace);
-    rect(5, face::kExitPlace);
-    rect(6, face::kBrowsePlace);
+    for (const face::AccessibleControl& control : face::kTabOrder) {
+      if (control.role == face::Role::PushButton)
+        rect(TipId(control.control), face::ImagePlace(control.control));
+    }
   }
   InvalidateRect(hwnd_, nullptr, TRUE);
 }
@@ -274,14 +279,9 @@ void MainWindow::OnDpiChanged(UINT, const RECT* suggested) {
 }
 
 void MainWindow::PaintArrow(int picker, HWND arrow, HDC dc) {
-  const face::Look look = looks_.Small(face::kFirstArrow + picker);
   RECT rect{};
   GetClientRect(arrow, &rect);
-  bitmaps_.Draw(dc,
-                look == face::Look::Hover     ? "arrow_hover"
-                : look == face::Look::Pressed ? "arrow_push"
-                                              : "arrow_normal",
-                rect, false);
+  bitmaps_.Draw(dc, std::string(face::kArrowPictures[looks_.Small(face::kFirstArrow + picker)]), rect, false);
 }
 
 void MainWindow::PaintHint(HWND hint, HDC dc) {
@@ -325,20 +325,16 @@ void MainWindow::SetActionsEnabled(bool enabled) {
                                      buttons_[static_cast<std::size_t>(face::Control::Convert)], LV_,
                                      buttons_[static_cast<std::size_t>(face::Control::Browse)]};
   const HWND focus = GetFocus();
-  const bool losing = !enabled && std::find(affected.begin(), affected.end(), focus) != affected.end();
+  const bool losing = focusBeforeBatch_.Leave(enabled, focus, affected);
   for (HWND window : affected) {
     if (window != nullptr) EnableWindow(window, enabled ? TRUE : FALSE);
   }
   DragAcceptFiles(LV_, enabled ? TRUE : FALSE);
   // A disabled window keeps the keyboard unless it is moved on; it comes back after the batch.
-  if (losing) {
-    focusBeforeBatch_ = focus;
-    SetFocus(GetNextDlgTabItem(hwnd_, focus, FALSE));
-  }
-  if (enabled && focusBeforeBatch_ != nullptr) {
-    if (GetForegroundWindow() == hwnd_) SetFocus(focusBeforeBatch_);
-    lastFocus_ = focusBeforeBatch_;
-    focusBeforeBatch_ = nullptr;
+  if (losing) SetFocus(GetNextDlgTabItem(hwnd_, focus, FALSE));
+  if (const HWND back = focusBeforeBatch_.Return(enabled)) {
+    if (GetForegroundWindow() == hwnd_) SetFocus(back);
+    lastFocus_ = back;
   }
 }
 
@@ -354,8 +350,7 @@ void MainWindow::SetProgressLabel(const std::wstring& text) {
 void MainWindow::SetProgressBar(double twips) {
   barTwips_ = face::BarTwips(twips);
   if (bar_ != nullptr) {
-    SendMessageW(bar_, PBM_SETPOS, static_cast<WPARAM>(std::lround(100.0 * barTwips_ / face::kFullBarTwips)),
-                 0);
+    SendMessageW(bar_, PBM_SETPOS, static_cast<WPARAM>(std::lround(face::BarPercent(barTwips_))), 0);
     InvalidateRect(bar_, nullptr, FALSE);
   }
   if (status_ != nullptr) InvalidateRect(status_, nullptr, FALSE);

@@ -14,44 +14,10 @@ namespace face = vintrel::face;
 
 namespace {
 
-constexpr wchar_t kEllipsis[] = L"\u2026";
-
 int TextWidth(HDC dc, const std::wstring& text) {
   SIZE size{};
   if (!GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size)) return 0;
   return size.cx;
-}
-
-// The text cut in the middle to fit `width`: the folders give way first, then the name's middle.
-std::wstring ElideMiddle(HDC dc, const std::wstring& text, int width) {
-  if (TextWidth(dc, text) <= width) return text;
-  const std::size_t cut = text.find_last_of(L"\\/");
-  const std::wstring name = cut == std::wstring::npos ? text : text.substr(cut);
-  // The longest start of the path that fits before the name.
-  std::size_t low = 0, high = text.size() - name.size();
-  if (TextWidth(dc, kEllipsis + name) <= width) {
-    while (low < high) {
-      const std::size_t mid = (low + high + 1) / 2;
-      if (TextWidth(dc, text.substr(0, mid) + kEllipsis + name) <= width) {
-        low = mid;
-      } else {
-        high = mid - 1;
-      }
-    }
-    return text.substr(0, low) + kEllipsis + name;
-  }
-  // Even the name is too long: as much of both of its ends as fits.
-  low = 0;
-  high = text.size() / 2;
-  while (low < high) {
-    const std::size_t mid = (low + high + 1) / 2;
-    if (TextWidth(dc, text.substr(0, mid) + kEllipsis + text.substr(text.size() - mid)) <= width) {
-      low = mid;
-    } else {
-      high = mid - 1;
-    }
-  }
-  return text.substr(0, low) + kEllipsis + text.substr(text.size() - low);
 }
 
 }  // namespace
@@ -66,22 +32,28 @@ void MainWindow::CreateList() {
     spec.pszText = name.data();
     ListView_InsertColumn(LV_, column, &spec);
   }
-  lstFile_.onAppended = [this](std::size_t row) {
-    std::wstring tag = vintrel::WideForDisplay(lstFile_.At(row).typeTag);
-    LVITEMW item{};
-    item.mask = LVIF_TEXT;
-    item.iItem = static_cast<int>(row);
-    item.pszText = const_cast<wchar_t*>(L"");
-    const int index = ListView_InsertItem(LV_, &item);
-    if (index < 0) return;
-    ListView_SetItemText(LV_, index, 1, tag.data());
-    SetRowName(index);
-    FitList();
-  };
-  lstFile_.onRemoved = [this](std::size_t row) {
-    ListView_DeleteItem(LV_, static_cast<int>(row));
-    FitList();
-  };
+}
+
+void MainWindow::RowAppended(std::size_t row, const vintrel::QueueEntry& entry) {
+  if (row > rowPaths_.size()) return;
+  std::wstring tag = vintrel::WideForDisplay(entry.typeTag);
+  LVITEMW item{};
+  item.mask = LVIF_TEXT;
+  item.iItem = static_cast<int>(row);
+  item.pszText = const_cast<wchar_t*>(L"");
+  const int index = ListView_InsertItem(LV_, &item);
+  if (index < 0) return;
+  rowPaths_.insert(rowPaths_.begin() + index, entry.path);
+  ListView_SetItemText(LV_, index, 1, tag.data());
+  SetRowName(index);
+  FitList();
+}
+
+void MainWindow::RowRemoved(std::size_t row) {
+  if (row >= rowPaths_.size()) return;
+  rowPaths_.erase(rowPaths_.begin() + static_cast<std::ptrdiff_t>(row));
+  ListView_DeleteItem(LV_, static_cast<int>(row));
+  FitList();
 }
 
 void MainWindow::FitList(bool always) {
@@ -96,15 +68,16 @@ void MainWindow::FitList(bool always) {
 }
 
 void MainWindow::SetRowName(int row) {
-  if (row < 0 || static_cast<std::size_t>(row) >= lstFile_.Count()) return;
-  const std::wstring path = vintrel::WideForDisplay(lstFile_.At(static_cast<std::size_t>(row)).path);
+  if (row < 0 || static_cast<std::size_t>(row) >= rowPaths_.size()) return;
+  const std::wstring path = vintrel::WideForDisplay(rowPaths_[static_cast<std::size_t>(row)]);
   std::wstring shown = path;
   const HDC dc = GetDC(LV_);
   if (dc != nullptr) {
     const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(LV_, WM_GETFONT, 0, 0)));
     // The list's own margins around a cell's text.
     const int margin = face::TwipsToPixels(12 * 15, scale_);
-    shown = ElideMiddle(dc, path, ListView_GetColumnWidth(LV_, 0) - margin);
+    shown = face::ElideMiddle(path, ListView_GetColumnWidth(LV_, 0) - margin,
+                              [dc](const std::wstring& text) { return TextWidth(dc, text); });
     SelectObject(dc, old);
     ReleaseDC(LV_, dc);
   }

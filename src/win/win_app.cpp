@@ -17,10 +17,7 @@
 namespace face = vintrel::face;
 
 WinApp::WinApp(vintrel::AppPaths paths) : WindowAdapter(window_), presenter_(*this, std::move(paths)) {
-  window_.onRelease = [this](int index) { presenter_.ReleaseButton(index); };
-  window_.onBrowse = [this] { presenter_.Browse(); };
-  window_.onExit = [this] { presenter_.Exit(); };
-  window_.onUnload = [this] { presenter_.Unload(); };
+  presenter_.ConnectHooks(window_);
   window_.onFilesDropped = [this](const std::vector<std::string>& paths) { presenter_.DropFiles(paths); };
   window_.onLaunch = [this](std::vector<std::string> files) {
     return presenter_.TakeLaunch(std::move(files));
@@ -64,10 +61,6 @@ void WinApp::SetProgressLabel(const std::string& text) {
   window_.SetProgressLabel(vintrel::WideForDisplay(text));
 }
 
-void WinApp::ShowLooks() {
-  window_.RepaintLooks();
-}
-
 bool WinApp::PaintNow() {
   UpdateWindow(window_.hwnd());
   DispatchPending();
@@ -82,10 +75,6 @@ UINT IconLook(vintrel::MessageIcon icon) {
 }
 }  // namespace
 
-void WinApp::ShowMessage(const std::string& title, const std::string& text, vintrel::MessageIcon icon) {
-  ShowDetailedMessage(title, text, std::string(), icon);
-}
-
 void WinApp::ShowDetailedMessage(const std::string& title, const std::string& text,
                                  const std::string& details, vintrel::MessageIcon icon) {
   const MainWindow::KeepFocus keep(window_);
@@ -97,10 +86,6 @@ void WinApp::ShowDetailedMessage(const std::string& title, const std::string& te
     return;
   }
   ShowLongMessage(window_.hwnd(), wideTitle, wideText, vintrel::WideForDisplay(details), IconLook(icon));
-}
-
-void WinApp::Critical(const std::string& text) {
-  ShowMessage(std::string(face::kWindowTitle), text, vintrel::MessageIcon::Critical);
 }
 
 std::string WinApp::AskForSourceFile() {

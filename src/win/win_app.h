@@ -28,20 +28,17 @@ class WinApp : private vintrel::face::WindowAdapter<MainWindow>, private vintrel
   // What the presenter asks of the window.
   void SetVersion(const std::string& caption, vintrel::Rgb colour) override;
   void SetProgressLabel(const std::string& text) override;
-  void ShowLooks() override;
   bool PaintNow() override;
   vintrel::EventPump& Pump() override { return *this; }
   std::string AskForFolder(const std::string& current) override;
   void EndProcess(int status) override;
 
   // What a batch asks of the desktop.
-  void ShowMessage(const std::string& title, const std::string& text, vintrel::MessageIcon icon) override;
+  std::string AskForSourceFile() override;
   void ShowDetailedMessage(const std::string& title, const std::string& text, const std::string& details,
                            vintrel::MessageIcon icon) override;
-  std::string AskForSourceFile() override;
   void OpenFolder(const std::string& folder) override;
   void PlaySoundToEnd(const std::string& wavFile) override;
-  void Critical(const std::string& text) override;
 
   // The message-pumping wait.
   void WaitDispatching(int milliseconds) override;

@@ -31,7 +31,10 @@ class FakeWindow : public WindowPort {
   }
   StoredSettings Settings() override { return settings; }
   void SetSettings(const StoredSettings& value) override { settings = value; }
-  FileQueue& Queue() override { return queue; }
+  void RowAppended(std::size_t row, const QueueEntry& entry) override {
+    rows.insert(rows.begin() + static_cast<std::ptrdiff_t>(row), entry.path);
+  }
+  void RowRemoved(std::size_t row) override { rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(row)); }
   int SelectedRow() override { return 0; }
   void SetActionsEnabled(bool enabled) override { actionsEnabled = enabled; }
   void SetProgressLabel(const std::string& text) override { label = text; }
@@ -68,7 +71,7 @@ class FakeWindow : public WindowPort {
   std::string caption, label, boxText, folderAskedFrom, folderAnswer, sourceAnswer;
   Rgb versionColour;
   StoredSettings settings;
-  FileQueue queue;
+  std::vector<std::string> rows;  // the list as shown
   bool actionsEnabled = true, hint = true;
   double bar = -1;
   ButtonLooks looks;
@@ -93,9 +96,11 @@ class PresenterTest : public ::testing::Test {
     paths.soundFile = folder_.Utf8("sound.wav");
     return paths;
   }
+  // The presenter's queue, which the window's list must show row for row.
   std::vector<std::string> Queued() {
     std::vector<std::string> paths;
-    for (const QueueEntry& entry : window_.queue.Entries()) paths.push_back(entry.path);
+    for (const QueueEntry& entry : presenter_.Queue().Entries()) paths.push_back(entry.path);
+    EXPECT_EQ(window_.rows, paths);
     return paths;
   }
 
@@ -138,7 +143,9 @@ TEST_F(PresenterTest, ReleaseSettlesTheLooksBeforeTheAction) {
 
   window_.onPaint = nullptr;
   window_.looks.SetFromKey(true);
-  presenter_.ReleaseButton(kActionStart);
+  WindowHooks hooks;
+  presenter_.ConnectHooks(hooks);
+  hooks.onRelease(kActionStart);
   EXPECT_EQ(window_.looks.Action(kActionStart), Look::Normal);
   EXPECT_EQ(actions, (std::vector<int>{kActionStart, kActionStart}));
 }
@@ -162,7 +169,7 @@ TEST_F(PresenterTest, TheCommandBoxMarksEveryChangeAndPressesItsDigit) {
 
 TEST_F(PresenterTest, DropsQueueInOrderOnlyOnceLoaded) {
   presenter_.DropFiles({"/v/a.avi"});
-  EXPECT_TRUE(window_.queue.Empty());
+  EXPECT_TRUE(Queued().empty());
   presenter_.Load();
   presenter_.DropFiles({});
   EXPECT_TRUE(window_.hint);
@@ -178,7 +185,7 @@ TEST_F(PresenterTest, TheThreeActionsReachTheBatchThroughTheWindow) {
   EXPECT_EQ(Queued(), std::vector<std::string>{"/v/a.avi"});
   EXPECT_FALSE(window_.hint);
   presenter_.ReleaseButton(kActionRemove);
-  EXPECT_TRUE(window_.queue.Empty());
+  EXPECT_TRUE(Queued().empty());
   EXPECT_TRUE(window_.hint);
   presenter_.ReleaseButton(kActionStart);
   ASSERT_EQ(window_.messages.size(), 1u);
@@ -191,7 +198,7 @@ TEST_F(PresenterTest, TheThreeActionsReachTheBatchThroughTheWindow) {
 TEST_F(PresenterTest, NoWayInPassesTheQueueLimit) {
   presenter_.Load();
   presenter_.DropFiles(std::vector<std::string>(kQueueLimit - 2, "/v/a.avi"));
-  ASSERT_EQ(window_.queue.Count(), kQueueLimit - 2);
+  ASSERT_EQ(Queued().size(), kQueueLimit - 2);
   presenter_.DropFiles({"/v/b", "/v/c", "/v/d"});
   EXPECT_FALSE(presenter_.TakeLaunch({"/v/b", "/v/c", "/v/d"}));
   {
@@ -199,13 +206,13 @@ TEST_F(PresenterTest, NoWayInPassesTheQueueLimit) {
     EXPECT_TRUE(presenter_.TakeLaunch({"/v/held"}));
     EXPECT_FALSE(presenter_.TakeLaunch({"/v/b", "/v/c"}));
   }
-  EXPECT_EQ(window_.queue.Count(), kQueueLimit - 1);
+  EXPECT_EQ(Queued().size(), kQueueLimit - 1);
   EXPECT_TRUE(presenter_.TakeLaunch({"/v/last"}));
-  EXPECT_EQ(window_.queue.Count(), kQueueLimit);
+  EXPECT_EQ(Queued().size(), kQueueLimit);
   EXPECT_EQ(Queued().back(), "/v/last");
   window_.sourceAnswer = "/v/added.avi";
   presenter_.ReleaseButton(kActionAdd);
-  EXPECT_EQ(window_.queue.Count(), kQueueLimit);
+  EXPECT_EQ(Queued().size(), kQueueLimit);
   ASSERT_EQ(window_.messages.size(), 4u);
   for (const Message& message : window_.messages) {
     EXPECT_EQ(message.title, "Add");
@@ -237,7 +244,7 @@ TEST_F(PresenterTest, DuringABatchOnlyTheEndOfItLetsFilesAndTextsIn) {
   EXPECT_NE(window_.messages[0].details.find("/v/quote\"20"), std::string::npos);
   EXPECT_EQ(window_.messages[0].text.find("/v/quote\"20"), std::string::npos);
   // The launch joined after the batch, then the box's Remove took the selected row: it.
-  EXPECT_TRUE(window_.queue.Empty());
+  EXPECT_TRUE(Queued().empty());
   EXPECT_EQ(window_.boxText, "c1");
 
   // A runner that cannot start says why once and gives the window back with the queue kept.
@@ -251,8 +258,10 @@ TEST_F(PresenterTest, DuringABatchOnlyTheEndOfItLetsFilesAndTextsIn) {
 }
 
 TEST_F(PresenterTest, BrowseSetsTheFolderOrKeepsItOnCancel) {
+  WindowHooks hooks;
+  presenter_.ConnectHooks(hooks);
   window_.settings.outputFolder = "/home/me/out";
-  presenter_.Browse();
+  hooks.onBrowse();
   EXPECT_EQ(window_.folderAskedFrom, "/home/me/out");
   EXPECT_EQ(window_.settings.outputFolder, "/home/me/out");
   window_.folderAnswer = "D:\\";
@@ -268,7 +277,10 @@ TEST_F(PresenterTest, ExitSavesThenUnloadsAndUnloadHappensOnce) {
   window_.settings = testing_support::Stored(
       {{Picker::VideoBitrate, 4}, {Picker::FrameSize, 3}, {Picker::FrameRate, 2}, {Picker::AudioBitrate, 6}},
       "/srv/out, new");
-  presenter_.Exit();
+  WindowHooks hooks;
+  presenter_.ConnectHooks(hooks);
+  hooks.onExit();
+  hooks.onUnload();
   presenter_.Unload();
   EXPECT_EQ(window_.ended, std::vector<int>{0});
   EXPECT_FALSE(std::filesystem::exists(files.video));

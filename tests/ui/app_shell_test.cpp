@@ -80,10 +80,11 @@ class EventCounter : public QObject {
   int& count_;
 };
 
+// What LV shows of the queue.
 QStringList Queued(frmMain& frm) {
   QStringList paths;
-  for (const vintrel::QueueEntry& entry : frm.lstFile().Entries())
-    paths << QString::fromStdString(entry.path);
+  const QAbstractItemModel* rows = frm.LV()->model();
+  for (int row = 0; row < rows->rowCount(); ++row) paths << rows->index(row, 0).data().toString();
   return paths;
 }
 
@@ -260,7 +261,7 @@ class AppShellTest : public QObject {
     QCOMPARE(request.filters.last(), QStringLiteral("All(*.*) (*.*)"));
     QCOMPARE(request.selectedFilter, request.filters.first());
     QCOMPARE(Queued(Frm()), QStringList{Clip("a.avi")});
-    QCOMPARE(Frm().lstFile().At(0).typeTag, std::string("AVI"));
+    QCOMPARE(Frm().LV()->model()->index(0, 1).data().toString(), QString("AVI"));
     QCOMPARE(Frm().LV()->model()->rowCount(), 1);
     QVERIFY(!Frm().picDragText()->isVisible());
 
@@ -322,7 +323,7 @@ class AppShellTest : public QObject {
     QCOMPARE(Frm().ProgressBarTwips(), 3960.0);
     QVERIFY(ActionsEnabled(true));
     QVERIFY(Frm().picDragText()->isVisible());
-    QVERIFY(Frm().lstFile().Empty());
+    QVERIFY(Queued(Frm()).isEmpty());
     QCOMPARE(Frm().LV()->model()->rowCount(), 0);
     QCOMPARE(opened_, QStringList{App(QStringLiteral("output"))});
     QCOMPARE(sounds_, QStringList{App(QStringLiteral("sound.wav"))});
@@ -343,7 +344,7 @@ class AppShellTest : public QObject {
     QVERIFY(messages_.first().text.contains(Clip("bad.avi")));
     QVERIFY(QFileInfo(App(QStringLiteral("output/a.3gp"))).size() > 0);
     QVERIFY(!QFile::exists(App(QStringLiteral("output/bad.3gp"))));
-    QVERIFY(Frm().lstFile().Empty());
+    QVERIFY(Queued(Frm()).isEmpty());
     QVERIFY(ActionsEnabled(true));
   }
 
@@ -392,7 +393,7 @@ class AppShellTest : public QObject {
     QCOMPARE(requests_.size(), 1);
     Frm().LV()->setCurrentIndex(Frm().LV()->model()->index(0, 0));
     QVERIFY(Send(QStringLiteral("b1")));  // removes the selected row, as the button does
-    QVERIFY(Frm().lstFile().Empty());
+    QVERIFY(Queued(Frm()).isEmpty());
     QVERIFY(Frm().picDragText()->isVisible());
     QVERIFY(Send(QStringLiteral("a0")));
     QCOMPARE(Queued(Frm()), QStringList{Clip("a.avi")});
@@ -400,7 +401,7 @@ class AppShellTest : public QObject {
     QVERIFY(Send(QStringLiteral("b2")));
     QCOMPARE(Frm().lblPB()->text(), QStringLiteral("Done."));
     QVERIFY(QFileInfo(App(QStringLiteral("output/a.3gp"))).size() > 0);
-    QVERIFY(Frm().lstFile().Empty());
+    QVERIFY(Queued(Frm()).isEmpty());
   }
 
   void aWorkingFolderOthersMayWriteToIsToldAndTheBoxStaysOff() {

@@ -11,21 +11,34 @@
 #include "frm_main.h"
 #include "skin_image.h"
 
+namespace face = vintrel::face;
+
+namespace {
+QRect Place(face::Twips twips) {
+  const face::Pixels px = face::ToPixels(twips);
+  return QRect(px.left, px.top, px.width, px.height);
+}
+QString Text(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+}  // namespace
+
 class FrmMainLayoutTest : public QObject {
   Q_OBJECT
 
  private slots:
   void window() {
     frmMain frm;
-    QCOMPARE(frm.windowTitle(), QString("Vintrel"));
+    QCOMPARE(frm.windowTitle(), Text(face::kWindowTitle));
     QVERIFY(frm.windowFlags() & Qt::FramelessWindowHint);
-    QCOMPARE(frm.size(), QSize(294, 421));
-    QCOMPARE(frm.minimumSize(), QSize(294, 421));
-    QCOMPARE(frm.maximumSize(), QSize(294, 421));
-    QCOMPARE(frm.font().family(), QString("Tahoma"));
-    QCOMPARE(frm.font().pointSizeF(), 9.0);
+    const QSize client(face::kClientWidth, face::kClientHeight);
+    QCOMPARE(frm.size(), client);
+    QCOMPARE(frm.minimumSize(), client);
+    QCOMPARE(frm.maximumSize(), client);
+    QCOMPARE(frm.font().family(), Text(face::kFontFace));
+    QCOMPARE(frm.font().pointSizeF(), face::kDefaultPoints);
     QVERIFY(!frm.font().bold());
-    QCOMPARE(frm.maskColor(), qRgb(255, 0, 255));
+    QCOMPARE(frm.maskColor(), qRgb(face::kKeyColour.red, face::kKeyColour.green, face::kKeyColour.blue));
     QCOMPARE(frm.mask().boundingRect(), QRect(0, 1, 292, 418));
     QVERIFY(!frm.windowIcon().isNull());
   }
@@ -35,54 +48,40 @@ class FrmMainLayoutTest : public QObject {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QRect>("place");
     QTest::addColumn<QString>("tip");
-    QTest::newRow("imgButton 0") << "imgButton0"
-                                 << "SkinImage" << QRect(11, 32, 90, 30) << "Add a new file";
-    QTest::newRow("imgButton 1") << "imgButton1"
-                                 << "SkinImage" << QRect(107, 32, 86, 30) << "Remove selected file from list";
-    QTest::newRow("imgButton 2") << "imgButton2"
-                                 << "SkinImage" << QRect(197, 32, 86, 30) << "Start converting now";
+    // Every place and tip as the face's table gives it, in pixels at 96 dpi.
+    for (std::size_t i = 0; i < face::kActionPlaces.size(); ++i) {
+      const QString name = QString("imgButton%1").arg(i);
+      QTest::newRow(qPrintable(name))
+          << name << "SkinImage" << Place(face::kActionPlaces[i]) << Text(face::kActionTips[i]);
+    }
     QTest::newRow("lblVersion") << "lblVersion"
-                                << "QLabel" << QRect(158, 9, 80, 14) << "";
-    // The Chinese tool tips, as UTF-8 bytes: minimise and exit.
+                                << "QLabel" << Place(face::kVersionPlace) << "";
     QTest::newRow("imgMin") << "imgMin"
-                            << "SkinImage" << QRect(252, 8, 13, 13)
-                            << QString::fromUtf8("\xe6\x9c\x80\xe5\xb0\x8f\xe5\x8c\x96");
+                            << "SkinImage" << Place(face::kMinPlace) << Text(face::kMinTip);
     QTest::newRow("imgExit") << "imgExit"
-                             << "SkinImage" << QRect(272, 8, 11, 13)
-                             << QString::fromUtf8("\xe9\x80\x80\xe5\x87\xba");
+                             << "SkinImage" << Place(face::kExitPlace) << Text(face::kExitTip);
     QTest::newRow("LV") << "LV"
-                        << "QTreeView" << QRect(13, 106, 269, 86) << "";
+                        << "QTreeView" << Place(face::kListPlace) << "";
     QTest::newRow("picDragText") << "picDragText"
-                                 << "QWidget" << QRect(74, 138, 139, 23) << "";
+                                 << "QWidget" << Place(face::kDropHintPlace) << "";
     QTest::newRow("Label1") << "Label1"
-                            << "QLabel" << QRect(0, 4, 139, 17) << "";
-    QTest::newRow("cmbVBR") << "cmbVBR"
-                            << "QComboBox" << QRect(14, 222, 125, 22) << "Video Bitrate";
-    QTest::newRow("cmbSize") << "cmbSize"
-                             << "QComboBox" << QRect(156, 222, 125, 22)
-                             << "Screen size, Width X Height (Pixel)";
-    QTest::newRow("cmbFPS") << "cmbFPS"
-                            << "QComboBox" << QRect(14, 268, 125, 22) << "Frames per second";
-    QTest::newRow("cmbAB") << "cmbAB"
-                           << "QComboBox" << QRect(156, 268, 125, 22) << "Audio Bitrate";
-    QTest::newRow("picVBR") << "picVBR"
-                            << "SkinImage" << QRect(120, 223, 18, 19) << "";
-    QTest::newRow("picSize") << "picSize"
-                             << "SkinImage" << QRect(262, 223, 18, 19) << "";
-    QTest::newRow("picFPS") << "picFPS"
-                            << "SkinImage" << QRect(120, 269, 18, 19) << "";
-    QTest::newRow("picAB") << "picAB"
-                           << "SkinImage" << QRect(262, 269, 18, 19) << "";
+                            << "QLabel" << Place(face::kDropLabelPlace) << "";
+    for (const face::PickerControl& picker : face::kPickers) {
+      const QString combo = "cmb" + Text(picker.name), arrow = "pic" + Text(picker.name);
+      QTest::newRow(qPrintable(combo)) << combo << "QComboBox" << Place(picker.combo) << Text(picker.tip);
+      QTest::newRow(qPrintable(arrow)) << arrow << "SkinImage" << Place(picker.arrow) << "";
+    }
     QTest::newRow("txtPath") << "txtPath"
-                             << "QLineEdit" << QRect(14, 320, 219, 20) << "";
+                             << "QLineEdit" << Place(face::kPathPlace) << "";
     QTest::newRow("imgBrowse") << "imgBrowse"
-                               << "SkinImage" << QRect(238, 319, 42, 22)
-                               << "Browse and select a path to output";
-    // The bar starts empty: width 0 of its 264 pixels.
+                               << "SkinImage" << Place(face::kBrowsePlace) << Text(face::kBrowseTip);
+    // The bar starts empty: width 0.
+    QRect bar = Place(face::kBarPlace);
+    bar.setWidth(0);
     QTest::newRow("imgPB") << "imgPB"
-                           << "SkinImage" << QRect(16, 371, 0, 11) << "";
+                           << "SkinImage" << bar << "";
     QTest::newRow("lblPB") << "lblPB"
-                           << "StatusLabel" << QRect(96, 370, 103, 13) << "";
+                           << "StatusLabel" << Place(face::kPercentPlace) << "";
   }
 
   void controls() {
@@ -122,19 +121,22 @@ class FrmMainLayoutTest : public QObject {
 
   void labelsFontsAndColours() {
     frmMain frm;
-    QCOMPARE(frm.Label1()->text(), QString("Drag & Drop Files Here"));
-    QCOMPARE(frm.Label1()->font().family(), QString("Tahoma"));
+    QCOMPARE(frm.Label1()->text(), Text(face::kDropHintText));
+    QCOMPARE(frm.Label1()->font().family(), Text(face::kFontFace));
     QVERIFY(frm.Label1()->font().bold());
-    QVERIFY(frm.Label1()->font().pointSizeF() <= 9.0 && frm.Label1()->font().pointSizeF() >= 6.0);
-    QVERIFY2(QFontMetrics(frm.Label1()->font()).horizontalAdvance(frm.Label1()->text()) <= 139,
+    QVERIFY(frm.Label1()->font().pointSizeF() <= face::kDropHintPoints &&
+            frm.Label1()->font().pointSizeF() >= 6.0);
+    QVERIFY2(QFontMetrics(frm.Label1()->font()).horizontalAdvance(frm.Label1()->text()) <=
+                 Place(face::kDropLabelPlace).width(),
              "the hint must not be clipped");
     QCOMPARE(frm.Label1()->alignment(), Qt::AlignCenter);
-    QCOMPARE(frm.Label1()->palette().color(QPalette::WindowText), QColor(192, 192, 192));
+    QCOMPARE(frm.Label1()->palette().color(QPalette::WindowText),
+             QColor(face::kDropHintColour.red, face::kDropHintColour.green, face::kDropHintColour.blue));
     QCOMPARE(frm.Label1()->parentWidget(), frm.picDragText());
 
-    QCOMPARE(frm.lblPB()->text(), QString("0%"));
-    QCOMPARE(frm.lblPB()->font().family(), QString("Tahoma"));
-    QCOMPARE(frm.lblPB()->font().pointSizeF(), 7.5);
+    QCOMPARE(frm.lblPB()->text(), Text(face::kInitialPercent));
+    QCOMPARE(frm.lblPB()->font().family(), Text(face::kFontFace));
+    QCOMPARE(frm.lblPB()->font().pointSizeF(), face::kPercentPoints);
     QVERIFY(frm.lblPB()->font().bold());
     QCOMPARE(frm.lblPB()->alignment(), Qt::AlignCenter);
     QCOMPARE(frm.lblPB()->palette().color(QPalette::WindowText), QColor(Qt::black));
@@ -159,7 +161,7 @@ class FrmMainLayoutTest : public QObject {
     QCOMPARE(frm.childAt(143, 150), frm.Label1());
     QCOMPARE(frm.childAt(76, 139), frm.picDragText());
     QCOMPARE(frm.childAt(20, 120)->parentWidget(), frm.LV());
-    frm.SetProgressBar(3960);
+    frm.SetProgressBar(face::kFullBarTwips);
     QCOMPARE(frm.childAt(147, 376), frm.lblPB());
     QCOMPARE(frm.childAt(20, 376), frm.imgPB());
     // Bare skin.
@@ -189,7 +191,7 @@ class FrmMainLayoutTest : public QObject {
 
   void hiddenStores() {
     frmMain frm;
-    QVERIFY(frm.lstFile().Empty());
+    QCOMPARE(frm.LV()->model()->rowCount(), 0);
     QCOMPARE(frm.menuMsg()->text(), QString("b0"));
     QVERIFY(frm.menuMsg()->isHidden());
     QCOMPARE(frm.Timer1()->interval(), 500);
@@ -208,12 +210,16 @@ class FrmMainLayoutTest : public QObject {
     QCOMPARE(lv->model()->columnCount(), 2);
     QCOMPARE(lv->model()->headerData(0, Qt::Horizontal).toString(), QString("Filename"));
     QCOMPARE(lv->model()->headerData(1, Qt::Horizontal).toString(), QString("Type"));
-    QCOMPARE(lv->columnWidth(0), 176);
-    QCOMPARE(lv->columnWidth(1), 93);
+    QCOMPARE(lv->columnWidth(0), face::kFilenameColumnPixels);
+    QCOMPARE(lv->columnWidth(1), face::kTypeColumnPixels);
 
-    frm.lstFile().AddToQueue("/videos/a.avi");
-    frm.lstFile().AddToQueue("/videos/movie.Mp4");
-    frm.lstFile().AddToQueue("/videos/a.avi");
+    // The queue as the presenter holds it, reporting each change to the window.
+    vintrel::FileQueue queue;
+    queue.onAppended = [&](std::size_t row) { frm.RowAppended(row, queue.At(row)); };
+    queue.onRemoved = [&](std::size_t row) { frm.RowRemoved(row); };
+    queue.AddToQueue("/videos/a.avi");
+    queue.AddToQueue("/videos/movie.Mp4");
+    queue.AddToQueue("/videos/a.avi");
     QCOMPARE(lv->model()->rowCount(), 3);
     QCOMPARE(lv->model()->index(1, 0).data().toString(), QString("/videos/movie.Mp4"));
     QCOMPARE(lv->model()->index(1, 1).data().toString(), QString("MP4"));
@@ -222,12 +228,12 @@ class FrmMainLayoutTest : public QObject {
     lv->selectionModel()->select(lv->model()->index(2, 0),
                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     QCOMPARE(frm.SelectedRow(), 2);
-    frm.lstFile().RemoveHead();
+    queue.RemoveHead();
     QCOMPARE(lv->model()->rowCount(), 2);
     QCOMPARE(lv->model()->index(0, 0).data().toString(), QString("/videos/movie.Mp4"));
     QCOMPARE(frm.SelectedRow(), 1);  // the selection follows its row
-    frm.lstFile().RemoveAt(1);
-    frm.lstFile().RemoveAt(0);
+    queue.RemoveAt(1);
+    queue.RemoveAt(0);
     QCOMPARE(lv->model()->rowCount(), 0);
     QCOMPARE(frm.SelectedRow(), -1);
   }
@@ -243,8 +249,8 @@ class FrmMainLayoutTest : public QObject {
     for (const auto& c : cases) {
       frm.SetProgressBar(c.twips);
       QCOMPARE(frm.imgPB()->width(), c.pixels);
-      QCOMPARE(frm.imgPB()->height(), 11);
-      QCOMPARE(frm.imgPB()->pos(), QPoint(16, 371));
+      QCOMPARE(frm.imgPB()->height(), Place(face::kBarPlace).height());
+      QCOMPARE(frm.imgPB()->pos(), Place(face::kBarPlace).topLeft());
       QCOMPARE(frm.ProgressBarTwips(), c.stored);
     }
     QVERIFY(frm.imgPB()->stretch());
