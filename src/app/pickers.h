@@ -81,7 +81,7 @@ inline constexpr std::array<PickerRow, kPickerCount> kPickerRows{{
      .defaultIndex = 0,  // "14.985"
      .place = {210, 4020},
      .commandSlot = 1,
-     .fixedBefore = "-y",
+     .fixedBefore = "",
      .encoderOption = "-r",
      .unit = "",
      .cliFlag = "--fps",

@@ -134,7 +134,7 @@ int Convert(const std::vector<std::string>& files, const ConversionSettings& set
   FileQueue queue;
   for (const std::string& file : files) queue.AddToQueue(file);
   DOSOutputs runner(pump, sink);
-  BatchController controller(queue, runner, pump, view.Face(), paths);
+  BatchController controller(queue, runner, pump, view.Seams(), paths);
   pump.onInterrupt = [&controller] { controller.Cancel(); };
 
   controller.Start();

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "app/platform.h"
-#include "engine/batch_view.h"
+#include "engine/batch_seams.h"
 #include "engine/command_line.h"
 #include "process/event_pump.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "engine/batch_view.h"
+#include "engine/batch_seams.h"
 
 namespace vintrel::cli {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/batch_view.h"
+#include "engine/batch_seams.h"
 
 namespace vintrel::cli {
 
@@ -19,7 +19,7 @@ class TerminalView : public BatchDisplay, public BatchDesktop, public BatchInput
  public:
   TerminalView(ConversionSettings settings, std::size_t fileCount, bool live);
 
-  BatchFace Face() { return {*this, *this, *this, *this}; }
+  BatchSeams Seams() { return {*this, *this, *this, *this}; }
 
   void SetActionsEnabled(bool) override {}
   void SetProgressLabel(const std::string& text) override;

@@ -7,11 +7,11 @@
 namespace vintrel {
 
 BatchController::BatchController(FileQueue& queue, CommandRunner& runner, EventPump& pump,
-                                 const BatchFace& face, const AppPaths& paths, PathStyle style)
+                                 const BatchSeams& seams, const AppPaths& paths, PathStyle style)
     : queue_(queue),
       runner_(runner),
       pump_(pump),
-      face_(face),
+      seams_(seams),
       soundFile_(paths.soundFile),
       step_(paths.encoderPath, style) {
   runner_.ReceiveOutputs = [this](const std::string& piece) { OnReceiveOutputs(piece); };
@@ -43,30 +43,30 @@ void BatchController::RunAction(int index) {
 
 void BatchController::AddFile() {
   if (queue_.Room() == 0) {
-    face_.desktop.ShowMessage("Add", QueueFullText(), MessageIcon::Exclamation);
+    seams_.desktop.ShowMessage("Add", QueueFullText(), MessageIcon::Exclamation);
     return;
   }
-  std::string path = face_.desktop.AskForSourceFile();
+  std::string path = seams_.desktop.AskForSourceFile();
   if (!path.empty()) queue_.AddToQueue(std::move(path));
-  if (!queue_.Empty()) face_.display.SetDropHintVisible(false);
+  if (!queue_.Empty()) seams_.display.SetDropHintVisible(false);
 }
 
 void BatchController::RemoveSelected() {
   if (!queue_.Empty()) {
-    const int row = face_.inputs.SelectedRow();
+    const int row = seams_.inputs.SelectedRow();
     if (row >= 0) queue_.RemoveAt(static_cast<std::size_t>(row));
   }
-  if (queue_.Empty()) face_.display.SetDropHintVisible(true);
+  if (queue_.Empty()) seams_.display.SetDropHintVisible(true);
 }
 
 void BatchController::Start() {
   if (running_) return;
   if (queue_.Empty()) {
-    face_.desktop.ShowMessage("Add", "Please Add a file", MessageIcon::Exclamation);
+    seams_.desktop.ShowMessage("Add", "Please Add a file", MessageIcon::Exclamation);
     return;
   }
-  face_.display.ClearStartButtonLook();
-  face_.display.SetActionsEnabled(false);
+  seams_.display.ClearStartButtonLook();
+  seams_.display.SetActionsEnabled(false);
   running_ = true;
   cancelRequested_ = false;
   results_.clear();
@@ -87,7 +87,7 @@ int BatchController::FailedCount() const {
 
 void BatchController::ConvertAll() {
   for (;;) {
-    const ConversionSettings settings = face_.inputs.ReadSettings();
+    const ConversionSettings settings = seams_.inputs.ReadSettings();
     if (queue_.Empty() || cancelRequested_) {
       // Made once more for the finish, which opens it; quietly, as before every file.
       (void)CreateFolder(settings.OutputFolder);
@@ -95,7 +95,7 @@ void BatchController::ConvertAll() {
       return;
     }
     const PlannedFile file = step_.Plan(queue_.Head(), settings);
-    face_.reports.FileStarting(file.source, file.output);
+    seams_.reports.FileStarting(file.source, file.output);
     if (!file.Runs()) {
       // Kept for compatibility: a refused file shows "100%" like any other that leaves the queue.
       FileOver();
@@ -123,8 +123,8 @@ bool BatchController::RunFile(const PlannedFile& file) {
 void BatchController::OnReceiveOutputs(const std::string& piece) {
   if (!inRun_) return;
   if (const auto progress = parser_.Feed(piece)) {
-    face_.display.SetProgress(progress->fraction);
-    face_.display.SetProgressLabel(progress->label);
+    seams_.display.SetProgress(progress->fraction);
+    seams_.display.SetProgressLabel(progress->label);
   }
 }
 
@@ -134,15 +134,15 @@ void BatchController::OnCommandOver() {
 
 void BatchController::FileOver() {
   if (!queue_.Empty()) queue_.RemoveHead();
-  face_.display.SetProgress(1.0);
-  face_.display.SetProgressLabel("100%");
+  seams_.display.SetProgress(1.0);
+  seams_.display.SetProgressLabel("100%");
   pump_.DispatchPending();
   parser_.ResetDuration();
 }
 
 void BatchController::Record(FileResult result) {
   results_.push_back(std::move(result));
-  face_.reports.FileFinished(results_.back());
+  seams_.reports.FileFinished(results_.back());
 }
 
 void BatchController::Finish(const std::string& outputFolder) {
@@ -151,16 +151,16 @@ void BatchController::Finish(const std::string& outputFolder) {
     // Only a folder, and in full: a relative text means nothing to the file browser, and a text
     // naming a file would open (on Windows: run) that file.
     if (const std::string folder = AbsoluteExistingFolder(outputFolder); !folder.empty())
-      face_.desktop.OpenFolder(folder);
-    face_.desktop.PlaySoundToEnd(soundFile_);
+      seams_.desktop.OpenFolder(folder);
+    seams_.desktop.PlaySoundToEnd(soundFile_);
   }
   const int failed = FailedCount();
   if (cancelled) {
-    face_.display.SetProgressLabel("Cancelled.");
+    seams_.display.SetProgressLabel("Cancelled.");
   } else if (failed == 0) {
-    face_.display.SetProgressLabel("Done.");
+    seams_.display.SetProgressLabel("Done.");
   } else {
-    face_.display.SetProgressLabel("Done, " + std::to_string(failed) + " failed.");
+    seams_.display.SetProgressLabel("Done, " + std::to_string(failed) + " failed.");
   }
   End(cancelled ? BatchEnd::Cancelled : BatchEnd::Finished);
 }
@@ -168,8 +168,8 @@ void BatchController::Finish(const std::string& outputFolder) {
 // A file that cannot start ends the batch; the files that failed before it are still shown.
 void BatchController::EndAfterStartFailure() {
   const int failed = FailedCount();
-  face_.display.SetProgressLabel(failed == 0 ? "Stopped."
-                                             : "Stopped, " + std::to_string(failed) + " failed.");
+  seams_.display.SetProgressLabel(failed == 0 ? "Stopped."
+                                              : "Stopped, " + std::to_string(failed) + " failed.");
   End(BatchEnd::StartFailed);
 }
 
@@ -178,9 +178,9 @@ void BatchController::End(BatchEnd end) {
   running_ = false;
   cancelRequested_ = false;
   lastEnd_ = end;
-  face_.display.SetActionsEnabled(true);
-  if (queue_.Empty()) face_.display.SetDropHintVisible(true);
-  face_.reports.BatchFinished();
+  seams_.display.SetActionsEnabled(true);
+  if (queue_.Empty()) seams_.display.SetDropHintVisible(true);
+  seams_.reports.BatchFinished();
 }
 
 // A long batch into a folder that cannot be written fails every file: the box shows the first
@@ -196,12 +196,12 @@ void BatchController::ShowFailures() {
     if (++count <= kFailuresShown) shown += entry;
   }
   if (count <= kFailuresShown) {
-    face_.desktop.ShowMessage("Convert", shown, MessageIcon::Exclamation);
+    seams_.desktop.ShowMessage("Convert", shown, MessageIcon::Exclamation);
     return;
   }
   shown += "\n\xE2\x80\xA6 and " + std::to_string(count - kFailuresShown) +
            " more (all of them in the details).\n";
-  face_.desktop.ShowDetailedMessage("Convert", shown, all, MessageIcon::Exclamation);
+  seams_.desktop.ShowDetailedMessage("Convert", shown, all, MessageIcon::Exclamation);
 }
 
 }  // namespace vintrel

@@ -6,8 +6,8 @@
 #include "app/command_box.h"
 #include "app/platform.h"
 #include "base/path_style.h"
+#include "engine/batch_seams.h"
 #include "engine/batch_step.h"
-#include "engine/batch_view.h"
 #include "engine/progress_parser.h"
 #include "intake/file_queue.h"
 #include "process/command_runner.h"
@@ -27,7 +27,7 @@ enum class BatchEnd {
 class BatchController {
  public:
   // Takes over the runner's events for its life. The encoder and the chime come from `paths`.
-  BatchController(FileQueue& queue, CommandRunner& runner, EventPump& pump, const BatchFace& face,
+  BatchController(FileQueue& queue, CommandRunner& runner, EventPump& pump, const BatchSeams& seams,
                   const AppPaths& paths, PathStyle style = NativePathStyle());
   ~BatchController();
   BatchController(const BatchController&) = delete;
@@ -69,7 +69,7 @@ class BatchController {
   FileQueue& queue_;
   CommandRunner& runner_;
   EventPump& pump_;
-  BatchFace face_;
+  BatchSeams seams_;
   std::string soundFile_;
   ProgressParser parser_;
   BatchStep step_;

@@ -8,7 +8,7 @@
 
 #include "base/path_style.h"
 #include "engine/batch_planner.h"
-#include "engine/batch_view.h"
+#include "engine/batch_seams.h"
 #include "process/command_runner.h"
 
 namespace vintrel {

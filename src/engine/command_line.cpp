@@ -50,6 +50,9 @@ std::string OutputPathFor(const ConversionSettings& settings, std::string_view s
          ".3gp";
 }
 
+// The encoder's "-y" belongs to no picker; the command line has always carried it after the first.
+constexpr std::size_t kOverwriteAfterPickers = 1;
+
 std::string BuildCommandLine(const ConversionSettings& settings, std::string_view sourcePath,
                              std::string_view outputPath, std::string_view encoderPath) {
   // The encoder's own path is quoted too: unquoted, a folder with blanks such as
@@ -61,8 +64,9 @@ std::string BuildCommandLine(const ConversionSettings& settings, std::string_vie
   line += "\" -i \"";
   line += sourcePath;
   line += '"';
-  for (Picker picker : kCommandOrder) {
-    const PickerRow& row = Row(picker);
+  for (std::size_t turn = 0; turn < kCommandOrder.size(); ++turn) {
+    const PickerRow& row = Row(kCommandOrder[turn]);
+    if (turn == kOverwriteAfterPickers) line += " -y";
     if (!row.fixedBefore.empty()) {
       line += ' ';
       line += row.fixedBefore;
@@ -70,7 +74,7 @@ std::string BuildCommandLine(const ConversionSettings& settings, std::string_vie
     line += ' ';
     line += row.encoderOption;
     line += ' ';
-    line += TrimBlanks(settings.pickers[picker]);
+    line += TrimBlanks(settings.pickers[row.picker]);
     line += row.unit;
   }
   line += " \"";

@@ -101,7 +101,7 @@ inline constexpr double kPercentPoints = 7.5;   // bold
 // than `available` pixels.
 double FittingPoints(double points, int available, const std::function<int(double points)>& measure);
 
-// The bar's width for a batch fraction: clamped to 0..kFullBarTwips, not-a-number counts as 0.
+// The bar's width in twips, clamped to 0..kFullBarTwips; not-a-number counts as 0.
 double BarTwips(double twips);
 // How full the bar of `twips` is, 0 to 100, for a screen reader.
 double BarPercent(double twips);

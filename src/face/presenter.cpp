@@ -128,7 +128,7 @@ void Presenter::SetFromCommandBox(bool value) {
 void Presenter::CreateRunner() {
   objDOS_ = std::make_unique<DOSOutputs>(window_.Pump(), window_);
   controller_ = std::make_unique<BatchController>(lstFile_, *objDOS_, window_.Pump(),
-                                                  BatchFace{*this, window_, *this, reports_}, paths_);
+                                                  BatchSeams{*this, window_, *this, reports_}, paths_);
 }
 
 void Presenter::SelectPickers(const StoredSettings& settings) {

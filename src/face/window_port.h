@@ -6,7 +6,7 @@
 
 #include "app/settings.h"
 #include "app/startup.h"
-#include "engine/batch_view.h"
+#include "engine/batch_seams.h"
 #include "face/button_looks.h"
 #include "face/face_layout.h"
 #include "intake/file_queue.h"

@@ -24,19 +24,13 @@ AppShell::AppShell(vintrel::AppPaths paths, ShellSeams seams)
       frm_(std::make_unique<frmMain>()),
       port_(*frm_, seams_, paths.addDialogFolder),
       presenter_(port_, std::move(paths)) {
-  frm_->onRelease = [this](int index) { presenter_.ReleaseButton(index); };
-  frm_->onBrowse = [this] { presenter_.Browse(); };
-  frm_->onExit = [this] { presenter_.Exit(); };
-  frm_->onUnload = [this] { presenter_.Unload(); };
+  presenter_.ConnectHooks(*frm_);
   frm_->onFilesDropped = [this](const QStringList& dropped) { OnFilesDropped(dropped); };
   connect(frm_->menuMsg(), &QLineEdit::textChanged, this, &AppShell::menuMsg_Change);
 }
 
 AppShell::~AppShell() {
-  frm_->onRelease = nullptr;
-  frm_->onBrowse = nullptr;
-  frm_->onExit = nullptr;
-  frm_->onUnload = nullptr;
+  static_cast<vintrel::face::WindowHooks&>(*frm_) = {};
   frm_->onFilesDropped = nullptr;
   serverPump_.reset();
   server_.reset();

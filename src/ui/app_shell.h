@@ -8,7 +8,7 @@
 
 #include "app/platform.h"
 #include "face/presenter.h"
-#include "window_view.h"
+#include "qt_window_port.h"
 
 namespace vintrel {
 class CommandBoxServer;

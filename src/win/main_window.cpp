@@ -210,11 +210,11 @@ void MainWindow::OnPaint() {
   PAINTSTRUCT paint{};
   const HDC dc = BeginPaint(hwnd_, &paint);
   if (dc == nullptr) return;
-  PaintFace(dc);
+  PaintSkinUnder(dc);
   EndPaint(hwnd_, &paint);
 }
 
-void MainWindow::PaintFace(HDC dc) {
+void MainWindow::PaintSkinUnder(HDC dc) {
   RECT client{};
   GetClientRect(hwnd_, &client);
   bitmaps_.Draw(dc, "skin", client, false);

@@ -113,7 +113,7 @@ class MainWindow : public vintrel::face::WindowHooks {
   // the percentage, which paint the face under them and leave the mouse to the window.
   void CreateAccessWindows();
   void PlaceAccessWindows();
-  void PaintFace(HDC dc);
+  void PaintSkinUnder(HDC dc);
   HWND ControlWindow(vintrel::face::Control control) const;
   std::optional<vintrel::face::Control> ControlOf(HWND window) const;
   void PressControl(vintrel::face::Control control);

@@ -139,7 +139,7 @@ void MainWindow::PaintThrough(HWND child, HDC dc) {
   MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&place), 2);
   POINT old{};
   SetViewportOrgEx(dc, -place.left, -place.top, &old);
-  PaintFace(dc);
+  PaintSkinUnder(dc);
   SetViewportOrgEx(dc, old.x, old.y, nullptr);
 }
 

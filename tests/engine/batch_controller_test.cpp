@@ -143,7 +143,7 @@ class RecordingView : public BatchDisplay,
   void PlaySoundToEnd(const std::string& wav) override { log_.push_back("sound " + wav); }
   ConversionSettings ReadSettings() override { return settings; }
   void DispatchPending() override { log_.push_back("dispatch"); }
-  BatchFace Face() { return {*this, *this, *this, *this}; }
+  BatchSeams Seams() { return {*this, *this, *this, *this}; }
   std::string AskForSourceFile() override { return nextFile; }
   int SelectedRow() override { return selectedRow; }
 
@@ -192,7 +192,7 @@ class BatchControllerTest : public ::testing::Test {
     paths.soundFile = "/opt/vintrel/sound.wav";
     return paths;
   }();
-  BatchController controller_{queue_, runner_, view_, view_.Face(), paths_};
+  BatchController controller_{queue_, runner_, view_, view_.Seams(), paths_};
 };
 
 TEST_F(BatchControllerTest, EmptyQueueOnlyAsksForAFile) {

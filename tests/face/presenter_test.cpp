@@ -354,7 +354,7 @@ TEST_F(PresenterTest, StartWindowEndsWhereARunningWindowTookTheFiles) {
   second.handOffs = {HandOff::NoWindow, HandOff::Taken};
   EXPECT_EQ(StartWindow(second, {"/v/a.avi"}), 0);
   EXPECT_EQ(second.steps, (std::vector<std::string>{"hand 1", "load", "channel", "hand 1"}));
-  EXPECT_TRUE(window_.queue.Empty());
+  EXPECT_TRUE(presenter_.Queue().Empty());
 }
 
 }  // namespace

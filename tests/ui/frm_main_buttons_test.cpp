@@ -12,7 +12,7 @@
 #include "face/presenter.h"
 #include "frm_main.h"
 #include "skin_image.h"
-#include "window_view.h"
+#include "qt_window_port.h"
 
 namespace {
 

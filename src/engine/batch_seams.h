@@ -67,8 +67,9 @@ class BatchReports {
   virtual void BatchFinished() {}
 };
 
-// The four sides of a face the batch controller talks to; one object may play several.
-struct BatchFace {
+// The four sides of a front end (window or terminal) the batch controller talks to; one object
+// may play several.
+struct BatchSeams {
   BatchDisplay& display;
   BatchDesktop& desktop;
   BatchInputs& inputs;

@@ -1,4 +1,4 @@
-#include "window_view.h"
+#include "qt_window_port.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>

@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "engine/batch_view.h"
+#include "engine/batch_seams.h"
 #include "face/window_port.h"
 #include "process/event_pump.h"
 #include "qt_pump.h"
