@@ -26,11 +26,11 @@ class AppShell : public QObject {
   explicit AppShell(vintrel::AppPaths paths, ShellSeams seams = {});
   ~AppShell() override;
 
-  frmMain& window() { return *frm_; }
-  const vintrel::AppPaths& paths() const { return presenter_.Paths(); }
+  frmMain& Window() { return *frm_; }
+  const vintrel::AppPaths& Paths() const { return presenter_.Paths(); }
   // Null until Load() has created it.
-  vintrel::BatchController* controller() { return presenter_.Controller(); }
-  const vintrel::StartupOutcome& startup() const { return presenter_.Startup(); }
+  vintrel::BatchController* Controller() { return presenter_.Controller(); }
+  const vintrel::StartupOutcome& Startup() const { return presenter_.Startup(); }
 
   // Form_Load. Call once, before the window is first shown.
   void Load() { presenter_.Load(); }
@@ -38,21 +38,21 @@ class AppShell : public QObject {
   // when it cannot be offered.
   bool OpenCommandBox();
   // Lets later launches of the program hand their files to this window; false (and the reason on
-  // stderr) when it cannot, with launchServer()->AnotherWindow() when a window listens already.
+  // stderr) when it cannot, with LaunchChannel()->AnotherWindow() when a window listens already.
   bool OpenLaunchChannel();
-  vintrel::LaunchServer* launchServer() const { return launch_.get(); }
+  vintrel::LaunchServer* LaunchChannel() const { return launch_.get(); }
   // Files of a launch (this one's, or a later one's through the channel): queued as a drop of
   // them would be, once no action runs.
-  vintrel::face::LaunchInbox& launchInbox() { return presenter_.Inbox(); }
+  vintrel::face::LaunchInbox& Inbox() { return presenter_.Inbox(); }
   // Takes them into the inbox and brings the window forward; false when the list has no room
   // for them all (the window has said so).
   bool TakeLaunch(std::vector<std::string> files);
   vintrel::face::Presenter& Presenter() { return presenter_; }
   // Box texts pass here, so they never run nested inside an action or a modal dialog.
-  vintrel::CommandBoxGate& commandBoxGate() { return presenter_.Gate(); }
+  vintrel::CommandBoxGate& Gate() { return presenter_.Gate(); }
 
   // The two temporary files, or none when the working folder is not this user's alone.
-  vintrel::TemporaryFiles temporaryFiles() const { return presenter_.TemporaryFilesToDelete(); }
+  vintrel::TemporaryFiles TemporaryFilesToDelete() const { return presenter_.TemporaryFilesToDelete(); }
   // imgExit: save the settings, then unload.
   void imgExit_Click() { presenter_.Exit(); }
   // Any unload: delete the temporary files (a bounded number of tries) and end the process at

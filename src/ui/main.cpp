@@ -50,11 +50,11 @@ class QtStartup : public vintrel::face::StartupHooks {
 
   vintrel::face::LaunchChannel OpenLaunchChannel() override {
     if (shell_->OpenLaunchChannel()) return vintrel::face::LaunchChannel::Open;
-    return shell_->launchServer()->AnotherWindow() ? vintrel::face::LaunchChannel::AnotherWindow
+    return shell_->LaunchChannel()->AnotherWindow() ? vintrel::face::LaunchChannel::AnotherWindow
                                                    : vintrel::face::LaunchChannel::Unavailable;
   }
 
-  void Show() override { shell_->window().show(); }
+  void Show() override { shell_->Window().show(); }
   void OpenCommandBox() override { shell_->OpenCommandBox(); }
 
   int Run() override {

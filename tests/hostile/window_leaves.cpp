@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
   seams.playSound = [](const QString&) {};
   AppShell shell(vintrel::ResolveAppPaths(argv[1]), seams);
   shell.Load();
-  frmMain& frm = shell.window();
+  frmMain& frm = shell.Window();
   frm.txtPath()->setText(QString::fromLocal8Bit(argv[2]));
   frm.show();
   if (!QTest::qWaitForWindowExposed(&frm)) return 4;

@@ -19,12 +19,12 @@ int main(int argc, char** argv) {
   const QString mode = QString::fromLocal8Bit(argv[2]);
   AppShell shell(vintrel::ResolveAppPaths(argv[1]));
   shell.Load();
-  frmMain& frm = shell.window();
+  frmMain& frm = shell.Window();
   frm.show();
   if (!QTest::qWaitForWindowExposed(&frm)) return 4;
 
   if (mode == QLatin1String("report")) {
-    const vintrel::StoredSettings s = shell.window().Settings();
+    const vintrel::StoredSettings s = shell.Window().Settings();
     std::printf("%d %d %d %d|%s\n", s.VideoBitrate(), s.FrameSize(), s.FrameRate(), s.AudioBitrate(),
                 s.outputFolder.c_str());
     std::fflush(stdout);

@@ -110,7 +110,7 @@ class AppShellTest : public QObject {
     const QString app = root_->filePath(QStringLiteral("app"));
     return child.isEmpty() ? app : app + QLatin1Char('/') + child;
   }
-  frmMain& Frm() { return shell_->window(); }
+  frmMain& Frm() { return shell_->Window(); }
 
   // A shell on a fresh application folder (with `ini` as its setup.ini), loaded and shown.
   bool Start(const QByteArray& ini = {}, const std::function<void()>& beforeLoad = {}) {
@@ -242,7 +242,7 @@ class AppShellTest : public QObject {
     QCOMPARE(Frm().ProgressBarTwips(), 0.0);
     QVERIFY(!Frm().fromCommandBox());
     QCOMPARE(Frm().menuMsg()->text(), QStringLiteral("b0"));
-    QVERIFY(shell_->startup().workingFolderUsable);
+    QVERIFY(shell_->Startup().workingFolderUsable);
     QVERIFY(Frm().picDragText()->isVisible());
   }
 
