@@ -110,8 +110,9 @@ VolFacts ReadVol(const Bytes& bytes, VideoFacts& video) {
   return vol;
 }
 
-// 6.2.5 / 6.3.5: modulo_time_base adds whole seconds to the previous VOP's; vop_time_increment
-// counts within the second.
+// 6.2.5 / 6.3.5: modulo_time_base adds whole seconds to the previous VOP's, or to the time_code
+// of a GOV header before it (6.2.4: hours, minutes, marker, seconds); vop_time_increment counts
+// within the second.
 void ReadMpeg4(const Bytes& file, const TrackBoxes& track, VideoFacts& video) {
   const Bytes& header = track.esds->decoderSpecific;
   const std::size_t vos = After(header, 0, header.size(), 0xB0);
@@ -124,6 +125,14 @@ void ReadMpeg4(const Bytes& file, const TrackBoxes& track, VideoFacts& video) {
     const std::size_t end = track.offsets[i] + track.sizes[i];
     const std::size_t at = After(file, track.offsets[i], end, 0xB6);
     if (at >= end) throw Unreadable("a sample without a VOP");
+    const std::size_t gov = After(file, track.offsets[i], at, 0xB3);
+    if (gov < at) {
+      BitReader code(file, gov, at);
+      const std::uint32_t hours = code.Bits(5);
+      const std::uint32_t minutes = code.Bits(6);
+      code.Marker();
+      seconds = hours * 3600 + minutes * 60 + code.Bits(6);
+    }
     BitReader bits(file, at, end);
     bits.Bits(2);
     while (bits.Bits(1)) ++seconds;
