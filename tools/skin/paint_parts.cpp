@@ -54,8 +54,8 @@ void PaintDisc(QPainter& p, const QPointF& centre, qreal radius, int index) {
   }
 }
 
-void PaintFace(QPainter& p, const QRectF& rect, qreal radius, const QColor& top, const QColor& bottom,
-               const QColor& rim, const QColor& shine) {
+void PaintRaisedSurface(QPainter& p, const QRectF& rect, qreal radius, const QColor& top,
+                        const QColor& bottom, const QColor& rim, const QColor& shine) {
   QLinearGradient fill(0, rect.top(), 0, rect.bottom());
   fill.setColorAt(0, top);
   fill.setColorAt(1, bottom);
@@ -92,11 +92,11 @@ QImage PaintActionButton(const QImage& skin, int scale, int index, Look look) {
   PaintOver(image, scale, [&](QPainter& p) {
     const QRectF face(0, 0, control.width(), control.height());
     if (look == Look::Pressed) {
-      PaintFace(p, face, 4, QColor(0x3f, 0x78, 0xb6), QColor(0x27, 0x57, 0x8e), QColor(0x1c, 0x43, 0x70),
-                QColor(255, 255, 255, 40));
+      PaintRaisedSurface(p, face, 4, QColor(0x3f, 0x78, 0xb6), QColor(0x27, 0x57, 0x8e),
+                         QColor(0x1c, 0x43, 0x70), QColor(255, 255, 255, 40));
     } else {
-      PaintFace(p, face, 4, QColor(0xff, 0xff, 0xff), QColor(0xd9, 0xe8, 0xf7), QColor(0x7c, 0xa3, 0xcc),
-                QColor(255, 255, 255, 200));
+      PaintRaisedSurface(p, face, 4, QColor(0xff, 0xff, 0xff), QColor(0xd9, 0xe8, 0xf7),
+                         QColor(0x7c, 0xa3, 0xcc), QColor(255, 255, 255, 200));
     }
     PaintActionContent(p, face, index, look);
   });
@@ -130,15 +130,15 @@ QImage PaintArrow(int scale, Look look) {
 void PaintBrowseFace(QPainter& p, const QRectF& rect, Look look) {
   QColor ink = kInk;
   if (look == Look::Normal) {
-    PaintFace(p, rect, 3, QColor(0xfb, 0xfd, 0xff), QColor(0xd8, 0xe4, 0xf1), kFrame,
-              QColor(255, 255, 255, 190));
+    PaintRaisedSurface(p, rect, 3, QColor(0xfb, 0xfd, 0xff), QColor(0xd8, 0xe4, 0xf1), kFrame,
+                       QColor(255, 255, 255, 190));
   } else if (look == Look::Hover) {
-    PaintFace(p, rect, 3, QColor(0xff, 0xff, 0xff), QColor(0xe2, 0xee, 0xfb), QColor(0x5f, 0x8f, 0xc2),
-              QColor(255, 255, 255, 220));
+    PaintRaisedSurface(p, rect, 3, QColor(0xff, 0xff, 0xff), QColor(0xe2, 0xee, 0xfb),
+                       QColor(0x5f, 0x8f, 0xc2), QColor(255, 255, 255, 220));
     ink = kAccent;
   } else {
-    PaintFace(p, rect, 3, QColor(0xbd, 0xd2, 0xe9), QColor(0xaa, 0xc4, 0xe1), QColor(0x4f, 0x7a, 0xa8),
-              QColor(255, 255, 255, 50));
+    PaintRaisedSurface(p, rect, 3, QColor(0xbd, 0xd2, 0xe9), QColor(0xaa, 0xc4, 0xe1),
+                       QColor(0x4f, 0x7a, 0xa8), QColor(255, 255, 255, 50));
   }
   const qreal shift = look == Look::Pressed ? 1.0 : 0.0;
   p.setPen(Qt::NoPen);
