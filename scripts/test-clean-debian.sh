@@ -62,10 +62,12 @@ ffmpeg -v error -f lavfi -i testsrc=size=160x120:rate=15:duration=2 -f lavfi -i 
   -c:v libvpx -c:a libvorbis "$home/clips/two.webm" || fail "ffmpeg cannot make the WebM clip"
 in_root chown -R tester:tester /home/tester
 uid=$(in_root id -u tester)
-as_tester() {
-  chroot --userspec=tester:tester "$root_fs" env -i PATH=/usr/bin:/bin HOME=/home/tester LANG=C.UTF-8 \
-    XDG_RUNTIME_DIR= TMPDIR=/tmp QT_QPA_PLATFORM=offscreen "$@"
-}
+tester_env=(env -i PATH=/usr/bin:/bin HOME=/home/tester LANG=C.UTF-8 XDG_RUNTIME_DIR= TMPDIR=/tmp
+  QT_QPA_PLATFORM=offscreen)
+as_tester() { chroot --userspec=tester:tester "$root_fs" "${tester_env[@]}" "$@"; }
+# For a background job: its pid is then the program's own, so a kill ends the program and not
+# only the shell around it (which left the window running past the test).
+exec_as_tester() { exec chroot --userspec=tester:tester "$root_fs" "${tester_env[@]}" "$@"; }
 check_3gp() {
   local streams
   streams=$(ffprobe -v error -show_entries stream=codec_name,width,height -of csv=p=0 "$1" | tr '\n' ' ') ||
@@ -83,7 +85,7 @@ in_root sh -c 'cd /home/tester/clips && HOME=rel vintrel-cli "one clip.avi"' >"$
 check_3gp "$root_fs/root/Videos/Vintrel/one clip.3gp"
 
 # The window stays up; a second launch hands its file to it and leaves; Convert takes both.
-as_tester sh -c 'cd ~/clips && exec vintrel "one clip.avi"' >"$work/window.log" 2>&1 &
+exec_as_tester sh -c 'cd ~/clips && exec vintrel "one clip.avi"' >"$work/window.log" 2>&1 &
 window=$!
 for _ in $(seq 100); do [ -S "$root_fs/tmp/vintrel-$uid/launch" ] && break; sleep 0.1; done
 sleep 2
