@@ -1,7 +1,5 @@
 #include "app_shell.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QMetaObject>
 #include <cstdio>
@@ -98,13 +96,6 @@ bool AppShell::TakeLaunch(std::vector<std::string> files) {
 
 void AppShell::menuMsg_Change(const QString& text) {
   presenter_.CommandBoxChanged(text.toStdString());
-}
-
-void AppShell::QueueFiles(const QStringList& paths) {
-  // A drop always names files in full; a relative name would depend on the encoder's folder.
-  QStringList dropped;
-  for (const QString& path : paths) dropped << QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
-  if (!dropped.isEmpty()) OnFilesDropped(dropped);
 }
 
 void AppShell::OnFilesDropped(const QStringList& dropped) {

@@ -60,8 +60,6 @@ class AppShell : public QObject {
   void Form_Unload() { presenter_.Unload(); }
   // A change of menuMsg's text: its last character names the action.
   void menuMsg_Change(const QString& text);
-  // Files named relative to the current folder, queued as a drop of them would be.
-  void QueueFiles(const QStringList& paths);
 
  signals:
   // A text another program put in the command box has been handed on, and whatever it

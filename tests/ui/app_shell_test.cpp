@@ -277,13 +277,6 @@ class AppShellTest : public QObject {
     QCOMPARE(Queued(Frm()), (QStringList{Clip("b.mp4"), clips_.path()}));
     QCOMPARE(Frm().LV()->model()->rowCount(), 2);
     QVERIFY(!Frm().picDragText()->isVisible());
-    // Files named on the command line take the same road, a relative name made whole.
-    QVERIFY(Start());
-    const QString before = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(clips_.path()));
-    shell_->QueueFiles({QStringLiteral("b.mp4"), clips_.path()});
-    QDir::setCurrent(before);
-    QCOMPARE(Queued(Frm()), (QStringList{Clip("b.mp4"), clips_.path()}));
   }
 
   void convertThreeFilesWhileTheWindowStaysLive() {
