@@ -39,6 +39,12 @@ FramePtr CloneFrame(const AVFrame* frame) {
   return copy;
 }
 
+size_t FrameBytes(const AVFrame* frame) {
+  size_t bytes = 0;
+  for (const AVBufferRef* buffer : frame->buf) bytes += buffer ? buffer->size : 0;
+  return bytes;
+}
+
 int64_t Rescale(int64_t value, AVRational from, AVRational to) {
   constexpr int64_t kMin = std::numeric_limits<int64_t>::min();
   constexpr int64_t kMax = std::numeric_limits<int64_t>::max();

@@ -5,6 +5,7 @@ extern "C" {
 #include <libavutil/dict.h>
 }
 
+#include <cstddef>
 #include <string>
 
 #include "av_ptr.h"
@@ -22,6 +23,8 @@ FramePtr MakeFrame();
 PacketPtr MakePacket();
 // A new reference to the same picture or samples.
 FramePtr CloneFrame(const AVFrame* frame);
+// The bytes of the buffers the frame holds.
+size_t FrameBytes(const AVFrame* frame);
 
 // `value` in units of `from` as units of `to`, to the nearest; held at the ends of the range
 // where the result would not fit.

@@ -1,25 +1,36 @@
-// A small blocking queue between the pipeline's threads. Its bound keeps the stages in step and
-// the memory flat: a full queue holds the producer back.
+// A small blocking queue between the pipeline's threads. Its bounds keep the stages in step and
+// the memory flat: a full queue holds the producer back. Up to `floor` items are taken whatever
+// their size, and more, up to `capacity`, while the queued bytes stay under `budget`: small
+// items queue deep enough to ride out a slow moment of either side, large ones keep the old cap.
 #pragma once
 
 #include <condition_variable>
+#include <cstddef>
 #include <deque>
 #include <mutex>
 #include <optional>
+#include <utility>
 
 namespace conv {
+
+struct QueueBounds {
+  size_t floor = 1;
+  size_t capacity = 1;
+  size_t budget = 0;
+};
 
 template <typename T>
 class BoundedQueue {
  public:
-  explicit BoundedQueue(size_t capacity) : capacity_(capacity) {}
+  explicit BoundedQueue(QueueBounds bounds) : bounds_(bounds) {}
 
   // False when the queue was aborted; the item is dropped then.
-  bool Push(T item) {
+  bool Push(T item, size_t bytes) {
     std::unique_lock lock(mutex_);
-    notFull_.wait(lock, [&] { return aborted_ || items_.size() < capacity_; });
+    notFull_.wait(lock, [&] { return aborted_ || !Full(); });
     if (aborted_) return false;
-    items_.push_back(std::move(item));
+    items_.emplace_back(std::move(item), bytes);
+    bytes_ += bytes;
     notEmpty_.notify_one();
     return true;
   }
@@ -29,7 +40,8 @@ class BoundedQueue {
     std::unique_lock lock(mutex_);
     notEmpty_.wait(lock, [&] { return aborted_ || closed_ || !items_.empty(); });
     if (aborted_ || items_.empty()) return std::nullopt;
-    T item = std::move(items_.front());
+    T item = std::move(items_.front().first);
+    bytes_ -= items_.front().second;
     items_.pop_front();
     notFull_.notify_one();
     return item;
@@ -47,16 +59,22 @@ class BoundedQueue {
     std::lock_guard lock(mutex_);
     aborted_ = true;
     items_.clear();
+    bytes_ = 0;
     notEmpty_.notify_all();
     notFull_.notify_all();
   }
 
  private:
-  size_t capacity_;
+  bool Full() const {
+    return items_.size() >= bounds_.capacity || (items_.size() >= bounds_.floor && bytes_ >= bounds_.budget);
+  }
+
+  const QueueBounds bounds_;
   std::mutex mutex_;
   std::condition_variable notEmpty_;
   std::condition_variable notFull_;
-  std::deque<T> items_;
+  std::deque<std::pair<T, size_t>> items_;
+  size_t bytes_ = 0;
   bool closed_ = false;
   bool aborted_ = false;
 };

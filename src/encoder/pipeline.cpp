@@ -74,7 +74,9 @@ void Pipeline::Demux() {
   AVFormatContext* context = input_.Context();
   PacketPtr packet = MakePacket();
   auto sink = [this](FramePtr frame, int64_t slot) {
-    pictures_.Push(Picture{tracks_.videoEncoder->Prepare(std::move(frame)), slot});
+    FramePtr prepared = tracks_.videoEncoder->Prepare(std::move(frame));
+    const size_t bytes = FrameBytes(prepared.get());
+    pictures_.Push(Picture{std::move(prepared), slot}, bytes);
   };
   while (!failed_.load()) {
     int ret = av_read_frame(context, packet.get());
@@ -92,7 +94,8 @@ void Pipeline::Demux() {
     } else if (tracks_.audio && stream == input_.Audio()) {
       PacketPtr queued = MakePacket();
       av_packet_move_ref(queued.get(), packet.get());
-      sound_.Push(std::move(queued));
+      const size_t bytes = static_cast<size_t>(queued->size);
+      sound_.Push(std::move(queued), bytes);
     }
     av_packet_unref(packet.get());
   }

@@ -1,13 +1,16 @@
 // The encoder's decisions that need no media: option values, picture placement, frame choice.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <future>
 #include <limits>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "bounded_queue.h"
 #include "geometry.h"
 #include "levels/phone_levels.h"
 #include "options.h"
@@ -429,6 +432,28 @@ TEST(Shrink, AveragesBlocksAndRepeatsTheEdge) {
   ShrinkPlane(wide, 5, 5, 4, 4, quarter, 2, 2, 1);
   EXPECT_EQ(quarter[0], (0 + 16 + 32 + 48) / 4);
   EXPECT_EQ(quarter[1], 200);
+}
+
+TEST(BoundedQueue, SmallItemsQueueDeeperThanLargeOnesAndTheProducerWaitsAtTheBound) {
+  using namespace std::chrono_literals;
+  // Held back: still waiting after a while, through only once an item leaves.
+  auto heldBack = [](BoundedQueue<int>& queue, int item, size_t bytes) {
+    auto push = std::async(std::launch::async, [&queue, item, bytes] { return queue.Push(item, bytes); });
+    EXPECT_EQ(push.wait_for(50ms), std::future_status::timeout);
+    EXPECT_EQ(queue.Pop(), 0);
+    EXPECT_TRUE(push.get());
+  };
+  BoundedQueue<int> large({2, 8, 100});
+  EXPECT_TRUE(large.Push(0, 60));
+  EXPECT_TRUE(large.Push(1, 60));  // the floor takes it whatever its size
+  heldBack(large, 2, 1);
+
+  BoundedQueue<int> small({2, 4, 100});
+  for (int i = 0; i < 4; ++i) EXPECT_TRUE(small.Push(i, 10));
+  heldBack(small, 4, 10);  // the count caps small items
+  for (int i = 1; i <= 4; ++i) EXPECT_EQ(small.Pop(), i);
+  small.Close();
+  EXPECT_EQ(small.Pop(), std::nullopt);
 }
 
 }  // namespace
