@@ -119,9 +119,9 @@ VideoEncoder::VideoEncoder(const EncodeOptions& options, const VideoLayout& layo
   encoder_->gop_size = kKeyPictureDistance;
   // Chosen by SSIM per bit within the time the decoding thread takes anyway (a 640x480 MPEG-4
   // source on two cores): rate-distortion macroblock decisions gain most for their time. The
-  // whole-pixel search compares by plain differences, which cost an eighth of SATD, and makes up
-  // with four predictors from the last picture; the half-pixel step keeps SATD. SATD throughout
-  // read 0.0016 SSIM more but took 13 % more work, the encoder then slower than decoding alone;
+  // whole-pixel search compares by plain differences, a fraction of SATD's cost, and makes up with
+  // four predictors from the last picture; the half-pixel step keeps SATD. SATD throughout read
+  // 0.0016 SSIM more but took 13 % more work, the encoder then slower than decoding alone;
   // trellis quantisation gained less for more. All plain baseline.
   encoder_->mb_decision = FF_MB_DECISION_RD;
   encoder_->me_cmp = FF_CMP_SAD;
