@@ -1,7 +1,7 @@
 // A small blocking queue between the pipeline's threads. Its bounds keep the stages in step and
 // the memory flat: a full queue holds the producer back. Up to `floor` items are taken whatever
 // their size, and more, up to `capacity`, while the queued bytes stay under `budget`: small
-// items queue deep enough to ride out a slow moment of either side, large ones keep the old cap.
+// items queue deep enough to ride out a slow moment of either side, large ones stop at the floor.
 #pragma once
 
 #include <condition_variable>
