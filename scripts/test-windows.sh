@@ -34,7 +34,12 @@ fi
 wineserver -p
 wineboot >/dev/null 2>&1 </dev/null
 
+rm -f "$build/wine-restarts.log"
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)" --timeout 300
+if [ -s "$build/wine-restarts.log" ]; then
+  echo "Wine failed to start these programs at first; each passed when started again:"
+  cat "$build/wine-restarts.log"
+fi
 bash "$root/tests/windows/zip_test.sh" "$zip" "$build/tests/bin/slow_encoder.exe"
 # The window on a real X display; VINTREL_WINDOW_SCREENSHOT names a file for its picture.
 xvfb-run -a -s "-screen 0 800x600x24" bash "$root/tests/windows/window_test.sh" "$zip" \
