@@ -209,7 +209,9 @@ done
 wine "$app/vintrel.exe" "${broken[@]}" >>"$work/window.log" 2>&1 </dev/null &
 probe list 200 >/dev/null || fail "the 200 files were not queued"
 answer=$(box b2) || fail "b2 not accepted: $answer"
-endbox=$(probe end-box) || fail "end-box: $endbox"
+# Which programs were still running tells a batch that hangs from a box that never came.
+running() { ps -eo comm= | grep -iE '\.exe|wine' | sort | uniq -c | tr -s ' \n' ' '; }
+endbox=$(probe end-box) || fail "end-box: $endbox; running: $(running)"
 [ "$endbox" = "fits=1 shown=20 more=1 all=200" ] || fail "the end box of 200 failures: $endbox"
 probe click-to-end 277 14 >/dev/null || fail "the exit image did not end the program"
 
