@@ -59,6 +59,10 @@ OutputFile::OutputFile(std::string finalPath, bool overwrite)
   context_.reset(context);
   context_->pb = io_.get();
   context_->flags |= AVFMT_FLAG_CUSTOM_IO;
+  // Left to its default the muxer hands every packet to the file at once, a system call for each
+  // 14-byte sound frame, made while the other encoding thread waits for the writer's lock. Nobody
+  // reads the file before it is complete, so the buffer fills first.
+  context_->flush_packets = 0;
 }
 
 AVStream* OutputFile::AddStream(const AVCodecContext* encoder) {
