@@ -117,8 +117,8 @@ VideoEncoder::VideoEncoder(const EncodeOptions& options, const VideoLayout& layo
   // A key picture costs several seconds of a low setting. H.263 wants every block coded on its
   // own at least once in 132 pictures, so the key pictures come no further apart than that.
   encoder_->gop_size = kKeyPictureDistance;
-  // Chosen by SSIM per bit within the time the decoding thread takes anyway (a 640x480 MPEG-4
-  // source on two cores): rate-distortion macroblock decisions gain most for their time. The
+  // Chosen by SSIM per bit within the time decoding alone takes (a 640x480 MPEG-4 source on two
+  // cores, where both cores bound the run): rate-distortion macroblock decisions gain most for their time. The
   // whole-pixel search compares by plain differences, a fraction of SATD's cost, and makes up with
   // four predictors from the last picture; the half-pixel step keeps SATD. SATD throughout read
   // 0.0016 SSIM more but took 13 % more work, the encoder then slower than decoding alone;
