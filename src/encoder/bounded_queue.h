@@ -2,6 +2,8 @@
 // the memory flat: a full queue holds the producer back. Up to `floor` items are taken whatever
 // their size, and more, up to `capacity`, while the queued bytes stay under `budget`: small
 // items queue deep enough to ride out a slow moment of either side, large ones stop at the floor.
+// A consumer that ran dry is woken once `batch` items wait (or the queue is full, or closed): each
+// wake-up is a system call on the producer's thread, which sets the pace of the whole run.
 #pragma once
 
 #include <condition_variable>
@@ -17,6 +19,7 @@ struct QueueBounds {
   size_t floor = 1;
   size_t capacity = 1;
   size_t budget = 0;
+  size_t batch = 1;
 };
 
 template <typename T>
@@ -31,14 +34,16 @@ class BoundedQueue {
     if (aborted_) return false;
     items_.emplace_back(std::move(item), bytes);
     bytes_ += bytes;
-    notEmpty_.notify_one();
+    if (consumerWaits_ && (items_.size() >= bounds_.batch || Full())) notEmpty_.notify_one();
     return true;
   }
 
   // Nothing when the queue is closed and drained, or aborted.
   std::optional<T> Pop() {
     std::unique_lock lock(mutex_);
+    consumerWaits_ = true;
     notEmpty_.wait(lock, [&] { return aborted_ || closed_ || !items_.empty(); });
+    consumerWaits_ = false;
     if (aborted_ || items_.empty()) return std::nullopt;
     T item = std::move(items_.front().first);
     bytes_ -= items_.front().second;
@@ -77,6 +82,7 @@ class BoundedQueue {
   size_t bytes_ = 0;
   bool closed_ = false;
   bool aborted_ = false;
+  bool consumerWaits_ = false;
 };
 
 }  // namespace conv

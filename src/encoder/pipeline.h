@@ -54,9 +54,10 @@ class Pipeline {
   Tracks tracks_;
   OutputFile& output_;
   // Decoded pictures of a small source queue up to 32 deep, so that the decoding thread, which
-  // sets the pace, seldom waits for the encoder; large ones keep to 6.
-  BoundedQueue<Picture> pictures_{{6, 32, 32 << 20}};
-  BoundedQueue<PacketPtr> sound_{{256, 2048, 4 << 20}};
+  // sets the pace, seldom waits for the encoder; large ones keep to 6. The encoding threads are
+  // woken for several items at a time.
+  BoundedQueue<Picture> pictures_{{6, 32, 32 << 20, 4}};
+  BoundedQueue<PacketPtr> sound_{{256, 2048, 4 << 20, 16}};
   std::atomic<int64_t> videoEndSlot_{0};
   int readError_ = 0;
   double reachedSeconds_ = 0;

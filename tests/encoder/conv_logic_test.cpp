@@ -454,6 +454,28 @@ TEST(BoundedQueue, SmallItemsQueueDeeperThanLargeOnesAndTheProducerWaitsAtTheBou
   for (int i = 1; i <= 4; ++i) EXPECT_EQ(small.Pop(), i);
   small.Close();
   EXPECT_EQ(small.Pop(), std::nullopt);
+
+  // A consumer woken in batches still gets a tail shorter than its batch, and a full queue wakes
+  // it even when the batch is more than the queue holds.
+  for (QueueBounds bounds : {QueueBounds{4, 16, 100, 8}, QueueBounds{1, 2, 100, 8}}) {
+    BoundedQueue<int> batched(bounds);
+    auto consumer = std::async(std::launch::async, [&batched] {
+      std::vector<int> got;
+      while (auto item = batched.Pop()) got.push_back(*item);
+      return got;
+    });
+    auto producer = std::async(std::launch::async, [&batched] {
+      for (int i = 0; i < 5; ++i) batched.Push(i, 1);
+      batched.Close();
+    });
+    bool done = consumer.wait_for(5s) == std::future_status::ready;
+    if (!done) batched.Abort();  // lets both threads go, so the failure is reported, not hung
+    EXPECT_TRUE(done) << "capacity " << bounds.capacity;
+    producer.get();
+    if (done) {
+      EXPECT_EQ(consumer.get(), (std::vector<int>{0, 1, 2, 3, 4}));
+    }
+  }
 }
 
 }  // namespace
